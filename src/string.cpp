@@ -1,0 +1,1 @@
+#include "vok.h"

@@ -1,0 +1,58 @@
+// The in-memory upper-air report and the upper-air file header.
+#pragma once
+
+#include <cstdint>
+
+#include "vok.h"
+
+// One mandatory-level row: pressure (hPa), height (m), temperature and dew
+// point (degrees C), wind direction (degrees) and speed (knots).
+struct UPA_man {
+    float p, h, t, td, dir, spd;
+};
+
+// One significant temperature level.
+struct UPA_sig {
+    float p, t, td;
+};
+
+// One wind level: height in feet (0 = surface), direction, speed (knots).
+struct UPA_wnd {
+    float h, dir, spd;
+};
+
+inline constexpr int UPA_NUM_MAN = 25;
+inline constexpr int UPA_MAX_SIG = 200;
+inline constexpr int UPA_MAX_WND = 100;
+
+struct UPA_report {
+    char id[11];
+    char area[11];
+    std::int32_t wmo;
+    float lat;
+    float lon;
+    float elev;
+    std::int32_t time;  // hour * 100
+    std::int32_t type;
+    UPA_man man[UPA_NUM_MAN];
+    std::int32_t numman;
+    UPA_sig sig[UPA_MAX_SIG];
+    std::int32_t numsig;
+    UPA_wnd wnd[UPA_MAX_WND];
+    std::int32_t numwnd;
+};
+static_assert(sizeof(UPA_report) == 4260, "UPA_report must keep its 4260-byte layout");
+
+// Slots of the mandatory-level table: 0 surface, 1..21 standard levels,
+// 22 tropopause, 23 maximum wind, 24 overflow row.
+inline constexpr int UPA_SLOT_SURFACE = 0;
+inline constexpr int UPA_SLOT_TROPO = 22;
+inline constexpr int UPA_SLOT_MAXWIND = 23;
+inline constexpr int UPA_SLOT_OVERFLOW = 24;
+extern const int man_pres[24];
+
+// ---- ua_tool (src/ua_tool.cpp): record operations and listing
+int UPA_initialize(UPA_report* rep);
+int UPA_mandatory(float p);
+
+// ---- ua_dec (src/ua_dec.cpp): bulletin reader and decoders
