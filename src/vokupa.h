@@ -54,5 +54,12 @@ extern const int man_pres[24];
 // ---- ua_tool (src/ua_tool.cpp): record operations and listing
 int UPA_initialize(UPA_report* rep);
 int UPA_mandatory(float p);
+// Merge a significant level into sig / a wind level into wnd: an equal
+// pressure (height) overwrites its row, a new one is appended. Returns 1 when
+// stored, 0 when the list is full (the caller stops decoding that part).
+int UPA_add_sig(UPA_report* rep, float p, float t, float td);
+int UPA_add_wnd(UPA_report* rep, float h, float dir, float spd);
+// Exchange sort: sig by decreasing pressure, wnd by increasing height.
+int UPA_sort_report(UPA_report* rep);
 
 // ---- ua_dec (src/ua_dec.cpp): bulletin reader and decoders
