@@ -22,18 +22,125 @@ inline constexpr int VOK_NAME_LEN = 160;
 using M_type = std::uint32_t;
 
 // ---- mess (src/mess.cpp)
+// Print a message when its mask shares a bit with the level; 1 when it
+// reached the terminal, else 0.
+int MESS_print(M_type type, const char* format, ...) VOK_PRINTF(2, 3);
+// 1 when a message of this mask would be shown, else 0.
+int MESS_check(M_type type);
+// Change the level by an operation code (0/1/-1 replace/or/clear and count
+// as an explicit setting; 10/11/9 do not count; 20/21/19 yield to one).
+int MESS_set(int oper, M_type mask);
+// Apply a comma-separated setting string (levels, log files, paging).
+int MESS_set_str(const char* str);
+// Number of explicit level settings made so far.
+int MESS_check_set();
+// Show a prompt text as it stands and wait for the return key.
+int MESS_hold(M_type type, const char* prompt);
+// Title line "      <title> (Ver <version>)" and a blank line.
+int MESS_print_prog(const char* title);
+// The current level mask.
+M_type MESS_get_level();
+// Back to the state at program start; closes log files opened here (tests).
+void MESS_reset();
 
 // ---- flag (src/flag.cpp)
+inline constexpr int FLAG_NUM = 30;
+inline constexpr int FLAG_FILE_PARAM = 15;
+inline constexpr int FLAG_BATCH_NUM = 19;
+inline constexpr int FLAG_HELP_NUM = 20;
+int FLAG_get(int num);
+long FLAG_getl(int num);
+int FLAG_set(int num, int value);
+int FLAG_setl(int num, long value);
+int FLAG_reset(long value);
+int FLAG_batch();
+int FLAG_help();
+int FLAG_setplot(int num, int value);
+int FLAG_resetplot(int value);
+// Drawing-component switch 0..12, 0 outside.
+int FLAG_getplot(int num);
+// Every flag and switch back to 0, as at program start (tests).
+void FLAG_clear();
 
 // ---- system (src/system.cpp)
+const char* VOK_version();
+[[noreturn]] void VOK_exit(int status);
+// Suspend for a number of seconds, to the microsecond; -1 when not positive.
+int VOK_sleep(double seconds);
+// 1 when the line was a "set" command (handled), 0 otherwise; "exit" ends
+// the process with status 0.
+int VOK_set_command(const char* line);
+// Ask for one word; without a buffer one of len + 1 characters is allocated
+// with malloc (the caller frees it). An empty answer or the end of input
+// leaves the buffer as it was.
+char* VOK_prompts(const char* prompt, char* buf, int len);
+// Ask for a number; an empty answer or the end of input gives 0.
+float VOK_promptf(const char* prompt);
 
 // ---- resrc (src/resrc.cpp); resource numbers live in vokresrc.h
+// How a resource value is converted.
+enum DEF_convert {
+    CV_none = 0, CV_bool = 1, CV_int = 2, CV_short = 3, CV_long = 4, CV_float = 5,
+    CV_string = 6, CV_strcpy = 7, CV_path = 8, CV_mess = 9, CV_draw = 10,
+    CV_current = 11, CV_hour = 12, CV_region = 13, CV_name = 14, CV_ingestor = 15,
+    CV_file_param = 16, CV_device = 17, CV_plot_type = 18, CV_color = 19,
+    CV_domain = 20, CV_strings = 21, CV_batch = 22, CV_help = 23
+};
+// One value of the process-wide resource list.
+struct resource {
+    int index;          // table entry, or VOK_MISSING for a free value
+    char* name;         // owned; the key, compared case-sensitively
+    char* data;         // owned; null when given without a value
+    DEF_convert cvt;
+    resource* next;
+};
+using res_obj = resource;
+int RES_new(int index, const char* name, const char* data, DEF_convert cvt);
+int RES_append(int index, const char* name, const char* data, DEF_convert cvt);
+int RES_put(const char* name, const char* value);
+// The value; "" when set without a value; null when never set.
+const char* RES_get(const char* name);
+// Items of a value (newline-separated for CV_strings, else comma-separated);
+// release with free_parsed_array.
+int RES_getvals(const char* name, char*** array);
+int RES_getval(const char* name, void* buf, DEF_convert cvt);
+int RES_list();
+int RES_setCL(int argc, char** argv);
+const char* RES_get_prog();
+// Last component of argv[0]; without a buffer one is allocated with malloc.
+// A buffer is taken to hold len characters.
+char* RES_get_progname(char* buf, int len = VOK_NAME_LEN);
+int RES_conv_data(const char* value, void* out, DEF_convert cvt);
+// First node of the list (null when empty), for walking it in order.
+resource* RES_first();
+// Empty the list and forget the command line (tests).
+void RES_clear();
 
 // ---------------------------------------------------------------- dates
 // ---- date (src/date.cpp)
 
 // ---------------------------------------------------------------- files
 // ---- files (src/files.cpp)
+// paths and file checks
+int FILE_is_stdio(const char* name);
+int FILE_fullpath(const char* name);
+// Appends "/" in place; the text is taken to live in a VOK_NAME_LEN buffer
+// (-1 and unchanged when the "/" does not fit).
+int FILE_add_path_delim(char* dir);
+// Directory and name into out (VOK_NAME_LEN); out, or null with out emptied
+// when the result does not fit.
+char* FILE_add_path(const char* dir, const char* name, char* out);
+// "~" and "~user" expansion into out (VOK_NAME_LEN); 0, or -1 with out
+// emptied when the result does not fit.
+int FILE_add_user_path(const char* name, char* out);
+int FILE_exist(const char* name);
+int FILE_is_dir(const char* name);
+long FILE_size(const char* name);
+int FILE_make_dir(char* path, int leave);
+FILE* FILE_open(const char* name, const char* mode);
+// Close a stream from FILE_open: pipes with pclose, standard streams never.
+int FILE_close(FILE* fp, const char* name);
+int FILE_overwrite(const char* name, int mode);
 
 // ---------------------------------------------------------------- tables
 // ---- table (src/table.cpp)
