@@ -4,6 +4,7 @@
 // log file and paging are in use.
 #include "vok.h"
 
+#include <climits>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -136,7 +137,8 @@ void apply_item(const char* item)
     }
     if (prefix(item, "line")) {
         long n = len > 5 ? std::strtol(item + 5, nullptr, 10) : 0;
-        max_lines = (n <= 0 || n > 1000000) ? INITIAL_MAX_LINES : static_cast<int>(n);
+        if (n > INT_MAX) n = INT_MAX;
+        max_lines = n <= 0 ? INITIAL_MAX_LINES : static_cast<int>(n);
         return;
     }
 

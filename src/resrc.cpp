@@ -272,6 +272,23 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
         if (!out) return 0;
         *static_cast<const char**>(out) = value;
         return 1;
+    case CV_strcpy:
+    case CV_path: {
+        // Text kinds fill a name buffer of VOK_NAME_LEN characters; a value
+        // that does not fit leaves it as it was rather than cut.
+        if (!out) return 0;
+        auto* buf = static_cast<char*>(out);
+        if (cvt == CV_path && word_is(value, "none")) {
+            buf[0] = '\0';
+            return 1;
+        }
+        std::size_t len = std::strlen(value);
+        bool delim = cvt == CV_path && len > 0 && value[len - 1] != '/';
+        if (len + (delim ? 1 : 0) >= static_cast<std::size_t>(VOK_NAME_LEN)) return 0;
+        std::memcpy(buf, value, len + 1);
+        if (delim) FILE_add_path_delim(buf);
+        return 1;
+    }
     default:
         // The kinds of the plotting programs and the set hour need modules
         // of their own; nothing is converted here.

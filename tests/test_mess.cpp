@@ -1,1 +1,452 @@
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <stdio_ext.h>
+#include <unistd.h>
+
+#include "vok.h"
+
+namespace {
+
+// Everything written to one standard stream between construction and take().
+class Capture {
+public:
+    explicit Capture(FILE* stream) : stream_(stream), fd_(fileno(stream))
+    {
+        std::fflush(stream_);
+        saved_ = dup(fd_);
+        tmp_ = std::tmpfile();
+        dup2(fileno(tmp_), fd_);
+    }
+    ~Capture() { take(); }
+    std::string take()
+    {
+        if (!tmp_) return text_;
+        std::fflush(stream_);
+        dup2(saved_, fd_);
+        close(saved_);
+        std::rewind(tmp_);
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text_.append(buf, n);
+        std::fclose(tmp_);
+        tmp_ = nullptr;
+        return text_;
+    }
+
+private:
+    FILE* stream_;
+    int fd_;
+    int saved_ = -1;
+    FILE* tmp_ = nullptr;
+    std::string text_;
+};
+
+// Standard input fed from a pipe holding the given text, then its end.
+class StdinFeed {
+public:
+    explicit StdinFeed(const std::string& text)
+    {
+        saved_ = dup(0);
+        int p[2];
+        if (pipe(p) != 0) std::abort();
+        if (write(p[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
+        close(p[1]);
+        __fpurge(stdin);
+        dup2(p[0], 0);
+        close(p[0]);
+        clearerr(stdin);
+    }
+    ~StdinFeed()
+    {
+        __fpurge(stdin);
+        if (saved_ >= 0) {
+            dup2(saved_, 0);
+            close(saved_);
+        } else {
+            close(0);
+        }
+        clearerr(stdin);
+    }
+
+private:
+    int saved_ = -1;
+};
+
+std::string slurp(const std::filesystem::path& p)
+{
+    std::ifstream in(p);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (std::size_t pos = text.find(what); pos != std::string::npos;
+         pos = text.find(what, pos + what.size()))
+        ++n;
+    return n;
+}
+
+class Mess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MESS_reset();
+        FLAG_clear();
+        char tmpl[] = "/tmp/vok_mess_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+    }
+    void TearDown() override
+    {
+        MESS_reset();
+        FLAG_clear();
+        std::filesystem::remove_all(dir_);
+    }
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+    void set(const std::string& s) { MESS_set_str(s.c_str()); }
+
+    std::filesystem::path dir_;
+};
+
+} // namespace
+
+TEST_F(Mess, InitialLevelShowsPrintToOut2)
+{
+    EXPECT_EQ(MESS_get_level(), 0xFFFFFu);
+    for (M_type shown : {0xF00u, 0xC0u, 0xFu, 0xF0000u}) EXPECT_EQ(MESS_check(shown), 1) << shown;
+    for (M_type hidden : {0x100000u, 0x400000u, 0x80000000u}) EXPECT_EQ(MESS_check(hidden), 0) << hidden;
+    EXPECT_EQ(MESS_check_set(), 0);
+}
+
+TEST_F(Mess, LevelWordsReplaceWithFill)
+{
+    const struct {
+        const char* setting;
+        M_type level;
+    } cases[] = {
+        {"warn", 0xFF},           {"mess", 0xFFF},           {"out2", 0xFFFFF},
+        {"debug", 0xFFFFFFFF},    {"none", 0},               {"out3a", 0x1FFFFF},
+        {"messb", 0x3FF},         {"Out3A", 0xFFFFFF},       {"messages", 0xFFF},
+        {"WARN", 0xFF},           {"print", 0xF},            {"error", 0x3F},
+        {"nosuchword", 0},        {"out1,,+debug", 0xF0000000}, {",warn", 0xFF},
+        {"warn,,", 0xFF},
+    };
+    for (const auto& c : cases) {
+        MESS_reset();
+        set(c.setting);
+        EXPECT_EQ(MESS_get_level(), c.level) << c.setting;
+    }
+}
+
+TEST_F(Mess, SignedWordsAddAndRemove)
+{
+    set("out2,+debugd");
+    EXPECT_EQ(MESS_get_level(), 0xFFFFFu | 0x80000000u);
+    set("-mess");
+    EXPECT_EQ(MESS_get_level(), (0xFFFFFu | 0x80000000u) & ~0xF00u);
+    // A signed word that matches nothing changes nothing.
+    set("+bogus,-bogus");
+    EXPECT_EQ(MESS_get_level(), (0xFFFFFu | 0x80000000u) & ~0xF00u);
+    // Only a lower-case letter selects a sub-level.
+    MESS_reset();
+    set("none,+out4C");
+    EXPECT_EQ(MESS_get_level(), 0xF000000u);
+    set("-out4c");
+    EXPECT_EQ(MESS_get_level(), 0xB000000u);
+}
+
+TEST_F(Mess, NoneHidesEvenHelpText)
+{
+    set("none");
+    Capture out(stdout);
+    Capture err(stderr);
+    EXPECT_EQ(MESS_print(0xF, "help\n"), 0);
+    EXPECT_EQ(MESS_print(0xC0, "warning\n"), 0);
+    EXPECT_EQ(out.take(), "");
+    EXPECT_EQ(err.take(), "");
+}
+
+TEST_F(Mess, SetCodesAndExplicitCounter)
+{
+    EXPECT_EQ(MESS_set(20, 0xFF), 0);       // no explicit setting yet: applies
+    EXPECT_EQ(MESS_get_level(), 0xFFu);
+    EXPECT_EQ(MESS_check_set(), 0);
+    MESS_set(11, 0xF000);
+    EXPECT_EQ(MESS_get_level(), 0xF0FFu);
+    MESS_set(9, 0xF0);
+    EXPECT_EQ(MESS_get_level(), 0xF00Fu);
+    MESS_set(10, 0xC0);
+    EXPECT_EQ(MESS_get_level(), 0xFFu);
+    EXPECT_EQ(MESS_check_set(), 0);
+
+    MESS_set(1, 0x100000);
+    EXPECT_EQ(MESS_get_level(), 0x1000FFu);
+    EXPECT_EQ(MESS_check_set(), 1);
+    MESS_set(-1, 0xF);
+    EXPECT_EQ(MESS_get_level(), 0x1000F0u);
+    MESS_set(0, 0x800);
+    EXPECT_EQ(MESS_get_level(), 0xFFFu);
+    EXPECT_EQ(MESS_check_set(), 3);
+    // Codes 2..4 and other negatives only count.
+    MESS_set(3, 0xFFFFFFFF);
+    MESS_set(-7, 0xFFFFFFFF);
+    EXPECT_EQ(MESS_get_level(), 0xFFFu);
+    EXPECT_EQ(MESS_check_set(), 5);
+    // Once the user set a level, codes of 16 and above yield to it.
+    MESS_set(20, 0xFF);
+    MESS_set(21, 0xF0000000);
+    MESS_set(19, 0xF);
+    EXPECT_EQ(MESS_get_level(), 0xFFFu);
+    // Codes 5..15 other than 9, 10, 11 change nothing and do not count.
+    MESS_set(12, 0);
+    EXPECT_EQ(MESS_get_level(), 0xFFFu);
+    EXPECT_EQ(MESS_check_set(), 5);
+
+    MESS_reset();
+    MESS_set_str("warn");
+    EXPECT_EQ(MESS_check_set(), 1);
+    MESS_set_str("");
+    EXPECT_EQ(MESS_check_set(), 2);
+}
+
+TEST_F(Mess, WarningsAndErrorsOnStandardError)
+{
+    Capture out(stdout);
+    Capture err(stderr);
+    EXPECT_EQ(MESS_print(0xC0, "UPA_decode_file: Unable to open file:%s\n", "x.raw"), 1);
+    EXPECT_EQ(MESS_print(0x30, "error %d\n", 7), 1);
+    EXPECT_EQ(MESS_print(0xF00, "read %d files\n", 3), 1);
+    EXPECT_EQ(MESS_print(0xF, "%s", "plain\n"), 1);
+    EXPECT_EQ(MESS_print(0x100000, "hidden\n"), 0);
+    EXPECT_EQ(out.take(), "read 3 files\nplain\n");
+    EXPECT_EQ(err.take(), "UPA_decode_file: Unable to open file:x.raw\nerror 7\n");
+}
+
+TEST_F(Mess, LogOnlyModeWritesFileAndReturnsZero)
+{
+    const std::string log = path("run.log");
+    std::ofstream(log) << "earlier\n";
+    set("fi=" + log);
+    Capture out(stdout);
+    EXPECT_EQ(MESS_print(0xF00, "count %d of %s\n", 12, "TTAA"), 0);
+    EXPECT_EQ(MESS_print(0xC0, "warn %d\n", 1), 0);
+    EXPECT_EQ(out.take(), "");
+    EXPECT_EQ(slurp(log), "earlier\ncount 12 of TTAA\nwarn 1\n");
+}
+
+TEST_F(Mess, LogAndTerminalEachGetTheWholeMessage)
+{
+    const std::string log = path("both.log");
+    std::ofstream(log) << "old\n";
+    set("+fi=" + log);
+    Capture out(stdout);
+    EXPECT_EQ(MESS_print(0xF00, "%s=%d %s\n", "level", 500, "hPa"), 1);
+    EXPECT_EQ(out.take(), "level=500 hPa\n");
+    EXPECT_EQ(slurp(log), "old\nlevel=500 hPa\n");
+
+    // "-fi" starts the file anew.
+    MESS_reset();
+    set("-fi=" + log);
+    Capture out2(stdout);
+    MESS_print(0xF00, "fresh\n");
+    EXPECT_EQ(out2.take(), "fresh\n");
+    EXPECT_EQ(slurp(log), "fresh\n");
+}
+
+TEST_F(Mess, TimeStampedLogStampsEveryMessage)
+{
+    const std::string log = path("stamp.log");
+    set("@fi=" + log);
+    Capture out(stdout);
+    MESS_print(0xF00, "part one ");
+    MESS_print(0xF00, "and two\n");
+    EXPECT_EQ(out.take(), "part one and two\n");
+    const std::string text = slurp(log);
+    const std::regex stamped(
+        "[0-9]{2} [A-Z]{3} [0-9]{2}  [0-9]{2}:[0-9]{2}:[0-9]{2}Z -- part one "
+        "[0-9]{2} [A-Z]{3} [0-9]{2}  [0-9]{2}:[0-9]{2}:[0-9]{2}Z -- and two\n");
+    EXPECT_TRUE(std::regex_match(text, stamped)) << text;
+}
+
+TEST_F(Mess, PerMessageLogIsReopenedEachTime)
+{
+    const std::string log = path("dfi.log");
+    set("dfi=" + log);
+    EXPECT_FALSE(std::filesystem::exists(log));   // nothing opened by the setting
+    Capture out(stdout);
+    MESS_print(0xF00, "first\n");
+    EXPECT_EQ(slurp(log), "first\n");
+    // The file is closed after every message: removing it loses nothing later.
+    std::filesystem::remove(log);
+    MESS_print(0xF00, "second %d\n", 2);
+    EXPECT_EQ(out.take(), "first\nsecond 2\n");
+    EXPECT_EQ(slurp(log), "second 2\n");
+}
+
+TEST_F(Mess, UnopenableLogFilesAreSkipped)
+{
+    const std::string blocker = path("plain");
+    std::ofstream(blocker) << "x";
+    // A directory cannot be made under a plain file, so none of these opens.
+    const std::string bad = blocker + "/sub/run.log";
+    {
+        Capture out(stdout);
+        set("+fi=" + bad);
+        EXPECT_EQ(MESS_print(0xF00, "still shown\n"), 1);
+        set("dfi=" + bad);
+        EXPECT_EQ(MESS_print(0xF00, "again\n"), 1);
+        EXPECT_EQ(out.take(), "still shown\nagain\n");
+    }
+    // With the log-only mode and a bad name the messages go nowhere.
+    set("fi=" + bad);
+    Capture out(stdout);
+    EXPECT_EQ(MESS_print(0xF00, "lost\n"), 0);
+    EXPECT_EQ(out.take(), "");
+}
+
+TEST_F(Mess, OverlongPerMessageLogNameIsRefused)
+{
+    const std::string longname = path(std::string(200, 'n').c_str());
+    set("dfi=" + longname);
+    Capture out(stdout);
+    EXPECT_EQ(MESS_print(0xF00, "shown\n"), 1);
+    EXPECT_EQ(out.take(), "shown\n");
+    // Neither the full name nor a name cut to the buffer was created.
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
+TEST_F(Mess, PagingPromptsAfterTheLimit)
+{
+    set("page,line=3");
+    StdinFeed in("\n\n\n");
+    Capture out(stdout);
+    MESS_print(0xF00, "a\nb\n");
+    MESS_print(0xF00, "c\n");
+    EXPECT_EQ(count_of(out.take(), "Press return to continue\n"), 0);
+    Capture out2(stdout);
+    // The newlines of the format count, not those of the arguments.
+    MESS_print(0xF00, "%s", "x\ny\nz\n");
+    MESS_print(0xF00, "d\n");                     // 4 > 3: prompt, count back to 0
+    MESS_print(0xF00, "e\nf\ng\n");               // 3: no prompt
+    MESS_print(0xF00, "h\n");                     // 4: prompt
+    const std::string text = out2.take();
+    EXPECT_EQ(count_of(text, "Press return to continue\n"), 2);
+    EXPECT_EQ(text.find("Press return to continue\n"), std::string("x\ny\nz\nd\n").size());
+}
+
+TEST_F(Mess, PagingLimitDefaultsTo22)
+{
+    for (const char* setting : {"page,line=0", "page,line=", "page,line=-5", "page,line=abc"}) {
+        MESS_reset();
+        set(setting);
+        StdinFeed in("");
+        Capture out(stdout);
+        for (int i = 0; i < 22; ++i) MESS_print(0xF00, "l\n");
+        EXPECT_EQ(count_of(out.take(), "Press return"), 0) << setting;
+        Capture out2(stdout);
+        MESS_print(0xF00, "l\n");
+        EXPECT_EQ(count_of(out2.take(), "Press return"), 1) << setting;
+    }
+}
+
+TEST_F(Mess, PagingPromptOfAWarningGoesToStandardOutput)
+{
+    set("page,line=1");
+    StdinFeed in("\n");
+    Capture out(stdout);
+    Capture err(stderr);
+    MESS_print(0xC0, "w1\nw2\n");
+    EXPECT_EQ(err.take(), "w1\nw2\n");
+    EXPECT_EQ(out.take(), "Press return to continue\n");
+}
+
+TEST_F(Mess, BatchAndNopageSuppressThePrompt)
+{
+    set("page,line=1");
+    FLAG_set(19, 1);
+    {
+        Capture out(stdout);
+        MESS_print(0xF00, "a\nb\nc\n");
+        MESS_print(0xF00, "d\n");
+        EXPECT_EQ(count_of(out.take(), "Press return"), 0);
+    }
+    // The count was not reset, so the next message after batch ends asks.
+    FLAG_set(19, -9999);
+    {
+        StdinFeed in("\n");
+        Capture out(stdout);
+        MESS_print(0xF00, "e\n");
+        EXPECT_EQ(count_of(out.take(), "Press return"), 1);
+    }
+    set("nopage");
+    Capture out(stdout);
+    for (int i = 0; i < 5; ++i) MESS_print(0xF00, "x\ny\n");
+    EXPECT_EQ(count_of(out.take(), "Press return"), 0);
+}
+
+TEST_F(Mess, HoldShowsTextAsItStandsAndSurvivesEndOfInput)
+{
+    StdinFeed in("");   // end of input at once: behaves as return
+    Capture out(stdout);
+    EXPECT_EQ(MESS_hold(0xF, "100%s done %n\n"), 0);
+    EXPECT_EQ(out.take(), "100%s done %n\n");
+    set("none");
+    Capture out2(stdout);
+    MESS_hold(0xF, "hidden\n");
+    EXPECT_EQ(out2.take(), "");
+}
+
+TEST_F(Mess, HoldPromptOnErrorAndWarnGoesToStandardError)
+{
+    StdinFeed in("typed text\n");
+    Capture out(stdout);
+    Capture err(stderr);
+    MESS_hold(0xF0, "Press return to continue\n");
+    EXPECT_EQ(err.take(), "Press return to continue\n");
+    EXPECT_EQ(out.take(), "");
+    // The rest of the typed line is not left for the next reader.
+    EXPECT_EQ(std::getchar(), EOF);
+}
+
+TEST_F(Mess, TitleLine)
+{
+    Capture out(stdout);
+    MESS_print_prog("UPPER AIR DATA CONVERSION PROGRAM");
+    EXPECT_EQ(out.take(), "      UPPER AIR DATA CONVERSION PROGRAM (Ver 5.60.2-LINUX-X11)\n\n");
+    set("warn");
+    Capture out2(stdout);
+    MESS_print_prog("X");
+    EXPECT_EQ(out2.take(), "");
+}
+
+TEST_F(Mess, AbsurdSettingStrings)
+{
+    set(std::string(5000, ','));
+    EXPECT_EQ(MESS_get_level(), 0u);   // one empty item: matches nothing
+    MESS_reset();
+    set("out1" + std::string(5000, ',') + "+debug");
+    EXPECT_EQ(MESS_get_level(), 0xF0000000u);
+    MESS_reset();
+    set("+" + std::string(10000, 'x'));
+    EXPECT_EQ(MESS_get_level(), 0xFFFFFu);
+    MESS_reset();
+    set("line=" + std::string(10000, '9') + ",page,zzz,warn");
+    EXPECT_EQ(MESS_get_level(), 0xFFu);
+    MESS_reset();
+    // A 10 kB log name cannot be opened; nothing breaks.
+    set("+fi=" + std::string(10000, 'f'));
+    Capture out(stdout);
+    EXPECT_EQ(MESS_print(0xF00, "ok\n"), 1);
+    EXPECT_EQ(out.take(), "ok\n");
+}
