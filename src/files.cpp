@@ -48,6 +48,7 @@ bool copy_fits(const std::string& text, char* out)
 // Create every missing directory of path but its last `leave` parts.
 int make_dirs(std::string& path, int leave)
 {
+    if (leave < 0) leave = 0;
     for (char& c : path) {
         if (c == '\\') c = '/';
     }

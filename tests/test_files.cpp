@@ -260,6 +260,13 @@ TEST_F(FilePaths, MakeDirCreatesTheMissingParents)
     qb.push_back('\0');
     EXPECT_EQ(FILE_make_dir(qb.data(), 0), 0);
     EXPECT_TRUE(std::filesystem::is_directory(path("x/y/z")));
+
+    // A negative count leaves out nothing rather than reading past the parts.
+    std::string r = path("m/n");
+    std::vector<char> rb(r.begin(), r.end());
+    rb.push_back('\0');
+    EXPECT_EQ(FILE_make_dir(rb.data(), -3), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(path("m/n")));
 }
 
 TEST_F(FilePaths, OpenForWritingCreatesDirectories)
