@@ -181,15 +181,68 @@ int fwrite_short_swap(std::int16_t* value, FILE* fp);
 // ---- scanp (src/scanp.cpp)
 // Cursor of the pattern scanner over one text.
 struct parse_param {
-    const char* ptr;    // the text, not copied
-    std::int32_t length;
+    const char* ptr;    // the text, not copied; must outlive the scans
+    std::int32_t length;  // strlen of the text, set by scanp_set
     std::int32_t off;   // offset of the next unread character
     std::int32_t len;   // characters consumed by the last scanp call
-    std::int32_t assigned;
-    std::int32_t matched;
-    std::int32_t done;
+    std::int32_t assigned;  // values stored by the last call
+    std::int32_t matched;   // directives matched by the last call (its result)
+    std::int32_t done;      // 1 when the last call used the whole pattern
 };
+
+// Longest field any directive takes, and so the bound of every text target.
+inline constexpr int SCANP_FIELD_MAX = 80;
+
+// Points the cursor at the start of str (null counts as ""). Returns 1.
 int scanp_set(parse_param* param, const char* str);
+
+// Matches pat against the text at the cursor without moving it; len tells
+// how much was consumed, scanp_inc accepts it. Returns the number of matched
+// directives, or -1 for an empty pattern or a cursor at (or past) the end.
+//
+// Pattern: a blank matches one or more of blank, tab, CR, LF; any other
+// character except "%" must equal the next input character; a directive is
+// "%" ["*" no store] ["<" width is a maximum] [width] ["!"missing"!"] letter.
+// With a width and no "<" the field must have exactly that many characters;
+// with "<" one up to the width; without a width up to the field bound.
+//
+// Letters and targets (one pointer per directive without "*", in order):
+//   d  [-]digits                              std::int32_t*
+//   D  as d with white space around it        std::int32_t*
+//   f  [-]digits[.digits][e[+-]digits]        float*
+//   F  as f with white space around it        float*
+//   s  non-white characters                   char*, terminated
+//   S  any characters                         char*, terminated
+//   N  digits   A  letters                    char*, terminated
+//   w  white space   W  white space but LF    char*, terminated
+//   [set] [^set]  "/A" letters, "/N" digits, "//" "/"; the character after
+//      "/" is a member as well                char*, terminated
+//   c  any characters, one without a width   char*, NOT terminated
+//   (alt|alt|...) first alternative that the input begins with
+//                                             char*, terminated
+//   n  consumes nothing                       int*, characters consumed so far
+// Every directive that succeeds, "n" included, counts in matched.
+//
+// Bounds, which make the bare text pointers safe: no field is longer than
+// SCANP_FIELD_MAX (80) characters, and a width above 80 counts as 80. A text
+// target receives at most min(width, 80) characters plus the terminator (no
+// terminator for "c"), so "%<10s" needs 11 bytes and a directive without a
+// width 81 bytes. An alternative longer than 80 characters never matches; a
+// width of 0 counts as none; an empty alternative or an empty "!!" text is
+// never taken. A number that does not fit its target type fails like a field
+// without digits.
+//
+// Missing values (d, D, f, F): a field without digits whose input equals the
+// "!" text (no longer than the width) stores -9999 and consumes the text; when
+// the text does not match either, nothing is stored or consumed and the scan
+// goes on with the next pattern element. Alternatives with a "!" text match
+// in any case, store "" and consume the characters that agree with the text;
+// in "<" mode without a width they match without consuming or storing.
+//
+// Debug traces at mask 0x80000000 are formatted only when that level is on.
 int scanp(parse_param* param, const char* pat, ...);
+
+// Accepts the last match: off += len. Returns 1.
 int scanp_inc(parse_param* param);
+// The text at the cursor.
 const char* scanp_str(const parse_param* param);
