@@ -1,1 +1,119 @@
-#include "vok.h"
+// The in-memory upper-air report: its initial state, the mandatory-level
+// table, the merging of significant and wind levels that arrive from several
+// report parts, the ordering before a report is written, and its listing.
+#include "vokupa.h"
+
+#include <utility>
+
+// Pressures of the mandatory-level slots; 990, 880 and 770 only mark the
+// surface, tropopause and maximum-wind rows, whose pressures come from the
+// report itself.
+const int man_pres[24] = {990, 1000, 925, 850, 700, 500, 400, 300, 250, 200, 150, 100,
+                          70,  50,   30,  20,  10,  7,   5,   3,   2,   1,   880, 770};
+
+namespace {
+
+constexpr float MISSING = -9999.0f;
+
+// A count read from a record, kept within its list whatever the record holds.
+int used_rows(std::int32_t count, int limit)
+{
+    if (count < 0) return 0;
+    return count > limit ? limit : count;
+}
+
+}  // namespace
+
+int UPA_initialize(UPA_report* rep)
+{
+    if (!rep) return -1;
+    rep->id[0] = '\0';
+    rep->area[0] = '\0';
+    rep->wmo = VOK_MISSING;
+    rep->lat = MISSING;
+    rep->lon = MISSING;
+    rep->elev = MISSING;
+    rep->time = VOK_MISSING;
+    for (auto& row : rep->man) row = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
+    for (auto& row : rep->sig) row = {MISSING, MISSING, MISSING};
+    for (auto& row : rep->wnd) row = {MISSING, MISSING, MISSING};
+    rep->numman = 0;
+    rep->numsig = 0;
+    rep->numwnd = 0;
+    return 0;
+}
+
+int UPA_mandatory(float p)
+{
+    // The sixteen standard levels of the file writer, in its order; the
+    // lowest stratospheric levels (7 to 1 hPa) are not among them.
+    static constexpr float levels[16] = {1000, 925, 850, 700, 500, 400, 300, 250,
+                                         200,  150, 100, 70,  50,  30,  20,  10};
+    for (int i = 0; i < 16; ++i) {
+        if (p == levels[i]) return i + 1;
+    }
+    return 0;
+}
+
+int UPA_find_sig(UPA_report* rep, float p)
+{
+    if (!rep) return -1;
+    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
+    for (int i = 0; i < n; ++i) {
+        if (rep->sig[i].p == p) return i;
+    }
+    if (n >= UPA_MAX_SIG) return -1;
+    rep->sig[n] = {p, MISSING, MISSING};
+    rep->numsig = n + 1;
+    return n;
+}
+
+int UPA_find_wnd(UPA_report* rep, float h)
+{
+    if (!rep) return -1;
+    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
+    for (int i = 0; i < n; ++i) {
+        if (rep->wnd[i].h == h) return i;
+    }
+    if (n >= UPA_MAX_WND) return -1;
+    rep->wnd[n] = {h, MISSING, MISSING};
+    rep->numwnd = n + 1;
+    return n;
+}
+
+int UPA_add_sig(UPA_report* rep, float p, float t, float td)
+{
+    const int i = UPA_find_sig(rep, p);
+    if (i < 0) return 0;
+    rep->sig[i] = {p, t, td};
+    return 1;
+}
+
+int UPA_add_wnd(UPA_report* rep, float h, float dir, float spd)
+{
+    const int i = UPA_find_wnd(rep, h);
+    if (i < 0) return 0;
+    rep->wnd[i] = {h, dir, spd};
+    return 1;
+}
+
+int UPA_sort_report(UPA_report* rep)
+{
+    if (!rep) return -1;
+    // Significant levels from the ground up (decreasing pressure), winds from
+    // the surface up (increasing height): a plain exchange sort, the lists
+    // being short and sorted once per station.
+    const int ns = used_rows(rep->numsig, UPA_MAX_SIG);
+    for (int i = 0; i < ns; ++i) {
+        for (int j = i + 1; j < ns; ++j) {
+            if (rep->sig[i].p < rep->sig[j].p) std::swap(rep->sig[i], rep->sig[j]);
+        }
+    }
+    const int nw = used_rows(rep->numwnd, UPA_MAX_WND);
+    for (int i = 0; i < nw; ++i) {
+        for (int j = i + 1; j < nw; ++j) {
+            if (rep->wnd[i].h > rep->wnd[j].h) std::swap(rep->wnd[i], rep->wnd[j]);
+        }
+    }
+    return 0;
+}

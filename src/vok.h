@@ -229,8 +229,8 @@ int scanp_set(parse_param* param, const char* str);
 // terminator for "c"), so "%<10s" needs 11 bytes and a directive without a
 // width 81 bytes. An alternative longer than 80 characters never matches; a
 // width of 0 counts as none; an empty alternative or an empty "!!" text is
-// never taken. A number that does not fit its target type fails like a field
-// without digits.
+// never taken. A number with digits that does not fit its target type (such
+// as 80 digits for "%d") fails and stops the scan.
 //
 // Missing values (d, D, f, F): a field without digits whose input equals the
 // "!" text (no longer than the width) stores -9999 and consumes the text; when

@@ -52,14 +52,26 @@ inline constexpr int UPA_SLOT_OVERFLOW = 24;
 extern const int man_pres[24];
 
 // ---- ua_tool (src/ua_tool.cpp): record operations and listing
+// Empty record: no identity, every value -9999, no levels; type untouched.
+// Returns 0.
 int UPA_initialize(UPA_report* rep);
+// Position 1..16 of p among the standard levels 1000 .. 10 hPa (exact
+// equality), else 0 (7, 5, 3, 2 and 1 hPa too).
 int UPA_mandatory(float p);
+// Row of the significant level at exactly pressure p / of the wind level at
+// exactly height h: an existing row, else a new row appended with p (h) set
+// and its other values -9999. -1 when the list is full (200 / 100 rows): the
+// caller stops decoding that part. For decoders that store the values of a
+// level from a later group.
+int UPA_find_sig(UPA_report* rep, float p);
+int UPA_find_wnd(UPA_report* rep, float h);
 // Merge a significant level into sig / a wind level into wnd: an equal
 // pressure (height) overwrites its row, a new one is appended. Returns 1 when
 // stored, 0 when the list is full (the caller stops decoding that part).
 int UPA_add_sig(UPA_report* rep, float p, float t, float td);
 int UPA_add_wnd(UPA_report* rep, float h, float dir, float spd);
 // Exchange sort: sig by decreasing pressure, wnd by increasing height.
+// Returns 0.
 int UPA_sort_report(UPA_report* rep);
 
 // ---- ua_dec (src/ua_dec.cpp): bulletin reader and decoders

@@ -1,1 +1,185 @@
 #include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "vokupa.h"
+
+namespace {
+
+std::uint32_t bits(float f)
+{
+    std::uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- record
+
+TEST(UaToolRecord, LayoutInDeclarationOrder)
+{
+    EXPECT_EQ(sizeof(UPA_report), 4260u);
+    EXPECT_EQ(offsetof(UPA_report, id), 0u);
+    EXPECT_EQ(offsetof(UPA_report, area), 11u);
+    EXPECT_EQ(offsetof(UPA_report, wmo), 24u);
+    EXPECT_EQ(offsetof(UPA_report, lat), 28u);
+    EXPECT_EQ(offsetof(UPA_report, lon), 32u);
+    EXPECT_EQ(offsetof(UPA_report, elev), 36u);
+    EXPECT_EQ(offsetof(UPA_report, time), 40u);
+    EXPECT_EQ(offsetof(UPA_report, type), 44u);
+    EXPECT_EQ(offsetof(UPA_report, man), 48u);
+    EXPECT_EQ(offsetof(UPA_report, numman), 648u);
+    EXPECT_EQ(offsetof(UPA_report, sig), 652u);
+    EXPECT_EQ(offsetof(UPA_report, numsig), 3052u);
+    EXPECT_EQ(offsetof(UPA_report, wnd), 3056u);
+    EXPECT_EQ(offsetof(UPA_report, numwnd), 4256u);
+}
+
+TEST(UaToolRecord, InitializeSetsEverythingMissingButType)
+{
+    static UPA_report rep;
+    std::memset(&rep, 0x55, sizeof rep);
+    rep.type = 7;
+    EXPECT_EQ(UPA_initialize(&rep), 0);
+    EXPECT_STREQ(rep.id, "");
+    EXPECT_STREQ(rep.area, "");
+    EXPECT_EQ(rep.wmo, -9999);
+    EXPECT_EQ(rep.time, -9999);
+    EXPECT_EQ(rep.type, 7);
+    EXPECT_EQ(rep.numman, 0);
+    EXPECT_EQ(rep.numsig, 0);
+    EXPECT_EQ(rep.numwnd, 0);
+    // The missing value is exactly -9999.0, bit pattern 0xC61C3C00.
+    constexpr std::uint32_t missing = 0xC61C3C00u;
+    EXPECT_EQ(bits(rep.lat), missing);
+    EXPECT_EQ(bits(rep.lon), missing);
+    EXPECT_EQ(bits(rep.elev), missing);
+    int bad = 0;
+    for (const auto& r : rep.man) {
+        for (float v : {r.p, r.h, r.t, r.td, r.dir, r.spd}) bad += bits(v) != missing;
+    }
+    for (const auto& r : rep.sig) {
+        for (float v : {r.p, r.t, r.td}) bad += bits(v) != missing;
+    }
+    for (const auto& r : rep.wnd) {
+        for (float v : {r.h, r.dir, r.spd}) bad += bits(v) != missing;
+    }
+    EXPECT_EQ(bad, 0);
+}
+
+TEST(UaToolRecord, MandatoryLevels)
+{
+    // Slots 1..16 of the table are the writer's sixteen standard levels.
+    for (int slot = 1; slot <= 16; ++slot) {
+        EXPECT_EQ(UPA_mandatory(static_cast<float>(man_pres[slot])), slot) << man_pres[slot];
+    }
+    // 7 to 1 hPa have slots but are no standard levels of the writer.
+    for (int slot = 17; slot <= 21; ++slot) {
+        EXPECT_EQ(UPA_mandatory(static_cast<float>(man_pres[slot])), 0) << man_pres[slot];
+    }
+    EXPECT_EQ(man_pres[17], 7);
+    EXPECT_EQ(man_pres[21], 1);
+    EXPECT_EQ(man_pres[UPA_SLOT_SURFACE], 990);
+    EXPECT_EQ(man_pres[UPA_SLOT_TROPO], 880);
+    EXPECT_EQ(man_pres[UPA_SLOT_MAXWIND], 770);
+    EXPECT_EQ(UPA_mandatory(925.0f), 2);
+    EXPECT_EQ(UPA_mandatory(7.0f), 0);
+    EXPECT_EQ(UPA_mandatory(1000.5f), 0);
+    EXPECT_EQ(UPA_mandatory(990.0f), 0);
+    EXPECT_EQ(UPA_mandatory(-9999.0f), 0);
+}
+
+// ---------------------------------------------------------------- merging
+
+TEST(UaToolMerge, EqualPressureOrHeightOverwrites)
+{
+    static UPA_report rep;
+    UPA_initialize(&rep);
+    // A TTBB level and a TTDD level at the same pressure: one row, later values.
+    EXPECT_EQ(UPA_add_sig(&rep, 850.0f, 10.2f, 5.0f), 1);
+    EXPECT_EQ(UPA_add_sig(&rep, 700.0f, 1.0f, -3.0f), 1);
+    EXPECT_EQ(UPA_add_sig(&rep, 850.0f, 9.8f, -9999.0f), 1);
+    EXPECT_EQ(rep.numsig, 2);
+    EXPECT_EQ(rep.sig[0].p, 850.0f);
+    EXPECT_EQ(rep.sig[0].t, 9.8f);
+    EXPECT_EQ(rep.sig[0].td, -9999.0f);
+    EXPECT_EQ(rep.sig[1].p, 700.0f);
+
+    // A TTAA surface wind and a PPBB surface wind share the height-0 row.
+    EXPECT_EQ(UPA_add_wnd(&rep, 0.0f, 270.0f, 15.0f), 1);
+    EXPECT_EQ(UPA_add_wnd(&rep, 1000.0f, 280.0f, 20.0f), 1);
+    EXPECT_EQ(UPA_add_wnd(&rep, 0.0f, 275.0f, 12.0f), 1);
+    EXPECT_EQ(rep.numwnd, 2);
+    EXPECT_EQ(rep.wnd[0].dir, 275.0f);
+    EXPECT_EQ(rep.wnd[0].spd, 12.0f);
+
+    // A row found by pressure keeps its values; a new one starts missing.
+    EXPECT_EQ(UPA_find_sig(&rep, 700.0f), 1);
+    EXPECT_EQ(rep.sig[1].t, 1.0f);
+    rep.sig[2] = {1.0f, 2.0f, 3.0f};  // leftovers beyond numsig do not leak in
+    EXPECT_EQ(UPA_find_sig(&rep, 500.0f), 2);
+    EXPECT_EQ(rep.numsig, 3);
+    EXPECT_EQ(rep.sig[2].p, 500.0f);
+    EXPECT_EQ(rep.sig[2].t, -9999.0f);
+    EXPECT_EQ(rep.sig[2].td, -9999.0f);
+    EXPECT_EQ(UPA_find_wnd(&rep, 3000.0f), 2);
+    EXPECT_EQ(rep.wnd[2].dir, -9999.0f);
+}
+
+TEST(UaToolMerge, FullListsDropNewLevelsOnly)
+{
+    static UPA_report rep;
+    UPA_initialize(&rep);
+    for (int i = 0; i < UPA_MAX_SIG; ++i) {
+        ASSERT_EQ(UPA_add_sig(&rep, 1000.0f - static_cast<float>(i), 1.0f, 0.0f), 1);
+    }
+    EXPECT_EQ(rep.numsig, 200);
+    EXPECT_EQ(UPA_add_sig(&rep, 5.0f, 1.0f, 0.0f), 0);  // the 201st distinct pressure
+    EXPECT_EQ(UPA_find_sig(&rep, 5.0f), -1);
+    EXPECT_EQ(rep.numsig, 200);
+    EXPECT_EQ(UPA_add_sig(&rep, 900.0f, -5.0f, -6.0f), 1);  // an existing one still merges
+    EXPECT_EQ(rep.sig[100].t, -5.0f);
+
+    for (int i = 0; i < UPA_MAX_WND; ++i) {
+        ASSERT_EQ(UPA_add_wnd(&rep, static_cast<float>(i * 1000), 10.0f, 5.0f), 1);
+    }
+    EXPECT_EQ(UPA_add_wnd(&rep, 100000.0f, 10.0f, 5.0f), 0);  // the 101st distinct height
+    EXPECT_EQ(rep.numwnd, 100);
+    EXPECT_EQ(UPA_add_wnd(&rep, 0.0f, 90.0f, 3.0f), 1);
+    EXPECT_EQ(rep.wnd[0].dir, 90.0f);
+
+    // A count beyond the list (a corrupt record) is never followed past it.
+    rep.numsig = 5000;
+    EXPECT_EQ(UPA_add_sig(&rep, 1.5f, 0.0f, 0.0f), 0);
+    rep.numwnd = -3;
+    EXPECT_EQ(UPA_add_wnd(&rep, 7.0f, 0.0f, 0.0f), 1);
+    EXPECT_EQ(rep.numwnd, 1);
+}
+
+TEST(UaToolMerge, SortOrdersLevelsWithTheirValues)
+{
+    static UPA_report rep;
+    UPA_initialize(&rep);
+    const float ps[] = {700, 925, 300, 1012, 850};
+    for (float p : ps) UPA_add_sig(&rep, p, p / 100.0f, -p / 100.0f);
+    const float hs[] = {6000, 0, 2000, 12000, 1000};
+    for (float h : hs) UPA_add_wnd(&rep, h, h / 100.0f, h / 1000.0f);
+    EXPECT_EQ(UPA_sort_report(&rep), 0);
+    const float sorted_p[] = {1012, 925, 850, 700, 300};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(rep.sig[i].p, sorted_p[i]);
+        EXPECT_EQ(rep.sig[i].t, sorted_p[i] / 100.0f);
+        EXPECT_EQ(rep.sig[i].td, -sorted_p[i] / 100.0f);
+    }
+    const float sorted_h[] = {0, 1000, 2000, 6000, 12000};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(rep.wnd[i].h, sorted_h[i]);
+        EXPECT_EQ(rep.wnd[i].dir, sorted_h[i] / 100.0f);
+    }
+    // Rows beyond the counts are left where they are.
+    EXPECT_EQ(rep.sig[5].p, -9999.0f);
+    EXPECT_EQ(rep.wnd[5].h, -9999.0f);
+}
