@@ -117,3 +117,116 @@ int UPA_sort_report(UPA_report* rep)
     }
     return 0;
 }
+
+// ---------------------------------------------------------------- listing
+
+namespace {
+
+void print_station(M_type mask, const UPA_report* rep)
+{
+    // The identifier is read at most to the end of its field, terminated or not.
+    MESS_print(mask, "STA: %5.11s WMO: %05ld LAT: %7.2f LON: %7.2f\n", rep->id,
+               static_cast<long>(rep->wmo), static_cast<double>(rep->lat),
+               static_cast<double>(rep->lon));
+}
+
+void print_man(M_type mask, const UPA_report* rep)
+{
+    MESS_print(mask, "     Press    Height   Temp    Dewpt     Dir    Spd\n");
+    for (int slot = 0; slot < UPA_NUM_MAN; ++slot) {
+        const UPA_man& r = rep->man[slot];
+        if (r.p == MISSING) continue;
+        const char* label = slot == UPA_SLOT_SURFACE  ? "SFC  "
+                            : slot == UPA_SLOT_TROPO   ? "TROP "
+                            : slot == UPA_SLOT_MAXWIND ? "MWND "
+                                                       : "     ";
+        MESS_print(mask, "%s%6.1f  %7.0f  %7.1f %7.1f  %6.0f %6.0f\n", label,
+                   static_cast<double>(r.p), static_cast<double>(r.h), static_cast<double>(r.t),
+                   static_cast<double>(r.td), static_cast<double>(r.dir),
+                   static_cast<double>(r.spd));
+    }
+}
+
+// Rows 0 .. n-1 in two columns read downwards: with k = (n + 1) / 2, line j
+// holds rows j and j + k; an odd last row stands alone.
+template <class Row, class PrintPair, class PrintOne>
+void two_columns(const Row* rows, int n, PrintPair pair, PrintOne one)
+{
+    const int k = (n + 1) / 2;
+    for (int j = 0; j < n / 2; ++j) pair(rows[j], rows[j + k]);
+    if (n % 2) one(rows[k - 1]);
+}
+
+void print_sig(M_type mask, const UPA_report* rep)
+{
+    MESS_print(mask, "Press    Temp    Dewpt     Press    Temp    Dewpt\n");
+    two_columns(
+        rep->sig, used_rows(rep->numsig, UPA_MAX_SIG),
+        [mask](const UPA_sig& a, const UPA_sig& b) {
+            MESS_print(mask, "%6.1f  %7.1f %7.1f    %6.1f  %7.1f %7.1f\n",
+                       static_cast<double>(a.p), static_cast<double>(a.t),
+                       static_cast<double>(a.td), static_cast<double>(b.p),
+                       static_cast<double>(b.t), static_cast<double>(b.td));
+        },
+        [mask](const UPA_sig& a) {
+            MESS_print(mask, "%6.1f  %7.1f %7.1f\n", static_cast<double>(a.p),
+                       static_cast<double>(a.t), static_cast<double>(a.td));
+        });
+}
+
+void print_wnd(M_type mask, const UPA_report* rep)
+{
+    MESS_print(mask, "Height    Dir    Spd     Height    Dir    Spd\n");
+    two_columns(
+        rep->wnd, used_rows(rep->numwnd, UPA_MAX_WND),
+        [mask](const UPA_wnd& a, const UPA_wnd& b) {
+            MESS_print(mask, "%6.0f  %6.0f %6.0f    %6.0f  %6.0f %6.0f\n",
+                       static_cast<double>(a.h), static_cast<double>(a.dir),
+                       static_cast<double>(a.spd), static_cast<double>(b.h),
+                       static_cast<double>(b.dir), static_cast<double>(b.spd));
+        },
+        [mask](const UPA_wnd& a) {
+            MESS_print(mask, "%6.0f  %6.0f %6.0f\n", static_cast<double>(a.h),
+                       static_cast<double>(a.dir), static_cast<double>(a.spd));
+        });
+}
+
+}  // namespace
+
+// The decoders list every part they fill; with the level off nothing is
+// formatted at all.
+
+int UPA_print_report(M_type mask, const UPA_report* rep)
+{
+    if (!rep || !MESS_check(mask)) return 0;
+    print_man(mask, rep);
+    print_sig(mask, rep);
+    print_wnd(mask, rep);
+    MESS_print(mask, "\n");
+    return 0;
+}
+
+int UPA_print_man(M_type mask, const UPA_report* rep)
+{
+    if (!rep || !MESS_check(mask)) return 0;
+    print_station(mask, rep);
+    print_man(mask, rep);
+    return 0;
+}
+
+int UPA_print_sig(M_type mask, const UPA_report* rep)
+{
+    if (!rep || !MESS_check(mask)) return 0;
+    print_station(mask, rep);
+    print_sig(mask, rep);
+    return 0;
+}
+
+int UPA_print_wnd(M_type mask, const UPA_report* rep)
+{
+    if (!rep || !MESS_check(mask)) return 0;
+    print_station(mask, rep);
+    print_wnd(mask, rep);
+    MESS_print(mask, "\n");
+    return 0;
+}

@@ -73,5 +73,14 @@ int UPA_add_wnd(UPA_report* rep, float h, float dir, float spd);
 // Exchange sort: sig by decreasing pressure, wnd by increasing height.
 // Returns 0.
 int UPA_sort_report(UPA_report* rep);
+// Listings through MESS_print with the caller's mask; all return 0.
+// Mandatory rows, significant and wind levels, a final empty line:
+int UPA_print_report(M_type mask, const UPA_report* rep);
+// Station line "STA: ..." and mandatory rows:
+int UPA_print_man(M_type mask, const UPA_report* rep);
+// Station line and significant levels (two columns):
+int UPA_print_sig(M_type mask, const UPA_report* rep);
+// Station line, wind levels (two columns) and a final empty line:
+int UPA_print_wnd(M_type mask, const UPA_report* rep);
 
 // ---- ua_dec (src/ua_dec.cpp): bulletin reader and decoders

@@ -2,7 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include <unistd.h>
 
 #include "vokupa.h"
 
@@ -182,4 +187,175 @@ TEST(UaToolMerge, SortOrdersLevelsWithTheirValues)
     // Rows beyond the counts are left where they are.
     EXPECT_EQ(rep.sig[5].p, -9999.0f);
     EXPECT_EQ(rep.wnd[5].h, -9999.0f);
+}
+
+// ---------------------------------------------------------------- listing
+
+namespace {
+
+// Sends the messages to a log file only and gives back what was written.
+class Listing {
+public:
+    Listing()
+    {
+        const int fd = mkstemp(name_);
+        if (fd >= 0) close(fd);
+        MESS_reset();
+        const std::string setting = std::string("fi=") + name_;
+        MESS_set_str(setting.c_str());
+    }
+    ~Listing()
+    {
+        MESS_reset();
+        std::remove(name_);
+    }
+    std::string text()
+    {
+        MESS_reset();  // closes the log
+        std::string out;
+        if (std::FILE* fp = std::fopen(name_, "r")) {
+            char buf[256];
+            while (std::fgets(buf, sizeof buf, fp)) out += buf;
+            std::fclose(fp);
+        }
+        return out;
+    }
+
+private:
+    char name_[32] = "/tmp/ua_listing_XXXXXX";
+};
+
+constexpr M_type DEC_MASK = 0x10000000u;
+
+const char* const MAN_HEAD = "     Press    Height   Temp    Dewpt     Dir    Spd\n";
+const char* const SIG_HEAD = "Press    Temp    Dewpt     Press    Temp    Dewpt\n";
+const char* const WND_HEAD = "Height    Dir    Spd     Height    Dir    Spd\n";
+
+void fill(UPA_report& rep)
+{
+    UPA_initialize(&rep);
+    std::snprintf(rep.id, sizeof rep.id, "%s", "72469");
+    rep.wmo = 72469;
+    rep.lat = 39.77f;
+    rep.lon = -104.87f;
+    rep.man[0] = {835, 1611, 20.4f, 13.4f, 330, 4};
+    rep.man[5] = {500, 5790, -12.3f, -20.1f, 275, 35};
+    rep.man[17].p = 7;
+    rep.man[22] = {212, -9999, -56.5f, -60.0f, -9999, -9999};
+    rep.man[23] = {250, -9999, -9999, -9999, 280, 95};
+    rep.man[24] = {-9999, 1, 2, 3, 4, 5};  // overflow row: never listed
+    rep.numman = 20;
+    UPA_add_sig(&rep, 835, 20.4f, 13.4f);
+    UPA_add_sig(&rep, 800, 17.0f, 10.0f);
+    UPA_add_sig(&rep, 700, 8.2f, -1.8f);
+    UPA_add_sig(&rep, 500, -12.3f, -20.1f);
+    UPA_add_sig(&rep, 212, -56.5f, -60.0f);
+    UPA_add_wnd(&rep, 0, 330, 4);
+    UPA_add_wnd(&rep, 1000, 300, 10);
+    UPA_add_wnd(&rep, 2000, 280, 15);
+    UPA_add_wnd(&rep, 3000, 270, -9999);
+}
+
+const char* const STATION = "STA: 72469 WMO: 72469 LAT:   39.77 LON: -104.87\n";
+const std::string MAN_ROWS = std::string(MAN_HEAD) +
+                             "SFC   835.0     1611     20.4    13.4     330      4\n"
+                             "      500.0     5790    -12.3   -20.1     275     35\n"
+                             "        7.0    -9999  -9999.0 -9999.0   -9999  -9999\n"
+                             "TROP  212.0    -9999    -56.5   -60.0   -9999  -9999\n"
+                             "MWND  250.0    -9999  -9999.0 -9999.0     280     95\n";
+// Five rows: 0|3, 1|4, 2.
+const std::string SIG_ROWS = std::string(SIG_HEAD) +
+                             " 835.0     20.4    13.4     500.0    -12.3   -20.1\n"
+                             " 800.0     17.0    10.0     212.0    -56.5   -60.0\n"
+                             " 700.0      8.2    -1.8\n";
+// Four rows: 0|2, 1|3.
+const std::string WND_ROWS = std::string(WND_HEAD) +
+                             "     0     330      4      2000     280     15\n"
+                             "  1000     300     10      3000     270  -9999\n";
+
+}  // namespace
+
+TEST(UaToolListing, WholeReport)
+{
+    static UPA_report rep;
+    fill(rep);
+    Listing out;
+    MESS_set(1, DEC_MASK);
+    EXPECT_EQ(UPA_print_report(DEC_MASK, &rep), 0);
+    EXPECT_EQ(out.text(), MAN_ROWS + SIG_ROWS + WND_ROWS + "\n");
+}
+
+TEST(UaToolListing, PartsWithStationLine)
+{
+    static UPA_report rep;
+    fill(rep);
+    {
+        Listing out;
+        EXPECT_EQ(UPA_print_man(0xF00, &rep), 0);
+        EXPECT_EQ(out.text(), STATION + MAN_ROWS);
+    }
+    {
+        Listing out;
+        EXPECT_EQ(UPA_print_sig(0xF00, &rep), 0);
+        EXPECT_EQ(out.text(), STATION + SIG_ROWS);
+    }
+    {
+        Listing out;
+        EXPECT_EQ(UPA_print_wnd(0xF00, &rep), 0);
+        EXPECT_EQ(out.text(), STATION + WND_ROWS + "\n");
+    }
+}
+
+TEST(UaToolListing, EmptyRecordAndSingleRows)
+{
+    static UPA_report rep;
+    UPA_initialize(&rep);
+    {
+        Listing out;
+        UPA_print_report(0xF00, &rep);
+        EXPECT_EQ(out.text(), std::string(MAN_HEAD) + SIG_HEAD + WND_HEAD + "\n");
+    }
+    {
+        Listing out;
+        UPA_print_man(0xF00, &rep);
+        EXPECT_EQ(out.text(),
+                  std::string("STA:       WMO: -9999 LAT: -9999.00 LON: -9999.00\n") + MAN_HEAD);
+    }
+    UPA_add_sig(&rep, 1013.0f, 5.0f, -9999.0f);
+    UPA_add_wnd(&rep, 0.0f, 90.0f, 12.0f);
+    {
+        Listing out;
+        UPA_print_sig(0xF00, &rep);
+        UPA_print_wnd(0xF00, &rep);
+        EXPECT_EQ(out.text(), std::string("STA:       WMO: -9999 LAT: -9999.00 LON: -9999.00\n") +
+                                  SIG_HEAD + "1013.0      5.0 -9999.0\n" +
+                                  "STA:       WMO: -9999 LAT: -9999.00 LON: -9999.00\n" +
+                                  WND_HEAD + "     0      90     12\n\n");
+    }
+}
+
+TEST(UaToolListing, NothingBelowTheLevelAndCorruptCounts)
+{
+    static UPA_report rep;
+    fill(rep);
+    {
+        Listing out;  // the initial level does not include the decoders' mask
+        UPA_print_report(DEC_MASK, &rep);
+        UPA_print_man(DEC_MASK, &rep);
+        EXPECT_EQ(out.text(), "");
+    }
+    // An identifier filling its whole field is not read past it, and counts
+    // beyond the lists are held to them.
+    std::memset(rep.id, 'A', sizeof rep.id);
+    rep.numsig = 1000;
+    rep.numwnd = -4;
+    Listing out;
+    UPA_print_sig(0xF00, &rep);
+    UPA_print_wnd(0xF00, &rep);
+    const std::string text = out.text();
+    EXPECT_EQ(text.rfind("STA: AAAAAAAAAAA WMO: 72469", 0), 0u);
+    EXPECT_NE(text.find(std::string(WND_HEAD) + "\n"), std::string::npos);
+    int lines = 0;
+    for (char c : text) lines += c == '\n';
+    EXPECT_EQ(lines, 1 + 1 + 100 + 1 + 1 + 1);
 }
