@@ -178,6 +178,21 @@ int swap_setup(int order);
 int swap_short(std::int16_t* value);
 int fwrite_short_swap(std::int16_t* value, FILE* fp);
 
+// Station identifiers: a WMO block and station number becomes a five-character
+// identifier led by the location-indicator prefix of its country, and back.
+// Identifier fields hold this many bytes (10 characters and the NUL).
+inline constexpr int VOK_ID_LEN = 11;
+// Writes the identifier of wmo into out, which must hold VOK_ID_LEN bytes; the
+// write never goes beyond them. 5 characters for 0 to 99999, a sign more for
+// negative numbers ("-09999" for -9999). Returns 0, or -1 when out is null.
+int wmo_to_id(char* out, int wmo);
+// Reads an identifier made by wmo_to_id back into *wmo. Returns 0 for the
+// letter form (a letter, any character, three digits), -1 otherwise; *wmo is
+// set in both cases: 99999 when nothing could be read, the value of a
+// five-digit identifier, or the three digits alone for an unknown prefix.
+// Prefixes are matched without regard to case. A null id gives -1 and 99999.
+int id_to_wmo(const char* id, int* wmo);
+
 // ---- scanp (src/scanp.cpp)
 // Cursor of the pattern scanner over one text.
 struct parse_param {
