@@ -209,3 +209,42 @@ int FILE_overwrite(const char* name, int mode)
 }
 
 // ---------------------------------------------------------------- set time
+// The date and time fields the user fixed (the "hour" resource, or a "#"
+// date in a given file name). Seconds are never given, so they start at 0.
+
+namespace {
+
+constexpr Date set_start = {VOK_MISSING, VOK_MISSING, VOK_MISSING, VOK_MISSING,
+                            VOK_MISSING, VOK_MISSING, VOK_MISSING, 0};
+Date set = set_start;
+
+} // namespace
+
+int FILE_set_time(const Date* date)
+{
+    if (!date) return -1;
+    set = *date;
+    return 0;
+}
+
+int FILE_get_time(Date* date)
+{
+    if (!date) return -1;
+    *date = set;
+    return 0;
+}
+
+int FILE_reset_time()
+{
+    set.year = VOK_MISSING;
+    set.month = VOK_MISSING;
+    set.day = VOK_MISSING;
+    set.hour = VOK_MISSING;
+    set.min = VOK_MISSING;
+    return 0;
+}
+
+void FILE_clear_time()
+{
+    set = set_start;
+}

@@ -118,6 +118,75 @@ void RES_clear();
 
 // ---------------------------------------------------------------- dates
 // ---- date (src/date.cpp)
+// Broken-down UTC date; any field may be VOK_MISSING ("unset"). A record with
+// only its leading fields set stands for a coarser time (a year, a month, a
+// day, an hour).
+struct Date {
+    std::int32_t year;   // full year, e.g. 2024
+    std::int32_t month;  // 1-12
+    std::int32_t day;    // 1-31
+    std::int32_t jday;   // day of year 1-366
+    std::int32_t wday;   // day of week, 0 = Sunday
+    std::int32_t hour;   // 0-23
+    std::int32_t min;    // 0-59
+    std::int32_t sec;    // 0-59
+};
+// Size of a date label buffer: the longest label ("12:05 PM EST [0005Z] 31
+// JAN 24") fits with room to spare. Functions that fill a label take the
+// buffer size, this by default.
+inline constexpr int DATE_LABEL_LEN = 40;
+int DATE_init(Date* date);
+// Upper- / lower-case month abbreviation; "" outside 1-12.
+const char* DATE_month(int month);
+const char* DATE_month_lower(int month);
+int DATE_is_leap(int year);
+// Seconds since 1970-01-01 00:00 UTC. Corrects the record in place first:
+// years 0-49 are 2000-2049, 50-199 are 1950-2099, a negative year 1980;
+// month outside 1-12, day outside 0-31, hour, minute or second out of range
+// become 1, 1, 0, 0, 0. Day 0 is kept (last day of the previous month).
+// Every fourth year counts as a leap year (exact 1901-2099).
+std::int64_t DATE_num_sec(Date* date);
+// Current time; stored through secs as well when it is not null.
+std::int64_t DATE_get_time(std::int64_t* secs);
+// UTC breakdown of *secs (null: now). 0, or -1 with the record left as it
+// was when the system cannot break the time down (year beyond its range).
+int DATE_get_gmdate(const std::int64_t* secs, Date* date);
+// "24 JAN 05  12:30:00Z"; cut to len - 1 characters.
+int DATE_get_current_str(char* buf, int len = DATE_LABEL_LEN);
+// "%d/%d/%d %2.2d:%2.2d:%2.2d\n" under mask.
+int DATE_print(M_type mask, const Date* date);
+// Day of year (clamped to 1..365/366) to month and day.
+int DATE_julian_monday(int year, int jday, int* month, int* day);
+// Month (clamped to 1..12) and day to day of year.
+int DATE_monday_julian(int year, int month, int day, int* jday);
+// Label time zone from a text such as "-EST:-5": a leading "+" selects the
+// 12-hour clock, "-" the 12-hour clock with the UTC time in brackets; up to
+// four characters of zone name, ":" and the offset in hours. No hours (or
+// hours beyond +-24, or not a number) give offset 0.
+int DATE_set_TZ(const char* tz);
+// Date label of the record into label (len bytes). 0; -1 without a buffer or
+// record, and -1 with label emptied when the label does not fit. With a
+// non-zero zone offset the record is corrected in place (DATE_num_sec).
+int DATE_make_label(Date* date, char* label, int len = DATE_LABEL_LEN);
+// Reads a date label; fields that no form gives stay unset. The fifth form,
+// four plain numbers, reads year, month, day and hour. 0; -1 for null
+// pointers.
+int DATE_decode_label(const char* label, Date* date);
+// Month 1-12 from an abbreviation in upper or lower case ("Jan" gives 0).
+int DATE_decode_month(const char* text);
+
+// Decode time window. Report times are hhmm ints, VOK_MISSING for none.
+// Stores the window in minutes; takes effect at the next DATE_set_datim.
+int DATE_set_range(int pre, int post);
+// Decode time from the input file's date, the set time (FILE_get_time) and
+// the "decode_hour" resource.
+int DATE_set_datim(const Date* date);
+int DATE_get_datim(Date* date);
+// 1 when the report time lies in the window (report placed within twelve
+// hours of the decode time), else 0.
+int DATE_chk_range(int hhmm);
+// Time zone and window back to their start state (tests).
+void DATE_reset();
 
 // ---------------------------------------------------------------- files
 // ---- files (src/files.cpp)
@@ -142,13 +211,92 @@ FILE* FILE_open(const char* name, const char* mode);
 int FILE_close(FILE* fp, const char* name);
 int FILE_overwrite(const char* name, int mode);
 
+// set time: date and time fields fixed by the user (the "hour" resource or a
+// "#" date in a given file name); VOK_MISSING in fields not fixed. Starts with
+// every field unset but sec = 0.
+int FILE_set_time(const Date* date);
+int FILE_get_time(Date* date);
+// Unsets year, month, day, hour and min (jday, wday and sec stay).
+int FILE_reset_time();
+// The set time back to its start state (tests).
+void FILE_clear_time();
+
 // ---------------------------------------------------------------- tables
 // ---- table (src/table.cpp)
+// Keyed table of fixed-size data blocks found by one to four text keys and
+// walked in insertion order. Entries are never removed during a run.
+struct TAB_entry {
+    char* key;          // private copy; null marks an unused bucket head
+    unsigned char* data;
+    TAB_entry* link;    // next entry of the same hash chain
+    TAB_entry* next;    // next entry in insertion order (key 0 only)
+};
+inline constexpr int TAB_MAX_KEYS = 4;
+struct TAB_table {
+    int tab_size;
+    int data_size;
+    TAB_entry* data_ptr;
+    TAB_entry* head_ptr;
+    TAB_entry* last_ptr;
+    int num_entry;
+    int numkey;
+    TAB_entry* table[TAB_MAX_KEYS];
+};
+int TAB_key(const TAB_table* table, const char* key);
+int TAB_init(TAB_table* table);
+int TAB_create(TAB_table* table, int buckets, int data_size, int numkey);
+int TAB_enter(TAB_table* table, const void* data, ...);
+void* TAB_search(TAB_table* table, int keynum, const char* key);
+int TAB_first(TAB_table* table);
+void* TAB_next(TAB_table* table);
+// Releases everything the table owns and leaves it empty (tests and tools
+// that build short-lived tables; the station table lives for the run).
+int TAB_free(TAB_table* table);
 
 // ---------------------------------------------------------------- maps
 // ---- maptran (src/maptran.cpp)
+// A map area: projection, pole and centre, grid spacing and size. Every
+// field but ellipse is VOK_MISSING when unset.
+struct Domain {
+    std::int32_t proj;   // projection code; VOK_MISSING for no domain
+    float plat;          // latitude of the projection's pole or tangent point
+    float plon;          // longitude of the pole or central meridian
+    float param[5];      // projection parameters (true latitudes ...)
+    float clat;          // domain centre, degrees north
+    float clon;          // domain centre, degrees east (west negative)
+    float dx;            // grid spacing in x
+    float dy;            // grid spacing in y
+    std::int32_t nx;     // grid points in x
+    std::int32_t ny;     // grid points in y
+    std::int32_t ellipse;  // 1 for the ellipsoidal earth, else 0
+};
+// Projection codes the transform knows.
+inline constexpr int MAP_PROJ_POLAR = 1;
+inline constexpr int MAP_PROJ_LATLON = 2;
+// Set the current domain (copied); null clears it (proj VOK_MISSING) and
+// returns -1, else 0.
+int MAP_domain(const Domain* dom);
+// Extent of the current domain in plot coordinates. Returns 0.
+int MAP_set_limits();
+// Transform the domain centre.
+void MAP_tran_center(float* x, float* y);
+// Latitude/longitude (degrees) to plot coordinates of the current domain.
+// Without a domain x is the latitude and y the longitude, unchanged. The
+// projections other than polar stereographic and latitude/longitude are not
+// built yet and pass positions through as without a domain. Returns 1.
+int MAP_tran(float* x, float* y, float lat, float lon);
+// 1 when the point lies on the grid or within three grid spacings of it (and
+// always without a domain), else 0.
+int MAP_in_grid_domain(float x, float y);
+// x minimum, x maximum, y minimum, y maximum of the current domain.
+void MAP_get_limits(float limits[4]);
+// Back to the start state: no domain, default constants (tests).
+void MAP_reset();
 
 // ---- calc (src/calc.cpp)
+// Great-circle distance in kilometres between two positions in degrees, on a
+// sphere of radius 6371.3 km, in single precision.
+float calc_distance(float lat1, float lon1, float lat2, float lon2);
 
 // ---------------------------------------------------------------- text
 // ---- string (src/string.cpp)
