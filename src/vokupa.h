@@ -84,3 +84,43 @@ int UPA_print_sig(M_type mask, const UPA_report* rep);
 int UPA_print_wnd(M_type mask, const UPA_report* rep);
 
 // ---- ua_dec (src/ua_dec.cpp): bulletin reader and decoders
+// Kinds of report parts found by the bulletin reader; type_str names them.
+inline constexpr int UPA_TTAA = 0;
+inline constexpr int UPA_TTBB = 1;
+inline constexpr int UPA_TTCC = 2;
+inline constexpr int UPA_TTDD = 3;
+inline constexpr int UPA_PPAA = 4;
+inline constexpr int UPA_PPBB = 5;
+inline constexpr int UPA_PPDD = 6;
+inline constexpr int UPA_UUAA = 7;
+inline constexpr int UPA_UUBB = 8;
+inline constexpr int UPA_UUCC = 9;
+inline constexpr int UPA_UUDD = 10;
+inline constexpr int UPA_IIAA = 11;
+inline constexpr int UPA_IIBB = 12;
+inline constexpr int UPA_IICC = 13;
+inline constexpr int UPA_IIDD = 14;
+inline constexpr int UPA_EEBB = 15;
+inline constexpr int UPA_EEDD = 16;
+inline constexpr int UPA_UNK = 17;
+inline constexpr int UPA_NUM_KINDS = 18;
+inline constexpr int UPA_NO_KIND = 99;  // no kind known yet
+// Names of the kinds 0..17 ("TTAA" .. "EEDD", "UNK"); no row for 99.
+extern const char* const type_str[UPA_NUM_KINDS];
+
+// Report text capacity of the bulletin reader (characters, the terminator
+// not counted) and the buffer sizes its callers pass.
+inline constexpr int UPA_RAW_MAX = 1000;
+inline constexpr int UPA_RAW_DATA_LEN = UPA_RAW_MAX + 1;
+inline constexpr int UPA_RAW_ID_LEN = 11;
+
+// Cuts a raw bulletin file into report parts, one per call. data (1001 bytes)
+// receives the code groups of one part on one line, ending with one blank;
+// id (11 bytes) its station number or call sign; *type its kind. Returns 1
+// for a report; 0 when the file ended before a report started (data, id and
+// *type untouched); -1 when called at the end of the file with no line
+// pending. The current line and a pending part identifier carry over to the
+// next call, also across files, so loop until -1 rather than testing feof.
+int UPA_read_raw(FILE* ifile, char* data, char* id, int* type);
+// Forget the pending line and part identifier (tests only).
+void UPA_read_raw_reset();
