@@ -1,0 +1,157 @@
+// The real bulletins of the shared data folder, every file, through the
+// bulletin reader and the decoders into one record per station, as a run
+// would: the reader's state carries from file to file. Nothing may crash or
+// trip a sanitizer, and what lands in the records must stay within the
+// bounds of the record and of the code forms.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "vok.h"
+#include "vokupa.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CorpusReport {
+    std::string file;
+    int kind;
+    std::string id;
+    std::string data;
+};
+
+fs::path bulletin_dir()
+{
+    return fs::path(SONDEX_SHARED_DATA) / "bulletins";
+}
+
+std::vector<fs::path> bulletin_files()
+{
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(bulletin_dir(), ec))
+        if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Every report of one file, read to the end as the conversion reads it.
+std::vector<CorpusReport> read_file(const fs::path& path)
+{
+    std::vector<CorpusReport> out;
+    FILE* fp = std::fopen(path.c_str(), "r");
+    if (!fp) {
+        ADD_FAILURE() << "cannot open " << path;
+        return out;
+    }
+    char data[UPA_RAW_DATA_LEN];
+    char id[UPA_RAW_ID_LEN];
+    int kind = UPA_NO_KIND;
+    int r;
+    while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0)
+        if (r == 1) out.push_back({path.filename().string(), kind, id, data});
+    std::fclose(fp);
+    return out;
+}
+
+std::vector<CorpusReport> read_corpus(const std::vector<fs::path>& files)
+{
+    std::vector<CorpusReport> all;
+    for (const auto& f : files) {
+        auto reps = read_file(f);
+        all.insert(all.end(), reps.begin(), reps.end());
+    }
+    return all;
+}
+
+class Corpus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::is_directory(bulletin_dir())) GTEST_SKIP() << "no bulletin folder at " << bulletin_dir();
+        files = bulletin_files();
+        if (files.empty()) GTEST_SKIP() << "no bulletins in " << bulletin_dir();
+        UPA_read_raw_reset();
+    }
+    void TearDown() override { UPA_read_raw_reset(); }
+    std::vector<fs::path> files;
+};
+
+const CorpusReport* find(const std::vector<CorpusReport>& reps, const std::string& file, int kind)
+{
+    for (const auto& r : reps)
+        if (r.file == file && r.kind == kind) return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(Corpus, EveryFileCutsIntoWellFormedReports)
+{
+    const auto reps = read_corpus(files);
+    int per_kind[UPA_NUM_KINDS] = {};
+    for (const auto& r : reps) {
+        SCOPED_TRACE(r.file + ": " + r.data.substr(0, 40));
+        ASSERT_GE(r.kind, UPA_TTAA);
+        ASSERT_LE(r.kind, UPA_EEDD);
+        ++per_kind[r.kind];
+        EXPECT_FALSE(r.id.empty());
+        EXPECT_LE(r.id.size(), 10u);
+        ASSERT_FALSE(r.data.empty());
+        EXPECT_LE(r.data.size(), static_cast<std::size_t>(UPA_RAW_MAX));
+        EXPECT_EQ(r.data.back(), ' ');
+        for (unsigned char c : r.data) ASSERT_TRUE(c >= ' ' && c < 0x80) << int(c);
+    }
+    // The global feed alone holds hundreds of TEMP parts of each kind (NIL
+    // parts start no report), a ship TEMP and PILOT parts.
+    EXPECT_GT(per_kind[UPA_TTAA], 400);
+    EXPECT_GT(per_kind[UPA_TTBB], 400);
+    EXPECT_GT(per_kind[UPA_TTCC], 300);
+    EXPECT_GT(per_kind[UPA_TTDD], 300);
+    EXPECT_GT(per_kind[UPA_PPBB], 100);
+    EXPECT_GT(per_kind[UPA_UUAA], 0);
+    EXPECT_GT(per_kind[UPA_IIBB], 0);
+}
+
+TEST_F(Corpus, SingleLineSoundingsReachTheReportWhole)
+{
+    // Each part of these soundings is one physical line of 260 to 670
+    // characters; the report is that line after its part word, "=" turned
+    // into a blank, one blank added.
+    for (const char* name : {"sounding_83746_2023022300.txt", "sounding_83779_2023022312.txt"}) {
+        const fs::path path = bulletin_dir() / name;
+        if (!fs::exists(path)) continue;
+        UPA_read_raw_reset();
+        const auto reps = read_file(path);
+        FILE* fp = std::fopen(path.c_str(), "r");
+        ASSERT_NE(fp, nullptr);
+        char buf[4096];
+        int checked = 0;
+        while (std::fgets(buf, sizeof buf, fp)) {
+            std::string text(buf);
+            while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+                text.pop_back();
+            if (text.size() < 200 || text.compare(0, 2, "TT") != 0) continue;
+            int kind = -1;
+            for (int k = UPA_TTAA; k <= UPA_TTDD; ++k)
+                if (text.compare(0, 4, type_str[k]) == 0) kind = k;
+            ASSERT_GE(kind, 0) << text.substr(0, 10);
+            const CorpusReport* r = find(reps, name, kind);
+            ASSERT_NE(r, nullptr) << name << " " << type_str[kind];
+            std::string want = text.substr(5);
+            if (want.back() == '=') want.back() = ' ';
+            want += ' ';
+            EXPECT_EQ(r->data, want) << name << " " << type_str[kind];
+            EXPECT_EQ(r->id, std::string(name + 9, 5));
+            ++checked;
+        }
+        std::fclose(fp);
+        EXPECT_GE(checked, 2) << name;
+    }
+}
