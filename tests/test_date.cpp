@@ -1,1 +1,629 @@
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "vok.h"
+
+namespace {
+
+// Collects what the process writes to standard output meanwhile.
+class DateCapture {
+public:
+    DateCapture()
+    {
+        std::fflush(stdout);
+        saved_ = dup(1);
+        tmp_ = std::tmpfile();
+        dup2(fileno(tmp_), 1);
+    }
+    ~DateCapture() { take(); }
+    std::string take()
+    {
+        if (!tmp_) return text_;
+        std::fflush(stdout);
+        dup2(saved_, 1);
+        close(saved_);
+        std::rewind(tmp_);
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text_.append(buf, n);
+        std::fclose(tmp_);
+        tmp_ = nullptr;
+        return text_;
+    }
+
+private:
+    int saved_ = -1;
+    std::FILE* tmp_ = nullptr;
+    std::string text_;
+};
+
+Date make(int year, int month, int day, int hour = VOK_MISSING, int min = VOK_MISSING,
+          int sec = VOK_MISSING)
+{
+    Date d;
+    DATE_init(&d);
+    d.year = year;
+    d.month = month;
+    d.day = day;
+    d.hour = hour;
+    d.min = min;
+    d.sec = sec;
+    return d;
+}
+
+std::string label_of(Date d)
+{
+    char buf[DATE_LABEL_LEN];
+    EXPECT_EQ(DATE_make_label(&d, buf, sizeof buf), 0);
+    return buf;
+}
+
+class DateTest : public ::testing::Test {
+protected:
+    void SetUp() override { clean(); }
+    void TearDown() override { clean(); }
+    static void clean()
+    {
+        DATE_reset();
+        FILE_clear_time();
+        RES_clear();
+        MESS_reset();
+    }
+};
+
+using DateBasics = DateTest;
+using DateLabel = DateTest;
+using DateWindow = DateTest;
+using FileSetTime = DateTest;
+
+} // namespace
+
+// ---------------------------------------------------------------- dates
+
+TEST_F(DateBasics, SecondsOfKnownDates)
+{
+    Date d = make(1970, 1, 1, 0, 0, 0);
+    EXPECT_EQ(DATE_num_sec(&d), 0);
+    d = make(2000, 3, 1, 0, 0, 0);
+    EXPECT_EQ(DATE_num_sec(&d), 951868800);
+    d = make(2024, 2, 29, 12, 0, 0);
+    EXPECT_EQ(DATE_num_sec(&d), 1709208000);
+}
+
+TEST_F(DateBasics, SecondsAgreeWithTheSystemBreakdownFrom1901To2099)
+{
+    // Every 1000003 seconds (about 11.6 days, drifting through all hours).
+    for (std::int64_t s = -2145916800LL; s < 4102444800LL; s += 1000003) {
+        Date d;
+        ASSERT_EQ(DATE_get_gmdate(&s, &d), 0);
+        int jday = 0;
+        DATE_monday_julian(d.year, d.month, d.day, &jday);
+        ASSERT_EQ(jday, d.jday) << s;
+        ASSERT_EQ(DATE_num_sec(&d), s);
+    }
+}
+
+TEST_F(DateBasics, RecordIsCorrectedInPlace)
+{
+    Date d = make(24, 13, 32, 24, 60, -1);
+    d.jday = 77;
+    d.wday = 9;
+    DATE_num_sec(&d);
+    EXPECT_EQ(d.year, 2024);
+    EXPECT_EQ(d.month, 1);
+    EXPECT_EQ(d.day, 1);
+    EXPECT_EQ(d.hour, 0);
+    EXPECT_EQ(d.min, 0);
+    EXPECT_EQ(d.sec, 0);
+    EXPECT_EQ(d.jday, 77);
+    EXPECT_EQ(d.wday, 9);
+
+    for (auto [in, out] : std::vector<std::pair<int, int>>{
+             {99, 1999}, {0, 2000}, {49, 2049}, {50, 1950}, {150, 2050}, {-9999, 1980}}) {
+        Date y = make(in, 6, 1);
+        DATE_num_sec(&y);
+        EXPECT_EQ(y.year, out) << in;
+    }
+    Date unset;
+    DATE_init(&unset);
+    Date ref = make(1980, 1, 1, 0, 0, 0);
+    EXPECT_EQ(DATE_num_sec(&unset), DATE_num_sec(&ref));
+}
+
+TEST_F(DateBasics, DayZeroIsTheLastDayOfThePreviousMonth)
+{
+    Date zero = make(2024, 3, 0, 6, 0, 0);
+    Date feb29 = make(2024, 2, 29, 6, 0, 0);
+    EXPECT_EQ(DATE_num_sec(&zero), DATE_num_sec(&feb29));
+    EXPECT_EQ(zero.day, 0);
+}
+
+TEST_F(DateBasics, LeapYearsMonthNamesAndMonthDecoding)
+{
+    EXPECT_EQ(DATE_is_leap(2024), 1);
+    EXPECT_EQ(DATE_is_leap(2000), 1);
+    EXPECT_EQ(DATE_is_leap(1900), 0);
+    EXPECT_EQ(DATE_is_leap(2100), 0);
+    EXPECT_EQ(DATE_is_leap(2023), 0);
+
+    EXPECT_STREQ(DATE_month(1), "JAN");
+    EXPECT_STREQ(DATE_month(12), "DEC");
+    EXPECT_STREQ(DATE_month(0), "");
+    EXPECT_STREQ(DATE_month(13), "");
+    EXPECT_STREQ(DATE_month_lower(6), "jun");
+    EXPECT_STREQ(DATE_month_lower(-9999), "");
+
+    for (int m = 1; m <= 12; ++m) {
+        EXPECT_EQ(DATE_decode_month(DATE_month(m)), m);
+        EXPECT_EQ(DATE_decode_month(DATE_month_lower(m)), m);
+    }
+    EXPECT_EQ(DATE_decode_month("Jan"), 0);
+    EXPECT_EQ(DATE_decode_month("jAN"), 0);
+    EXPECT_EQ(DATE_decode_month("Feb"), 2);  // decided by the first letter alone
+    EXPECT_EQ(DATE_decode_month("J"), 0);
+    EXPECT_EQ(DATE_decode_month(""), 0);
+    EXPECT_EQ(DATE_decode_month(nullptr), 0);
+    EXPECT_EQ(DATE_decode_month("XYZ"), 0);
+}
+
+TEST_F(DateBasics, DayOfYearConversionsClampAndRoundTrip)
+{
+    int m = 0, d = 0, j = 0;
+    DATE_julian_monday(2023, 32, &m, &d);
+    EXPECT_EQ(m * 100 + d, 201);
+    DATE_julian_monday(2024, 366, &m, &d);
+    EXPECT_EQ(m * 100 + d, 1231);
+    DATE_julian_monday(2023, 400, &m, &d);
+    EXPECT_EQ(m * 100 + d, 1231);
+    DATE_julian_monday(2023, 0, &m, &d);
+    EXPECT_EQ(m * 100 + d, 101);
+    DATE_julian_monday(2024, 60, &m, &d);
+    EXPECT_EQ(m * 100 + d, 229);
+
+    DATE_monday_julian(2024, 0, 5, &j);
+    EXPECT_EQ(j, 5);
+    DATE_monday_julian(2023, 13, 31, &j);
+    EXPECT_EQ(j, 365);
+    for (int year : {2023, 2024, 1900, 2000}) {
+        const int days = DATE_is_leap(year) ? 366 : 365;
+        for (int jd = 1; jd <= days; ++jd) {
+            DATE_julian_monday(year, jd, &m, &d);
+            DATE_monday_julian(year, m, d, &j);
+            ASSERT_EQ(j, jd) << year;
+        }
+    }
+}
+
+TEST_F(DateBasics, BreakdownCurrentTextAndPrint)
+{
+    std::int64_t s = 951868800;
+    Date d;
+    ASSERT_EQ(DATE_get_gmdate(&s, &d), 0);
+    EXPECT_EQ(d.year, 2000);
+    EXPECT_EQ(d.month, 3);
+    EXPECT_EQ(d.day, 1);
+    EXPECT_EQ(d.jday, 61);
+    EXPECT_EQ(d.wday, 3);
+
+    // A time far beyond any calendar the system keeps is refused, not wrapped.
+    std::int64_t huge = INT64_MAX;
+    Date keep = make(2024, 1, 2, 3, 4, 5);
+    EXPECT_EQ(DATE_get_gmdate(&huge, &keep), -1);
+    EXPECT_EQ(keep.day, 2);
+
+    std::int64_t now = 0;
+    EXPECT_EQ(DATE_get_time(&now), now);
+    EXPECT_GT(now, 1700000000);
+
+    char buf[DATE_LABEL_LEN];
+    DATE_get_current_str(buf, sizeof buf);
+    EXPECT_TRUE(std::regex_match(buf, std::regex("\\d\\d [A-Z]{3} \\d\\d  \\d\\d:\\d\\d:\\d\\dZ")))
+        << buf;
+    char small[6] = "#####";
+    DATE_get_current_str(small, 4);
+    EXPECT_EQ(std::strlen(small), 3u);
+    EXPECT_EQ(small[4], '#');
+
+    DateCapture out;
+    Date p = make(2024, 1, 15, 12, 5, 0);
+    DATE_print(0xF00, &p);
+    DATE_print(0x40000000, &p);  // debug level is off
+    EXPECT_EQ(out.take(), "2024/1/15 12:05:00\n");
+}
+
+// ---------------------------------------------------------------- labels
+
+TEST_F(DateLabel, TwentyFourHourForms)
+{
+    EXPECT_EQ(label_of(make(2024, 1, 15, 12, 0)), "1200Z 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 5, 12)), "12Z  5 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, VOK_MISSING)), "JAN 24");
+    EXPECT_EQ(label_of(make(2024, VOK_MISSING, VOK_MISSING)), "24");
+    EXPECT_EQ(label_of(make(VOK_MISSING, VOK_MISSING, VOK_MISSING)), "80");
+    EXPECT_EQ(label_of(make(2024, 1, 5)), " 5 JAN 24");
+    // Out-of-range fields count as their defaults, without touching the record.
+    Date bad = make(-5, 14, 40, 30, 75);
+    EXPECT_EQ(label_of(bad), "0000Z  1 JAN 80");
+    EXPECT_EQ(bad.month, 14);
+}
+
+TEST_F(DateLabel, TwelveHourForms)
+{
+    DATE_set_TZ("+EST");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 0, 5)), "12:05 AM EST 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 12, 30)), "12:30 PM EST 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 13)), "1 PM EST 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 11)), "11 AM EST 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 0)), "12 AM EST 15 JAN 24");
+    DATE_set_TZ("-EST");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 0, 5)), "12:05 AM EST [0005Z] 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 19)), "7 PM EST [19Z] 15 JAN 24");
+}
+
+TEST_F(DateLabel, OffsetSwitchesToLocalMinuteForms)
+{
+    DATE_set_TZ("-EST:-5");
+    Date d = make(2024, 1, 15, 12);
+    EXPECT_EQ(label_of(d), "7:00 AM EST [1200Z] 15 JAN 24");
+    Date cross = make(24, 1, 1, 3);
+    char buf[DATE_LABEL_LEN];
+    ASSERT_EQ(DATE_make_label(&cross, buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "10:00 PM EST [0300Z] 31 DEC 23");
+    EXPECT_EQ(cross.year, 2024);  // the caller's record was corrected
+    EXPECT_EQ(cross.min, 0);
+
+    DATE_reset();
+    DATE_set_TZ("IST:5.5");  // no sign: the clock stays 24-hour
+    EXPECT_EQ(label_of(make(2024, 1, 15, 12)), "1730 IST 15 JAN 24");
+}
+
+TEST_F(DateLabel, ZoneTextsOfAnyShape)
+{
+    const std::string big_digits(10000, '9');
+    const std::string big_x(10000, 'x');
+    for (const std::string& tz :
+         {std::string(), std::string("+"), std::string("-"), std::string(":::"),
+          std::string("EST:"), std::string("EST:1e30"), std::string("EST:nan"),
+          std::string("EST:inf"), std::string("ABCDEFG:3"), "EST:" + big_digits, big_x,
+          std::string("+-+-"), big_digits}) {
+        DATE_reset();
+        DATE_set_TZ(tz.c_str());
+        std::string label = label_of(make(2024, 1, 15, 12));
+        // No usable offset: the hour form without minutes stays.
+        EXPECT_TRUE(label.find("12") == 0 || label.find("12 PM") == 0) << tz.substr(0, 20) << label;
+        EXPECT_LT(label.size(), static_cast<std::size_t>(DATE_LABEL_LEN));
+    }
+    DATE_set_TZ(nullptr);
+}
+
+TEST_F(DateLabel, BufferIsNeverOverrun)
+{
+    DATE_set_TZ("-ABCD:-11");
+    Date d = make(2024, 12, 31, 12, 59);
+    char buf[64];
+    std::memset(buf, '#', sizeof buf);
+    EXPECT_EQ(DATE_make_label(&d, buf, 10), -1);
+    EXPECT_EQ(buf[0], '\0');
+    for (std::size_t i = 10; i < sizeof buf; ++i) ASSERT_EQ(buf[i], '#');
+    EXPECT_EQ(DATE_make_label(&d, nullptr, 40), -1);
+    EXPECT_EQ(DATE_make_label(&d, buf, 0), -1);
+    ASSERT_EQ(DATE_make_label(&d, buf, DATE_LABEL_LEN), 0);
+    EXPECT_STREQ(buf, "1:59 AM ABCD [1259Z] 31 DEC 24");
+}
+
+TEST_F(DateLabel, ReadingTheFiveForms)
+{
+    Date d;
+    DATE_decode_label("1200Z 15 JAN 24", &d);
+    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20240115);
+    EXPECT_EQ(d.hour * 100 + d.min, 1200);
+    EXPECT_EQ(d.sec, VOK_MISSING);
+
+    DATE_decode_label(" 930Z 15 JAN 24", &d);
+    EXPECT_EQ(d.hour * 100 + d.min, 930);
+
+    DATE_decode_label("12Z 15 JAN 24", &d);
+    EXPECT_EQ(d.hour, 12);
+    EXPECT_EQ(d.min, VOK_MISSING);
+    EXPECT_EQ(d.day, 15);
+
+    DATE_decode_label("data of 12:30:45Z  1 FEB 99", &d);
+    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 19990201);
+    EXPECT_EQ(d.hour * 10000 + d.min * 100 + d.sec, 123045);
+
+    DATE_decode_label("run   06Z  1 DEC 23", &d);  // tail of 13 characters
+    EXPECT_EQ(d.year * 100 + d.month, 202312);
+    EXPECT_EQ(d.hour, 6);
+
+    DATE_decode_label("24 6 15 18", &d);
+    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20240615);
+    EXPECT_EQ(d.hour, 18);
+
+    DATE_decode_label("1200Z 15 Jan 24", &d);  // mixed-case month names are not months
+    EXPECT_EQ(d.month, 0);
+    EXPECT_EQ(d.day, 15);
+}
+
+TEST_F(DateLabel, UnreadableTextsLeaveEverythingUnset)
+{
+    const std::vector<std::string> texts = {
+        "", "Z", "JAN 24", "123456789", "-----", "+-+-+-", std::string(10000, 'x'),
+        std::string(10000, '9'), std::string(10000, ' '), std::string(10000, '-')};
+    for (const std::string& t : texts) {
+        Date d = make(1, 2, 3, 4, 5, 6);
+        EXPECT_EQ(DATE_decode_label(t.c_str(), &d), 0);
+        EXPECT_EQ(d.year, VOK_MISSING) << t.substr(0, 20);
+        EXPECT_EQ(d.hour, VOK_MISSING);
+        EXPECT_EQ(d.min, VOK_MISSING);
+    }
+    Date d;
+    EXPECT_EQ(DATE_decode_label(nullptr, &d), -1);
+    EXPECT_EQ(d.year, VOK_MISSING);
+    EXPECT_EQ(DATE_decode_label("1200Z 15 JAN 24", nullptr), -1);
+}
+
+TEST_F(DateLabel, WrittenAndReadBackGivesTheSameDate)
+{
+    for (int year : {1999, 2000, 2024, 2049}) {
+        for (int month = 1; month <= 12; month += 5) {
+            for (int day : {1, 9, 28}) {
+                for (int hour : {0, 9, 12, 23}) {
+                    for (int min : {VOK_MISSING, 0, 5, 59}) {
+                        Date in = make(year, month, day, hour, min);
+                        Date out;
+                        DATE_decode_label(label_of(in).c_str(), &out);
+                        ASSERT_EQ(out.year, year) << label_of(in);
+                        ASSERT_EQ(out.month, month) << label_of(in);
+                        ASSERT_EQ(out.day, day) << label_of(in);
+                        ASSERT_EQ(out.hour, hour) << label_of(in);
+                        ASSERT_EQ(out.min, min) << label_of(in);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------- decode window
+
+namespace {
+
+// Decode for a file date with an optional decode_hour text; the printed lines.
+std::string decode_for(const Date& file, const char* decode_hour)
+{
+    RES_clear();
+    if (decode_hour) RES_put("decode_hour", decode_hour);
+    DateCapture out;
+    DATE_set_datim(&file);
+    return out.take();
+}
+
+int decode_hhmm()
+{
+    Date d;
+    DATE_get_datim(&d);
+    return d.hour * 100 + d.min;
+}
+
+// The trace line of one check: report time, window start and end, verdict.
+std::string trace(int hhmm)
+{
+    MESS_set(1, 0x40000000);
+    DateCapture out;
+    DATE_chk_range(hhmm);
+    std::string text = out.take();
+    MESS_set(-1, 0x40000000);
+    return text;
+}
+
+} // namespace
+
+TEST_F(DateWindow, RangeTakesEffectAtTheNextDecodeTime)
+{
+    DATE_set_range(-120, 120);
+    decode_for(make(2024, 1, 15, 12), nullptr);
+    EXPECT_EQ(decode_hhmm(), 1200);
+    EXPECT_EQ(DATE_chk_range(1000), 1);
+    EXPECT_EQ(DATE_chk_range(1400), 1);
+    EXPECT_EQ(DATE_chk_range(959), 0);
+    EXPECT_EQ(DATE_chk_range(1401), 0);
+    EXPECT_EQ(DATE_chk_range(VOK_MISSING), 0);
+
+    DATE_set_range(0, 0);
+    EXPECT_EQ(DATE_chk_range(1000), 1);
+    decode_for(make(2024, 1, 15, 12), nullptr);
+    EXPECT_EQ(DATE_chk_range(1000), 0);
+    EXPECT_EQ(DATE_chk_range(1200), 1);
+}
+
+TEST_F(DateWindow, ReportsArePlacedAcrossMidnight)
+{
+    DATE_set_range(-120, 120);
+    decode_for(make(2024, 1, 15, 0), nullptr);
+    EXPECT_EQ(DATE_chk_range(2300), 1);
+    EXPECT_EQ(trace(2300), "2300 -3600 -7200-7200 = 1\n");
+    EXPECT_EQ(trace(2200), "2200 -7200 -7200-7200 = 1\n");
+    EXPECT_EQ(trace(1200), "1200 -43200 -7200-7200 = 0\n");
+    EXPECT_EQ(trace(130), "130 5400 -7200-7200 = 1\n");
+
+    decode_for(make(2024, 1, 15, 23), nullptr);
+    EXPECT_EQ(trace(0), "0 3600 -7200-7200 = 1\n");
+    EXPECT_EQ(trace(1100), "1100 43200 -7200-7200 = 0\n");
+    EXPECT_EQ(trace(1200), "1200 -39600 -7200-7200 = 0\n");
+    EXPECT_EQ(trace(2210), "2210 -3000 -7200-7200 = 1\n");
+
+    // Without the trace level nothing is written.
+    DateCapture out;
+    DATE_chk_range(2300);
+    EXPECT_EQ(out.take(), "");
+}
+
+TEST_F(DateWindow, HourAndMinuteForms)
+{
+    DATE_set_range(-120, 120);
+    const Date file = make(2024, 1, 15, 6, 40);
+    EXPECT_EQ(decode_for(file, "12"), "Decoding for: 12:00Z\n");
+    EXPECT_EQ(decode_hhmm(), 1200);
+    EXPECT_EQ(trace(1200), "1200 0 -7200-7200 = 1\n");
+
+    EXPECT_EQ(decode_for(file, "12-60+30"),
+              "Decoding for: 12:00Z\nDecoding range: -60 +30 mins\n");
+    EXPECT_EQ(trace(1200), "1200 0 -3600-1800 = 1\n");
+
+    EXPECT_EQ(decode_for(file, "12:30-90"), "Decoding for: 12:30Z\nDecoding range: -90 +30 mins\n");
+    EXPECT_EQ(decode_hhmm(), 1230);
+    EXPECT_EQ(decode_for(file, "18:15"), "Decoding for: 18:15Z\n");
+    EXPECT_EQ(decode_hhmm(), 1815);
+
+    EXPECT_EQ(decode_for(file, ":-30+45"), "Decoding range: -30 +45 mins\n");
+    EXPECT_EQ(decode_hhmm(), 640);
+    EXPECT_EQ(trace(640), "640 0 -1800-2700 = 1\n");
+
+    // Only the start of the range form: fits no form and changes nothing.
+    EXPECT_EQ(decode_for(file, ":-60"), "");
+    EXPECT_EQ(trace(640), "640 0 -1800-2700 = 1\n");
+}
+
+TEST_F(DateWindow, StepHours)
+{
+    EXPECT_EQ(decode_for(make(2024, 1, 15, 14), "-6"), "Decoding for: 12:00Z\n");
+    EXPECT_EQ(decode_hhmm(), 1200);
+    decode_for(make(2024, 1, 15, 14), "-312");
+    EXPECT_EQ(decode_hhmm(), 1500);
+    decode_for(make(2024, 1, 15, 2), "-312");
+    EXPECT_EQ(decode_hhmm(), 300);
+    decode_for(make(2024, 1, 15, 14, 40), "12:-15");
+    EXPECT_EQ(decode_hhmm(), 1230);
+    // A step of 00 is refused whole: the file's hour stays, nothing printed.
+    EXPECT_EQ(decode_for(make(2024, 1, 15, 14), "-100"), "");
+    EXPECT_EQ(decode_hhmm(), 1400);
+    EXPECT_EQ(decode_for(make(2024, 1, 15, 14), "-0"), "Decoding for: 00:00Z\n");
+}
+
+TEST_F(DateWindow, CurrentHourForms)
+{
+    DATE_set_range(-120, 120);
+    const Date file = make(2024, 1, 15, 14, 25);
+    EXPECT_EQ(decode_for(file, "cu"), "Decoding for: 14:00Z\n");
+    EXPECT_EQ(decode_hhmm(), 1400);
+    EXPECT_EQ(decode_for(file, "CU:CU"), "Decoding for: 14:25Z\n");
+    EXPECT_EQ(decode_hhmm(), 1425);
+    // One number after cu:cu prints the range but does not change it.
+    EXPECT_EQ(decode_for(file, "cu:cu-60"), "Decoding for: 14:25Z\nDecoding range: -120 +120 mins\n");
+    EXPECT_EQ(decode_for(file, "cu:cu-60+30"),
+              "Decoding for: 14:25Z\nDecoding range: -60 +30 mins\n");
+    EXPECT_EQ(decode_for(file, "cu-90+60"), "Decoding for: 14:00Z\nDecoding range: -90 +60 mins\n");
+    EXPECT_EQ(decode_for(file, "cu:15"), "Decoding for: 14:15Z\nDecoding range: -90 +60 mins\n");
+    EXPECT_EQ(decode_for(file, "cu:-20-30+40"),
+              "Decoding for: 14:20Z\nDecoding range: -30 +40 mins\n");
+    EXPECT_EQ(decode_for(file, "cuxyz"), "Decoding for: 14:00Z\n");
+}
+
+TEST_F(DateWindow, CurrentHourMovedBack)
+{
+    EXPECT_EQ(decode_for(make(2024, 1, 1, 3, 0), "cu-6"), "Decoding for: 21:00Z\n");
+    Date d;
+    DATE_get_datim(&d);
+    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20231231);
+    EXPECT_EQ(d.hour, 21);
+
+    EXPECT_EQ(decode_for(make(2024, 3, 1, 1, 30), "cu-2-60+30"),
+              "Decoding for: 23:30Z\nDecoding range: -60 +30 mins\n");
+    DATE_get_datim(&d);
+    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20240229);
+    EXPECT_EQ(d.hour * 100 + d.min, 2330);
+}
+
+TEST_F(DateWindow, SetTimeAppliesAfterTheForm)
+{
+    Date set = make(VOK_MISSING, VOK_MISSING, VOK_MISSING, 18, VOK_MISSING, 0);
+    FILE_set_time(&set);
+    decode_for(make(2024, 1, 15, 6, 40), nullptr);
+    EXPECT_EQ(decode_hhmm(), 1840);
+    decode_for(make(2024, 1, 15, 6, 40), "12");  // the decode hour replaces the set hour
+    EXPECT_EQ(decode_hhmm(), 1200);
+
+    set = make(VOK_MISSING, VOK_MISSING, VOK_MISSING, -6, -15, 0);
+    FILE_set_time(&set);
+    decode_for(make(2024, 1, 15, 14, 40), nullptr);
+    EXPECT_EQ(decode_hhmm(), 1230);
+    set.hour = -300;  // step 00: the file's hour stays
+    FILE_set_time(&set);
+    decode_for(make(2024, 1, 15, 14, 40), nullptr);
+    EXPECT_EQ(decode_hhmm(), 1430);
+
+    FILE_clear_time();
+    decode_for(make(2024, 1, 15), nullptr);  // unset hour and minute count as 00:00
+    EXPECT_EQ(decode_hhmm(), 0);
+}
+
+TEST_F(DateWindow, DecodeHourTextsOfAnyShape)
+{
+    DATE_set_range(-120, 120);
+    const Date file = make(2024, 1, 15, 14, 25);
+    std::vector<std::string> texts = {
+        "", "abc", "+", "-", "--", ":", "::", "cu-", "cu:", "cu--+",
+        "99999999999999999999", "-99999999999999999999", "cu-99999999999-1+1",
+        std::string(10000, '9'), std::string(10000, '-'), "cu" + std::string(10000, '-')};
+    for (const char* t : {"-2147483647", "cu-2147483647", "cu:cu-2147483647+2147483647"})
+        texts.push_back(t);
+    for (const std::string& t : texts) {
+        std::string out = decode_for(file, t.c_str());
+        std::size_t at = 0;
+        while (at < out.size()) {
+            EXPECT_TRUE(out.compare(at, 14, "Decoding for: ") == 0 ||
+                        out.compare(at, 16, "Decoding range: ") == 0)
+                << t.substr(0, 20) << ": " << out;
+            at = out.find('\n', at) + 1;
+            if (at == 0) break;
+        }
+        Date d;
+        DATE_get_datim(&d);
+        EXPECT_TRUE(d.hour >= 0 && d.hour <= 23 && d.min >= 0 && d.min <= 59) << t.substr(0, 20);
+    }
+    DATE_set_range(-120, 120);
+    EXPECT_EQ(decode_for(file, "zz"), "");
+    EXPECT_EQ(decode_hhmm(), 1425);
+    EXPECT_EQ(trace(1225), "1225 -7200 -7200-7200 = 1\n");
+}
+
+// ---------------------------------------------------------------- set time
+
+TEST_F(FileSetTime, StartSetGetAndReset)
+{
+    Date d;
+    FILE_get_time(&d);
+    EXPECT_EQ(d.year, VOK_MISSING);
+    EXPECT_EQ(d.hour, VOK_MISSING);
+    EXPECT_EQ(d.min, VOK_MISSING);
+    EXPECT_EQ(d.jday, VOK_MISSING);
+    EXPECT_EQ(d.sec, 0);
+
+    Date in = make(2024, 6, 15, 12, 30, 7);
+    in.jday = 167;
+    in.wday = 6;
+    EXPECT_EQ(FILE_set_time(&in), 0);
+    FILE_get_time(&d);
+    EXPECT_EQ(std::memcmp(&d, &in, sizeof d), 0);
+
+    EXPECT_EQ(FILE_reset_time(), 0);
+    FILE_get_time(&d);
+    EXPECT_EQ(d.year, VOK_MISSING);
+    EXPECT_EQ(d.month, VOK_MISSING);
+    EXPECT_EQ(d.day, VOK_MISSING);
+    EXPECT_EQ(d.hour, VOK_MISSING);
+    EXPECT_EQ(d.min, VOK_MISSING);
+    EXPECT_EQ(d.jday, 167);
+    EXPECT_EQ(d.wday, 6);
+    EXPECT_EQ(d.sec, 7);
+
+    EXPECT_EQ(FILE_set_time(nullptr), -1);
+    EXPECT_EQ(FILE_get_time(nullptr), -1);
+}
