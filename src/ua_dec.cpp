@@ -312,3 +312,624 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
 
 
 // ================================================================ decoders
+#include <cstdlib>
+
+// Every group is read with the pattern scanner and taken only when the scan
+// stored what was asked for and ran past the group onto the blank behind it:
+// a short or run-together group is never half-read, and the cursor stays on
+// it so that the next step can try the same text with its own pattern.
+// Nothing here allocates or formats unless a trace level is on, as every
+// report part of a feed passes through these functions.
+
+namespace {
+
+constexpr M_type DEC_GROUP = 0x40000000;   // one line per accepted group
+constexpr M_type DEC_POS = 0x20000000;     // the position groups
+constexpr M_type DEC_LIST = 0x10000000;    // the levels a part filled
+constexpr M_type DEC_REJECT = 0x400000;    // report outside the decode window
+constexpr float KNOTS_PER_MS = 1.944f;
+constexpr float MISSING_F = -9999.0f;
+constexpr int ALL_LEVELS = 30;             // wind indicator: no limit
+
+bool is_missing(int v) { return v == VOK_MISSING; }
+
+// A code group holds figures and solidi only; a minus sign that the scanner
+// would take as part of a number is no valid group.
+bool figures(int v) { return v >= 0 || is_missing(v); }
+
+// The scan is taken when it stored `count` values and consumed more than
+// `group` characters (the group and at least one blank).
+bool accept(parse_param* pp, int got, int count, int group)
+{
+    if (got != count || pp->len <= group) return false;
+    scanp_inc(pp);
+    return true;
+}
+
+void trace_group(const char* fmt, const parse_param* pp)
+{
+    if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, fmt, scanp_str(pp));
+}
+
+const char* kind_name(int type)
+{
+    return (type >= 0 && type < UPA_NUM_KINDS) ? type_str[type] : "UNK";
+}
+
+// Copies a word read by "%<10s" into a report's 11-character field.
+void set_text(char* field, const char* word)
+{
+    std::snprintf(field, 11, "%s", word);
+}
+
+// Call sign of a ship or mobile platform: it names the station when the slot
+// has no identifier yet (platforms are not in the station table).
+bool read_call_sign(parse_param* pp, UPA_report* rep, char* word)
+{
+    char w[11] = "";
+    if (!accept(pp, scanp(pp, "%<10s ", w), 1, 4)) return false;
+    trace_group("   ID: %5.5s\n", pp);
+    set_text(word, w);
+    if (rep->id[0] == '\0') {
+        set_text(rep->id, w);
+        rep->wmo = 99999;
+    }
+    return true;
+}
+
+// Block and station number of a land station.
+bool read_station(parse_param* pp, UPA_report* rep, char* word)
+{
+    char w[11] = "";
+    if (!accept(pp, scanp(pp, "%<10s ", w), 1, 5)) return false;
+    trace_group("   ID: %5.5s\n", pp);
+    set_text(word, w);
+    if (rep->id[0] == '\0') {
+        set_text(rep->id, w);
+        rep->wmo = std::atoi(w);
+    }
+    return true;
+}
+
+// 99LaLaLa QcLoLoLoLo and the groups that follow it (MMMUU; for mobile land
+// stations also h0h0h0h0im), which this conversion does not keep. The
+// following groups are passed over even when the position group is
+// malformed: its 99LaLaLa would otherwise pass for a surface group.
+void read_position(parse_param* pp, UPA_report* rep, bool mobile)
+{
+    int la = 0, qc = 0, lo = 0;
+    if (accept(pp, scanp(pp, "99%3!///!d %1!/!d%4!////!d ", &la, &qc, &lo), 3, 10) &&
+        figures(la) && figures(lo)) {
+        rep->lat = is_missing(la) ? MISSING_F : la / 10.0f;
+        if (!is_missing(la) && (qc == 3 || qc == 5)) rep->lat = -rep->lat;
+        rep->lon = is_missing(lo) ? MISSING_F : lo / 10.0f;
+        if (!is_missing(lo) && qc > 4) rep->lon = -rep->lon;
+        rep->wmo = 99999;
+        rep->elev = 0.0f;
+        if (MESS_check(DEC_POS)) MESS_print(DEC_POS, "99LLL QLLLL: %11.11s\n", scanp_str(pp));
+    }
+    char w[11];
+    const int skip = mobile ? 2 : 1;
+    for (int k = 0; k < skip; ++k) {
+        if (accept(pp, scanp(pp, "%<10s ", w), 1, 0)) continue;
+        break;
+    }
+}
+
+// The time check shared by all parts. A part whose date group did not read
+// has no time: it is refused as well (hour -1 would otherwise be taken for
+// one minute before midnight).
+bool time_ok(int type, const char* word, int hour)
+{
+    if (hour >= 0 && DATE_chk_range(hour)) return true;
+    if (MESS_check(DEC_REJECT)) {
+        MESS_print(DEC_REJECT, "Bad %s date for %s: %4.4d\n", kind_name(type), word, hour);
+    }
+    return false;
+}
+
+// TTTa: tenths of degrees, the parity of the tenths figure giving the sign.
+float temperature(int ttt)
+{
+    if (is_missing(ttt)) return MISSING_F;
+    const float t = ttt / 10.0f;
+    return (ttt % 2) ? -t : t;
+}
+
+// DD: tenths of a degree up to 5.0, whole degrees (plus 50) from 6 on.
+float depression(int dd)
+{
+    if (is_missing(dd)) return MISSING_F;
+    return dd <= 50 ? dd / 10.0f : static_cast<float>(dd - 50);
+}
+
+float dew_point(float t, float dep)
+{
+    if (t == MISSING_F || dep == MISSING_F) return MISSING_F;
+    return t - dep;
+}
+
+// ddfff: direction in tens of degrees, the hundreds of the speed (500 and
+// more) adding 5 degrees to the direction.
+struct Wind {
+    float dir;
+    float spd;
+    bool valid;  // speed not above 249: a real wind group
+};
+
+Wind wind_of(int dd, int fff, bool ms)
+{
+    Wind w{MISSING_F, MISSING_F, true};
+    int speed = fff;
+    int dir = is_missing(dd) ? VOK_MISSING : dd * 10;
+    if (!is_missing(fff) && fff >= 500) {
+        speed = fff - 500;
+        if (!is_missing(dir)) dir += 5;
+    }
+    if (!is_missing(speed) && speed > 249) {
+        w.valid = false;
+        return w;
+    }
+    if (!is_missing(dir)) w.dir = static_cast<float>(dir);
+    if (!is_missing(speed)) w.spd = ms ? speed * KNOTS_PER_MS : static_cast<float>(speed);
+    return w;
+}
+
+// Scans a ddfff group without accepting it.
+bool scan_wind(parse_param* pp, int* dd, int* fff)
+{
+    const int got = scanp(pp, "%2!//!d%3!///!d ", dd, fff);
+    if (got != 2 || pp->len <= 5) return false;
+    if (!(is_missing(*dd) || (*dd >= 0 && *dd <= 36))) return false;
+    return figures(*fff);
+}
+
+// Height of a standard isobaric surface from the three figures of its
+// pphhh group: the decametres or metres reported wrap every 1000 (10000 m),
+// so the thousands come from the level's climatological range.
+float standard_height(int slot, int hhh)
+{
+    if (is_missing(hhh)) return MISSING_F;
+    int h;
+    switch (slot) {
+    case 1: h = hhh >= 500 ? 500 - hhh : hhh; break;
+    case 2: h = hhh; break;
+    case 3: h = hhh + 1000; break;
+    case 4: h = hhh > 500 ? hhh + 2000 : hhh + 3000; break;
+    case 5:
+    case 6: h = hhh * 10; break;
+    case 7:
+    case 8: h = hhh > 500 ? hhh * 10 : hhh * 10 + 10000; break;
+    case 9:
+    case 10:
+    case 11:
+    case 12: h = hhh * 10 + 10000; break;
+    case 13: h = hhh > 500 ? hhh * 10 + 10000 : hhh * 10 + 20000; break;
+    case 14:
+    case 15: h = hhh * 10 + 20000; break;
+    case 16: h = hhh > 500 ? hhh * 10 + 20000 : hhh * 10 + 30000; break;
+    case 17:
+    case 18: h = hhh * 10 + 30000; break;
+    case 19:
+    case 20: h = hhh > 500 ? hhh * 10 + 30000 : hhh * 10 + 40000; break;
+    case 21: h = hhh > 500 ? hhh * 10 + 40000 : hhh * 10 + 50000; break;
+    default: return MISSING_F;
+    }
+    return static_cast<float>(h);
+}
+
+// The pp figures of each standard slot (1000 hPa is "00").
+constexpr int slot_pp[22] = {99, 0, 92, 85, 70, 50, 40, 30, 25, 20, 15, 10,
+                             70, 50, 30, 20, 10, 7, 5, 3, 2, 1};
+
+// Last slot whose wind is reported, from the indicator Id. In part A the
+// figure names the hundreds of hPa (0 = 1000 hPa), in part C the tens. A
+// solidus says that no standard level carries a wind: the wind groups are
+// left out, only the surface, tropopause and maximum-wind groups keep theirs.
+int top_wind_slot(int id, bool part_c)
+{
+    if (is_missing(id)) return part_c ? 11 : 0;
+    if (!part_c) {
+        switch (id) {
+        case 0: return 1;
+        case 8: return 3;
+        case 7: return 4;
+        case 5: return 5;
+        case 4: return 6;
+        case 3: return 7;
+        case 2: return 9;
+        default: return ALL_LEVELS;
+        }
+    }
+    switch (id) {
+    case 7: return 12;
+    case 5: return 13;
+    case 3: return 14;
+    case 2: return 15;
+    default: return ALL_LEVELS;
+    }
+}
+
+}  // namespace
+
+int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
+{
+    if (!data || !rep) return 0;
+    const bool part_c = type == UPA_TTCC || type == UPA_UUCC || type == UPA_IICC;
+    const bool ship_kind = type == UPA_UUAA || type == UPA_UUCC;
+    const bool mobile = type == UPA_IIAA || type == UPA_IICC;
+    const bool land = type == UPA_TTAA || type == UPA_TTCC;
+    parse_param pp;
+    scanp_set(&pp, data);
+    char word[11] = "";
+    int hour = -1;
+    bool ship = false;
+    bool ms = false;
+    int il = ALL_LEVELS;
+
+    if (ship_kind || mobile) read_call_sign(&pp, rep, word);
+
+    int yy = 0, gg = 0, id = 0;
+    if (accept(&pp, scanp(&pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) && yy >= 0 && gg >= 0) {
+        ms = yy < 50;
+        il = top_wind_slot(id, part_c);
+        if (gg > 50) ship = true;
+        hour = (gg % 50) * 100;
+        trace_group("YYGGI: %5.5s\n", &pp);
+    }
+
+    if (land) read_station(&pp, rep, word);
+
+    if (!time_ok(type, word, hour)) return 0;
+    rep->time = hour;
+
+    if (ship_kind || mobile || ship) {
+        set_text(rep->area, mobile ? "MO" : "SH");
+        read_position(&pp, rep, mobile);
+    }
+
+    // Position in man_pres of the level that the next group should give.
+    int i = part_c ? 12 : 0;
+    bool found = false;
+    // Surface pressure of this part: standard levels with a higher pressure
+    // lie below the ground and may be left out altogether.
+    int sfc = VOK_MISSING;
+    while (i < 24) {
+        int pv = 0, hhh = 0;
+        const int got = scanp(&pp, "%2!//!d%3!///!d ", &pv, &hhh);
+        if (got != 2 || pp.len <= 5 || !figures(pv) || !figures(hhh)) break;
+
+        // Which level the group names.
+        int slot = -1;
+        if (pv == 88) {
+            slot = UPA_SLOT_TROPO;
+        } else if (pv == 77 || pv == 66) {
+            slot = UPA_SLOT_MAXWIND;
+        } else if (!part_c) {
+            if (pv == 85 && man_pres[i] == 925) i += 1;
+            if (pv == 85 && man_pres[i] == 1000) i += 2;
+            if (i == 0) {
+                if (pv == 99) slot = 0;
+            } else if (i <= 11) {
+                if (pv == slot_pp[i]) {
+                    slot = i;
+                } else if (!is_missing(sfc)) {
+                    // Levels below the surface left out: jump ahead to the
+                    // level named, when all those passed over are under the
+                    // ground.
+                    for (int s = i + 1; s <= 11; ++s) {
+                        if (man_pres[s - 1] <= sfc) break;
+                        if (pv == slot_pp[s]) {
+                            slot = s;
+                            i = s;
+                            break;
+                        }
+                    }
+                }
+            }
+        } else if (i >= 12 && i <= 21 && pv == slot_pp[i]) {
+            slot = i;
+        }
+        if (slot < 0) break;
+
+        const bool special = slot == 0 || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
+        if ((slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND) && hhh == 999) {
+            scanp_inc(&pp);  // no tropopause / no maximum wind reported
+            continue;
+        }
+        found = true;
+
+        // Row that receives the values: a second surface, tropopause or
+        // maximum-wind group goes to the overflow row, so the first stays.
+        int row = slot;
+        if (special) {
+            if (rep->man[slot].p != MISSING_F) {
+                row = UPA_SLOT_OVERFLOW;
+            } else if (!is_missing(hhh)) {
+                float p;
+                if (part_c) {
+                    p = hhh / 10.0f;
+                } else if (slot == 0 && hhh <= 99) {
+                    p = static_cast<float>(hhh + 1000);  // 99PPP gives 1000 hPa and up as 0PP
+                } else {
+                    p = static_cast<float>(hhh);
+                }
+                rep->man[slot].p = p;
+            }
+            if (slot == 0 && !is_missing(hhh)) sfc = hhh <= 99 ? hhh + 1000 : hhh;
+        } else {
+            rep->man[slot].p = static_cast<float>(man_pres[slot]);
+            rep->man[slot].h = standard_height(slot, hhh);
+        }
+        trace_group("pphhh: %5.5s\n", &pp);
+        scanp_inc(&pp);
+
+        if (slot != UPA_SLOT_MAXWIND) {
+            int ttt = 0, dd = 0;
+            if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
+                figures(dd)) {
+                // A temperature group left out at 1000, 925 or 850 hPa: what
+                // follows is the next level's pphhh group.
+                if ((slot == 1 && ((ttt >= 920 && ttt <= 929) || (ttt >= 850 && ttt <= 859))) ||
+                    (slot == 2 && ttt >= 850 && ttt <= 859) ||
+                    (slot == 3 && ttt >= 700 && ttt <= 709)) {
+                    ++i;
+                    continue;
+                }
+                const float t = temperature(ttt);
+                const float td = dd == 99 ? MISSING_F : dew_point(t, depression(dd));
+                rep->man[row].t = t;
+                rep->man[row].td = td;
+                trace_group("tttdd: %5.5s\n", &pp);
+                scanp_inc(&pp);
+            }
+        }
+
+        if (slot <= il || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND) {
+            int dd = 0, fff = 0;
+            if (scan_wind(&pp, &dd, &fff)) {
+                const Wind w = wind_of(dd, fff, ms);
+                if (!w.valid) {
+                    // Speeds above 249 do not occur: this is the next level's
+                    // group, and the winds of this part end here.
+                    il = slot;
+                } else {
+                    rep->man[row].dir = w.dir;
+                    rep->man[row].spd = w.spd;
+                    trace_group("dddss: %5.5s\n", &pp);
+                    scanp_inc(&pp);
+                }
+            }
+        }
+
+        if (slot == UPA_SLOT_MAXWIND) {
+            char shear[11];
+            accept(&pp, scanp(&pp, "4%<10s ", shear), 1, 5);  // vertical wind shear
+        }
+
+        if (slot == 0 && row == 0) {
+            const UPA_man& s = rep->man[0];
+            const bool sig_ok = s.p == MISSING_F || UPA_add_sig(rep, s.p, s.t, s.td);
+            if (!sig_ok || !UPA_add_wnd(rep, 0.0f, s.dir, s.spd)) break;
+        }
+        // The tropopause and maximum-wind sections follow the standard
+        // levels and may repeat: they take no position of their own.
+        if (!special || slot == 0) ++i;
+    }
+
+    if (found) rep->numman = 20;
+    UPA_print_man(DEC_LIST, rep);
+    return 1;
+}
+
+int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
+{
+    if (!data || !rep) return 0;
+    const bool part_d = type == UPA_TTDD || type == UPA_UUDD || type == UPA_IIDD;
+    const bool ship_kind = type == UPA_UUBB || type == UPA_UUDD;
+    const bool mobile = type == UPA_IIBB || type == UPA_IIDD;
+    parse_param pp;
+    scanp_set(&pp, data);
+    char word[11] = "";
+    int hour = -1;
+
+    if (ship_kind || mobile) {
+        char kw[11];
+        accept(&pp, scanp(&pp, "%(UUBB|UUDD|IIBB|IIDD) ", kw), 1, 4);
+        read_call_sign(&pp, rep, word);
+    }
+
+    int yy = 0, gg = 0, id = 0;
+    if (accept(&pp, scanp(&pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) && gg >= 0) {
+        hour = gg * 100;
+        trace_group("YYGGI: %5.5s\n", &pp);
+    }
+
+    if (type == UPA_TTBB || type == UPA_TTDD) read_station(&pp, rep, word);
+
+    if (!time_ok(type, word, hour)) return 0;
+    rep->time = hour;
+
+    if (ship_kind || mobile) {
+        set_text(rep->area, mobile ? "MO" : "SH");
+        read_position(&pp, rep, mobile);
+    }
+
+    for (int n = 0; n < 50; ++n) {
+        int nn = 0, ppp = 0;
+        const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
+        if (got != 2 || pp.len <= 5 || !figures(ppp)) break;
+        // Level numbers run 00, 11, 22 ... 99; anything else (21212, 31313,
+        // 41414, 51515 ...) opens a section that is not kept here.
+        if (is_missing(nn) || nn < 0 || nn % 11 != 0) break;
+        if (is_missing(ppp)) {
+            scanp_inc(&pp);
+            char w[11];
+            if (scanp(&pp, "%<10s ", w) == 1 && pp.len > 1 && w[0] == '/') scanp_inc(&pp);
+            continue;
+        }
+        float p;
+        if (part_d) {
+            p = ppp / 10.0f;
+        } else {
+            p = static_cast<float>(ppp < 100 ? ppp + 1000 : ppp);
+        }
+        const int row = UPA_find_sig(rep, p);
+        if (row < 0) break;
+        trace_group("nnppp: %5.5s\n", &pp);
+        rep->sig[row].p = p;
+        scanp_inc(&pp);
+
+        int ttt = 0, dd = 0;
+        if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
+            figures(dd)) {
+            const float t = temperature(ttt);
+            rep->sig[row].t = t;
+            rep->sig[row].td = dew_point(t, depression(dd));
+            trace_group("tttdd: %5.5s\n", &pp);
+            scanp_inc(&pp);
+        }
+    }
+
+    if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
+    UPA_print_sig(DEC_LIST, rep);
+    return 1;
+}
+
+namespace {
+
+// Date group of a PILOT part: the unit of the speeds and the hour.
+int pilot_date(parse_param* pp, bool* ms)
+{
+    int yy = 0, gg = 0, id = 0;
+    if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || gg < 0) return -1;
+    *ms = yy < 50;
+    trace_group("YYGGI: %5.5s\n", pp);
+    return gg * 100;
+}
+
+// A PILOT wind group. Unlike in a TEMP part, a group with a speed above 249
+// is a wind group all the same (the sections say how many follow): it is
+// consumed and stores nothing. Returns false when no wind group reads.
+bool pilot_wind(parse_param* pp, bool ms, Wind* w)
+{
+    int dd = 0, fff = 0;
+    if (!scan_wind(pp, &dd, &fff)) return false;
+    *w = wind_of(dd, fff, ms);
+    trace_group("dddss: %5.5s\n", pp);
+    scanp_inc(pp);
+    return true;
+}
+
+// Surface wind of a PILOT part: the wind level at height 0, where the TEMP
+// surface wind goes too, and the surface row when a TEMP part already gave
+// its pressure. The surface pressure is not in a PILOT report; the marker of
+// the surface row is never stored as one.
+bool pilot_surface(UPA_report* rep, const Wind& w)
+{
+    if (rep->man[0].p != MISSING_F) {
+        rep->man[0].dir = w.dir;
+        rep->man[0].spd = w.spd;
+    }
+    return UPA_add_wnd(rep, 0.0f, w.dir, w.spd) != 0;
+}
+
+}  // namespace
+
+int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
+{
+    if (!data || !rep) return 0;
+    parse_param pp;
+    scanp_set(&pp, data);
+    char word[11] = "";
+    bool ms = false;
+    const int hour = pilot_date(&pp, &ms);
+    read_station(&pp, rep, word);
+    if (!time_ok(type, word, hour)) return 0;
+    rep->time = hour;
+
+    bool found = false;
+    bool full = false;
+    for (int k = 0; k < 40 && !full; ++k) {
+        int n = 0, pv = 0;
+        bool sect = scanp(&pp, "44%1d%2d ", &n, &pv) == 2 && pp.len > 5;
+        if (!sect) sect = scanp(&pp, "55%1d%2d ", &n, &pv) == 2 && pp.len > 5;
+        if (!sect) break;
+        trace_group("44npp: %5.5s\n", &pp);
+        scanp_inc(&pp);
+        int slot = -1;
+        for (int s = 0; s <= 11; ++s) {
+            if (slot_pp[s] == pv) {
+                slot = s;
+                break;
+            }
+        }
+        if (slot < 0) continue;  // no wind groups read: the next section search fails
+        found = true;
+        for (int g = 0; g < n; ++g) {
+            Wind w;
+            if (!pilot_wind(&pp, ms, &w)) continue;
+            if (w.valid && slot < UPA_SLOT_TROPO) {
+                if (slot == 0) {
+                    if (!pilot_surface(rep, w)) full = true;
+                } else {
+                    rep->man[slot].p = static_cast<float>(man_pres[slot]);
+                    rep->man[slot].dir = w.dir;
+                    rep->man[slot].spd = w.spd;
+                }
+            }
+            ++slot;
+            if (full) break;
+        }
+    }
+
+    if (found) rep->numman = 20;
+    UPA_print_man(DEC_LIST, rep);
+    return 1;
+}
+
+int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
+{
+    if (!data || !rep) return 0;
+    const bool mobile = type == UPA_EEBB || type == UPA_EEDD;
+    parse_param pp;
+    scanp_set(&pp, data);
+    char word[11] = "";
+    bool ms = false;
+
+    if (mobile) read_call_sign(&pp, rep, word);
+    const int hour = pilot_date(&pp, &ms);
+    if (!mobile) read_station(&pp, rep, word);
+    // The position is taken after the time check, as in the TEMP parts: a
+    // part of another time must not move the platform.
+    if (!time_ok(type, word, hour)) return 0;
+    rep->time = hour;
+    if (mobile) {
+        set_text(rep->area, "MO");
+        read_position(&pp, rep, true);
+    }
+
+    for (int k = 0; k < 40; ++k) {
+        int tn = 0, u[3] = {0, 0, 0};
+        if (!accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+            break;
+        }
+        trace_group("9lhhh: %5.5s\n", &pp);
+        if (k == 0 && is_missing(u[0])) u[0] = 0;  // 90/.. : the first wind is the surface
+        bool full = false;
+        for (int j = 0; j < 3 && !full; ++j) {
+            if (is_missing(u[j])) continue;
+            Wind w;
+            if (!pilot_wind(&pp, ms, &w) || !w.valid) continue;
+            const float h = static_cast<float>(tn * 10000 + u[j] * 1000);
+            if (h == 0.0f) {
+                full = !pilot_surface(rep, w);
+            } else {
+                full = !UPA_add_wnd(rep, h, w.dir, w.spd);
+            }
+        }
+    }
+
+    UPA_print_wnd(DEC_LIST, rep);
+    return 1;
+}

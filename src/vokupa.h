@@ -124,3 +124,19 @@ inline constexpr int UPA_RAW_ID_LEN = 11;
 int UPA_read_raw(FILE* ifile, char* data, char* id, int* type);
 // Forget the pending line and part identifier (tests only).
 void UPA_read_raw_reset();
+
+// Decoders of one report part each (text from UPA_read_raw, kind, the
+// station's slot). All return 0 when the part's time is outside the decode
+// window (message "Bad %s date for %s: %4.4d\n" at 0x400000; a part without
+// a readable date group counts as outside), else 1.
+// Parts A and C of TEMP (TTAA, TTCC, UUAA, UUCC, IIAA, IICC) into man; the
+// surface also into sig and into wnd at height 0.
+int UPA_decode_TTAA(const char* data, int type, UPA_report* rep);
+// Parts B and D of TEMP (TTBB, TTDD, UUBB, UUDD, IIBB, IIDD) into sig.
+int UPA_decode_TTBB(const char* data, int type, UPA_report* rep);
+// PILOT part A (44/55 sections) into the winds of man; a surface wind
+// (pp 99) goes to wnd at height 0 and to the surface row only when that row
+// holds a pressure.
+int UPA_decode_PPAA(const char* data, int type, UPA_report* rep);
+// PILOT parts with height groups (PPBB, PPDD, EEBB, EEDD) into wnd.
+int UPA_decode_PPBB(const char* data, int type, UPA_report* rep);

@@ -384,3 +384,487 @@ TEST_F(RawReader, DebugMessagesTraceTheCutting)
 }
 
 // ================================================================ end of bulletin reader tests
+
+// ================================================================ decoder tests
+
+namespace dec_test {
+
+// Decoding for 12 UTC with the window of a conversion run (-120/+120 min).
+class UaDecoders : public ::testing::Test {
+protected:
+    UPA_report rep{};
+    void SetUp() override
+    {
+        clean();
+        DATE_set_range(-120, 120);
+        set_decode_hour(12);
+        UPA_initialize(&rep);
+    }
+    void TearDown() override { clean(); }
+    static void clean()
+    {
+        DATE_reset();
+        FILE_clear_time();
+        RES_clear();
+        MESS_reset();
+    }
+    static void set_decode_hour(int hour)
+    {
+        Date d;
+        DATE_init(&d);
+        d.year = 2024;
+        d.month = 1;
+        d.day = 7;
+        d.hour = hour;
+        d.min = 0;
+        d.sec = 0;
+        DATE_set_datim(&d);
+    }
+    int ttaa(const std::string& text, int kind = UPA_TTAA)
+    {
+        return UPA_decode_TTAA(text.c_str(), kind, &rep);
+    }
+    int ttbb(const std::string& text, int kind = UPA_TTBB)
+    {
+        return UPA_decode_TTBB(text.c_str(), kind, &rep);
+    }
+    int ppaa(const std::string& text) { return UPA_decode_PPAA(text.c_str(), UPA_PPAA, &rep); }
+    int ppbb(const std::string& text, int kind = UPA_PPBB)
+    {
+        return UPA_decode_PPBB(text.c_str(), kind, &rep);
+    }
+    // Row of the wind level at height h (feet), -1 when there is none.
+    int wnd_row(float h) const
+    {
+        for (int i = 0; i < rep.numwnd; ++i) {
+            if (rep.wnd[i].h == h) return i;
+        }
+        return -1;
+    }
+    int sig_row(float p) const
+    {
+        for (int i = 0; i < rep.numsig; ++i) {
+            if (rep.sig[i].p == p) return i;
+        }
+        return -1;
+    }
+};
+
+constexpr float M = -9999.0f;
+
+void expect_man(const UPA_report& r, int slot, float p, float h, float t, float td, float dir,
+                float spd)
+{
+    SCOPED_TRACE("slot " + std::to_string(slot));
+    const UPA_man& m = r.man[slot];
+    EXPECT_FLOAT_EQ(m.p, p);
+    EXPECT_FLOAT_EQ(m.h, h);
+    EXPECT_NEAR(m.t, t, 1e-4);
+    EXPECT_NEAR(m.td, td, 1e-4);
+    EXPECT_FLOAT_EQ(m.dir, dir);
+    EXPECT_NEAR(m.spd, spd, 1e-3);
+}
+
+void expect_sig(const UPA_report& r, int row, float p, float t, float td)
+{
+    SCOPED_TRACE("sig row " + std::to_string(row));
+    ASSERT_GE(row, 0);
+    EXPECT_FLOAT_EQ(r.sig[row].p, p);
+    EXPECT_NEAR(r.sig[row].t, t, 1e-4);
+    EXPECT_NEAR(r.sig[row].td, td, 1e-4);
+}
+
+void expect_wnd(const UPA_report& r, int row, float h, float dir, float spd)
+{
+    SCOPED_TRACE("wnd row " + std::to_string(row));
+    ASSERT_GE(row, 0);
+    EXPECT_FLOAT_EQ(r.wnd[row].h, h);
+    EXPECT_FLOAT_EQ(r.wnd[row].dir, dir);
+    EXPECT_NEAR(r.wnd[row].spd, spd, 1e-3);
+}
+
+}  // namespace dec_test
+
+using dec_test::M;
+using dec_test::UaDecoders;
+using dec_test::expect_man;
+using dec_test::expect_sig;
+using dec_test::expect_wnd;
+
+// ---------------------------------------------------------------- TEMP parts A and C
+
+TEST_F(UaDecoders, TtaaFullPartAllLevels)
+{
+    // 57121: day 7 (57 - 50, knots), 12 UTC, Id 1: winds at every level.
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 ///// ///// 92812 10656 24010 "
+                   "85512 04308 25620 70062 13556 27535 50570 20164 28040 40728 30362 28545 "
+                   "30928 44740 29050 25034 50157 29555 20178 55757 30060 15385 58960 29540 "
+                   "10630 62562 28530 88210 58156 26057 77235 27590 41010 31313 58708 81103 "),
+              1);
+    EXPECT_STREQ(rep.id, "72469");
+    EXPECT_EQ(rep.wmo, 72469);
+    EXPECT_EQ(rep.time, 1200);
+    EXPECT_EQ(rep.numman, 20);
+    EXPECT_STREQ(rep.area, "");
+    // 99838 13456 22005: 838 hPa; 134 even: +13.4; DD 56: depression 6 -> 7.4; 220 deg 5 kt.
+    expect_man(rep, 0, 838, M, 13.4f, 7.4f, 220, 5);
+    expect_man(rep, 1, 1000, 144, M, M, M, M);
+    expect_man(rep, 2, 925, 812, 10.6f, 4.6f, 240, 10);
+    // 04308: -4.3 (odd), depression 0.8 -> -5.1; 25620: 255 deg, 120 kt.
+    expect_man(rep, 3, 850, 1512, -4.3f, -5.1f, 255, 120);
+    expect_man(rep, 4, 700, 3062, -13.5f, -19.5f, 275, 35);
+    expect_man(rep, 5, 500, 5700, -20.1f, -34.1f, 280, 40);  // 201 odd, DD 64 -> 14
+    expect_man(rep, 6, 400, 7280, -30.3f, -42.3f, 285, 45);
+    expect_man(rep, 7, 300, 9280, -44.7f, -48.7f, 290, 50);
+    expect_man(rep, 8, 250, 10340, -50.1f, -57.1f, 295, 55);
+    expect_man(rep, 9, 200, 11780, -55.7f, -62.7f, 300, 60);
+    expect_man(rep, 10, 150, 13850, -58.9f, -68.9f, 295, 40);
+    expect_man(rep, 11, 100, 16300, -62.5f, -74.5f, 285, 30);
+    // 88210 58156 26057: tropopause 210 hPa, -58.1, depression 6 -> -64.1, 260/57.
+    expect_man(rep, 22, 210, M, -58.1f, -64.1f, 260, 57);
+    // 77235 27590 41010: maximum wind 235 hPa, 275/90, shear group passed over.
+    expect_man(rep, 23, 235, M, M, M, 275, 90);
+    for (int s = 12; s <= 21; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+    EXPECT_FLOAT_EQ(rep.man[24].p, M);
+    // The surface also goes to the significant levels and to the wind at 0 ft.
+    ASSERT_EQ(rep.numsig, 1);
+    expect_sig(rep, 0, 838, 13.4f, 7.4f);
+    ASSERT_EQ(rep.numwnd, 1);
+    expect_wnd(rep, 0, 0, 220, 5);
+}
+
+TEST_F(UaDecoders, StandardHeightsWrapByLevel)
+{
+    // 1000 hPa below sea level: 00512 -> 500 - 512 = -12 m; 700 hPa low: 70980 -> 2980 m.
+    ASSERT_EQ(ttaa("57121 72469 99999 ///// ///// 00512 ///// ///// 92300 ///// ///// "
+                   "85990 ///// ///// 70980 ///// ///// 50520 ///// ///// 40680 ///// ///// "
+                   "30850 ///// ///// 25980 ///// ///// "),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[0].p, 999);
+    EXPECT_FLOAT_EQ(rep.man[1].h, -12);
+    EXPECT_FLOAT_EQ(rep.man[2].h, 300);
+    EXPECT_FLOAT_EQ(rep.man[3].h, 1990);
+    EXPECT_FLOAT_EQ(rep.man[4].h, 2980);
+    EXPECT_FLOAT_EQ(rep.man[5].h, 5200);
+    EXPECT_FLOAT_EQ(rep.man[6].h, 6800);
+    EXPECT_FLOAT_EQ(rep.man[7].h, 8500);   // 850 > 500: no 10000 added
+    EXPECT_FLOAT_EQ(rep.man[8].h, 9800);
+    // A surface pressure of 1000 hPa and more is sent as its last three figures.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99014 ///// ///// "), 1);
+    EXPECT_FLOAT_EQ(rep.man[0].p, 1014);
+}
+
+TEST_F(UaDecoders, TtccTenthsAndUpperHeights)
+{
+    // Part C: 70830 -> 18300 m, 50063 -> 20630 m, 30xxx +20000, 10073 -> 30730 m,
+    // 7..1 hPa; tropopause 88123 = 12.3 hPa, maximum wind 77105 = 10.5 hPa.
+    ASSERT_EQ(ttaa("57121 72469 70830 61168 27535 50063 59765 28040 30390 55966 29020 "
+                   "20650 53567 30015 10073 50570 31010 07850 47570 32015 05055 45370 "
+                   "33020 03500 42575 34025 02760 40576 35030 01200 38571 36035 "
+                   "88123 49370 25510 77105 27590 ",
+                   UPA_TTCC),
+              1);
+    expect_man(rep, 12, 70, 18300, -61.1f, -79.1f, 275, 35);
+    expect_man(rep, 13, 50, 20630, -59.7f, -74.7f, 280, 40);
+    expect_man(rep, 14, 30, 23900, -55.9f, -71.9f, 290, 20);
+    expect_man(rep, 15, 20, 26500, -53.5f, -70.5f, 300, 15);
+    expect_man(rep, 16, 10, 30730, -50.5f, -70.5f, 310, 10);
+    expect_man(rep, 17, 7, 38500, -47.5f, -67.5f, 320, 15);
+    expect_man(rep, 18, 5, 30550, -45.3f, -65.3f, 330, 20);
+    expect_man(rep, 19, 3, 45000, -42.5f, -67.5f, 340, 25);  // 500 not above 500
+    expect_man(rep, 20, 2, 37600, -40.5f, -66.5f, 350, 30);
+    expect_man(rep, 21, 1, 52000, -38.5f, -59.5f, 360, 35);
+    expect_man(rep, 22, 12.3f, M, -49.3f, -69.3f, 255, 10);
+    expect_man(rep, 23, 10.5f, M, M, M, 275, 90);
+    for (int s = 0; s <= 11; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+    EXPECT_EQ(rep.numsig, 0);
+    EXPECT_EQ(rep.numwnd, 0);
+}
+
+TEST_F(UaDecoders, LevelsLeftOutBelow850)
+{
+    // No 925 hPa group: the 85 group where 925 is expected is 850 hPa.
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 ///// ///// 85512 04308 25620 "
+                   "70062 13556 27535 "),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[2].p, M);
+    expect_man(rep, 3, 850, 1512, -4.3f, -5.1f, 255, 120);
+    expect_man(rep, 4, 700, 3062, -13.5f, -19.5f, 275, 35);
+    // Neither 1000 nor 925 hPa: the surface is followed by 850 hPa at once.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 85512 04308 25620 70062 13556 27535 "), 1);
+    EXPECT_FLOAT_EQ(rep.man[1].p, M);
+    EXPECT_FLOAT_EQ(rep.man[2].p, M);
+    expect_man(rep, 3, 850, 1512, -4.3f, -5.1f, 255, 120);
+    expect_man(rep, 4, 700, 3062, -13.5f, -19.5f, 275, 35);
+    // A high station (surface 810 hPa) leaving out every level under the
+    // ground: 700 hPa follows the surface.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99810 13859 00000 70115 12064 32505 50582 08380 35007 "), 1);
+    expect_man(rep, 0, 810, M, 13.8f, 4.8f, 0, 0);
+    for (int s = 1; s <= 3; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+    expect_man(rep, 4, 700, 3115, 12.0f, -2.0f, 325, 5);
+    expect_man(rep, 5, 500, 5820, -8.3f, -38.3f, 350, 7);
+    // Above the ground a level cannot be left out: 700 after a 1010 hPa
+    // surface is out of place and ends the part.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99010 13859 00000 70115 12064 32505 "), 1);
+    EXPECT_FLOAT_EQ(rep.man[0].p, 1010);
+    EXPECT_FLOAT_EQ(rep.man[4].p, M);
+}
+
+TEST_F(UaDecoders, MisplacedTemperatureGroup)
+{
+    // 1000 hPa without its temperature and wind: 92812 is the next level.
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 92812 10656 24010 85512 04308 25620 "),
+              1);
+    expect_man(rep, 1, 1000, 144, M, M, M, M);
+    expect_man(rep, 2, 925, 812, 10.6f, 4.6f, 240, 10);
+    expect_man(rep, 3, 850, 1512, -4.3f, -5.1f, 255, 120);
+    // 1000 hPa then 850 hPa (925 left out as well), and 850 hPa without its
+    // temperature followed by 700 hPa.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 85512 70062 13556 27535 "), 1);
+    expect_man(rep, 1, 1000, 144, M, M, M, M);
+    expect_man(rep, 3, 850, 1512, M, M, M, M);
+    expect_man(rep, 4, 700, 3062, -13.5f, -19.5f, 275, 35);
+}
+
+TEST_F(UaDecoders, WindIndicatorLimitsWinds)
+{
+    // Id 7: winds up to 700 hPa; 500 and 400 hPa carry none, the
+    // tropopause and the maximum wind always do.
+    ASSERT_EQ(ttaa("57127 72469 99838 13456 22005 00144 13658 21010 92812 10656 24010 "
+                   "85512 04308 25620 70062 13556 27535 50570 20164 40728 30362 "
+                   "88210 58156 26057 77235 27590 "),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[0].dir, 220);
+    EXPECT_FLOAT_EQ(rep.man[1].dir, 210);
+    EXPECT_FLOAT_EQ(rep.man[4].dir, 275);
+    expect_man(rep, 5, 500, 5700, -20.1f, -34.1f, M, M);
+    expect_man(rep, 6, 400, 7280, -30.3f, -42.3f, M, M);
+    expect_man(rep, 22, 210, M, -58.1f, -64.1f, 260, 57);
+    expect_man(rep, 23, 235, M, M, M, 275, 90);
+    // Id 0: a wind at 1000 hPa only. Without the limit the 300 hPa group
+    // after 400 hPa would pass for a wind (30 tens of degrees).
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57120 72469 99838 13456 22005 00144 13658 21010 92812 10656 "
+                   "85512 04308 70062 13556 50570 20164 40728 30362 30928 44740 "),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[1].dir, 210);
+    EXPECT_FLOAT_EQ(rep.man[2].dir, M);
+    expect_man(rep, 6, 400, 7280, -30.3f, -42.3f, M, M);
+    expect_man(rep, 7, 300, 9280, -44.7f, -48.7f, M, M);
+    // Id "/": no standard level carries a wind; the surface still does.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("5712/ 72469 99838 13456 22005 00144 13658 92812 10656 85512 04308 "
+                   "70062 13556 50570 20164 40728 30362 30928 44740 88210 58156 26057 "),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[0].dir, 220);
+    expect_man(rep, 7, 300, 9280, -44.7f, -48.7f, M, M);
+    expect_man(rep, 22, 210, M, -58.1f, -64.1f, 260, 57);
+    // Part C, Id 7: a wind at 70 hPa only; the 30 hPa group after 50 hPa is
+    // not a wind.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57127 72469 70830 61168 27535 50063 59765 30390 55966 ", UPA_TTCC), 1);
+    EXPECT_FLOAT_EQ(rep.man[12].dir, 275);
+    expect_man(rep, 13, 50, 20630, -59.7f, -74.7f, M, M);
+    expect_man(rep, 14, 30, 23900, -55.9f, -71.9f, M, M);
+    // Part C, Id 5 and 3.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57125 72469 70830 61168 27535 50063 59765 28040 30390 55966 ", UPA_TTCC),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[13].dir, 280);
+    expect_man(rep, 14, 30, 23900, -55.9f, -71.9f, M, M);
+}
+
+TEST_F(UaDecoders, SpeedAbove249IsNoTempWind)
+{
+    // 400 hPa has lost its wind group: 30928 would be 305 deg at 428 kt, so it
+    // is the next level's group. It stays for the 300 hPa level and the
+    // winds of the part end there.
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 40728 30362 "
+                   "30928 44740 25034 50157 29555 "),
+              1);
+    // (1000 hPa followed by 40728: an unexpected level ends the part.)
+    EXPECT_FLOAT_EQ(rep.man[6].p, M);
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 92812 10656 24010 "
+                   "85512 04308 25620 70062 13556 27535 50570 20164 28040 40728 30362 "
+                   "30928 44740 25034 50157 29555 88210 58156 26057 "),
+              1);
+    expect_man(rep, 6, 400, 7280, -30.3f, -42.3f, M, M);
+    expect_man(rep, 7, 300, 9280, -44.7f, -48.7f, M, M);
+    // 29555 after 250 hPa is not read as a wind, so it ends the levels.
+    expect_man(rep, 8, 250, 10340, -50.1f, -57.1f, M, M);
+    EXPECT_FLOAT_EQ(rep.man[22].p, M);
+}
+
+TEST_F(UaDecoders, MetresPerSecondBecomeKnots)
+{
+    // YY 07 (below 50): speeds in m/s. 25620: 255 deg, 120 m/s = 233.28 kt.
+    ASSERT_EQ(ttaa("07121 72469 99838 13456 22005 00144 13658 25620 "), 1);
+    expect_man(rep, 0, 838, M, 13.4f, 7.4f, 220, 5 * 1.944f);
+    expect_man(rep, 1, 1000, 144, 13.6f, 5.6f, 255, 233.28f);
+    expect_wnd(rep, 0, 0, 220, 9.72f);
+}
+
+TEST_F(UaDecoders, DewPointDd99MissingInPartA)
+{
+    ASSERT_EQ(ttaa("57121 72469 99838 13499 22005 "), 1);
+    EXPECT_FLOAT_EQ(rep.man[0].t, 13.4f);
+    EXPECT_FLOAT_EQ(rep.man[0].td, M);
+    expect_sig(rep, 0, 838, 13.4f, M);
+    // Parts B and D read the same figures as a depression of 49 degrees.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttbb("57128 72469 00838 13499 "), 1);
+    expect_sig(rep, 0, 838, 13.4f, 13.4f - 49);
+}
+
+TEST_F(UaDecoders, ShipByHourGroupAndUuParts)
+{
+    // GG 62: a ship at 12 UTC; 99165 71234: 16.5 N, 123.4 W (quadrant 7);
+    // the MMMUU group after it is passed over.
+    ASSERT_EQ(ttaa("57621 SHIP1 99165 71234 22106 99838 13456 22005 00144 13658 21010 "), 1);
+    EXPECT_EQ(rep.time, 1200);
+    EXPECT_STREQ(rep.area, "SH");
+    EXPECT_STREQ(rep.id, "SHIP1");
+    EXPECT_EQ(rep.wmo, 99999);
+    EXPECT_FLOAT_EQ(rep.lat, 16.5f);
+    EXPECT_FLOAT_EQ(rep.lon, -123.4f);
+    EXPECT_FLOAT_EQ(rep.elev, 0);
+    expect_man(rep, 0, 838, M, 13.4f, 7.4f, 220, 5);
+    EXPECT_FLOAT_EQ(rep.man[1].h, 144);
+    // UUCC: the call sign comes first; quadrant 3 is south and east; the
+    // tropopause pressure is in tenths (88123 = 12.3 hPa).
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("9ZT9MRK 57121 99165 31234 22106 70830 61168 27535 88123 49370 25510 ",
+                   UPA_UUCC),
+              1);
+    EXPECT_STREQ(rep.id, "9ZT9MRK");
+    EXPECT_STREQ(rep.area, "SH");
+    EXPECT_FLOAT_EQ(rep.lat, -16.5f);
+    EXPECT_FLOAT_EQ(rep.lon, 123.4f);
+    expect_man(rep, 12, 70, 18300, -61.1f, -79.1f, 275, 35);
+    EXPECT_FLOAT_EQ(rep.man[22].p, 12.3f);
+    // A ship's part B: the part word may open the text; quadrant 5 is south
+    // and west; the pressures are whole hPa.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttbb("UUBB 9ZT9MRK 57120 99165 51234 22106 00997 04060 11850 01341 ", UPA_UUBB),
+              1);
+    EXPECT_FLOAT_EQ(rep.lat, -16.5f);
+    EXPECT_FLOAT_EQ(rep.lon, -123.4f);
+    EXPECT_STREQ(rep.area, "SH");
+    ASSERT_EQ(rep.numsig, 2);
+    expect_sig(rep, 0, 997, 4.0f, -6.0f);
+    expect_sig(rep, 1, 850, -1.3f, -5.4f);
+}
+
+TEST_F(UaDecoders, MobilePartsSkipTwoGroupsAfterPosition)
+{
+    // IIAA: call sign, date, position, then MMMUU and h0h0h0h0im.
+    ASSERT_EQ(ttaa("ABC12 57121 99450 71107 15640 19053 99838 13456 22005 ", UPA_IIAA), 1);
+    EXPECT_STREQ(rep.id, "ABC12");
+    EXPECT_STREQ(rep.area, "MO");
+    EXPECT_FLOAT_EQ(rep.lat, 45.0f);
+    EXPECT_FLOAT_EQ(rep.lon, -110.7f);
+    expect_man(rep, 0, 838, M, 13.4f, 7.4f, 220, 5);
+    // IIDD: tenths of hPa.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttbb("IIDD ABC12 57120 99450 71107 15640 19053 11975 61163 ", UPA_IIDD), 1);
+    EXPECT_STREQ(rep.area, "MO");
+    expect_sig(rep, 0, 97.5f, -61.1f, -74.1f);
+    // EEBB: winds at heights after the same groups.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ppbb("ABC12 57120 99450 71107 15640 19053 90012 27010 28015 29520 ", UPA_EEBB),
+              1);
+    EXPECT_STREQ(rep.area, "MO");
+    EXPECT_FLOAT_EQ(rep.lon, -110.7f);
+    ASSERT_EQ(rep.numwnd, 3);
+    expect_wnd(rep, 0, 0, 270, 10);
+}
+
+TEST_F(UaDecoders, SecondPartAKeepsFirstSpecialRows)
+{
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 88210 58156 26057 "
+                   "77235 27590 "),
+              1);
+    // The same sounding again (a repeated bulletin with other values): its
+    // standard levels overwrite, its surface, tropopause and maximum wind go
+    // to the overflow row and leave the first part's rows as they were.
+    ASSERT_EQ(ttaa("57121 72469 99840 12456 23010 00150 12658 22015 88220 57156 25057 "
+                   "77240 28090 "),
+              1);
+    expect_man(rep, 0, 838, M, 13.4f, 7.4f, 220, 5);
+    expect_man(rep, 1, 1000, 150, 12.6f, 4.6f, 220, 15);
+    expect_man(rep, 22, 210, M, -58.1f, -64.1f, 260, 57);
+    // The maximum wind, last into the overflow row, keeps its group layout:
+    // its wind is read as a wind, no temperature is taken from it.
+    expect_man(rep, 24, M, M, -57.1f, -63.1f, 280, 90);
+    expect_man(rep, 23, 235, M, M, M, 275, 90);
+    ASSERT_EQ(rep.numsig, 1);
+    expect_sig(rep, 0, 838, 13.4f, 7.4f);
+    ASSERT_EQ(rep.numwnd, 1);
+    expect_wnd(rep, 0, 0, 220, 5);
+}
+
+TEST_F(UaDecoders, RepeatedSectionsDoNotUseUpPositions)
+{
+    // Part C up to 1 hPa, two tropopauses and a maximum wind: the sections
+    // after the standard levels all land.
+    ASSERT_EQ(ttaa("57121 72469 70830 61168 27535 50063 59765 28040 30390 55966 29020 "
+                   "20650 53567 30015 10073 50570 31010 07850 47570 32015 05055 45370 "
+                   "33020 03500 42575 34025 02760 40576 35030 01200 38571 36035 "
+                   "88123 49370 25510 88056 45370 26010 77105 27590 ",
+                   UPA_TTCC),
+              1);
+    EXPECT_FLOAT_EQ(rep.man[22].p, 12.3f);
+    EXPECT_FLOAT_EQ(rep.man[24].t, -45.3f);  // the second tropopause
+    expect_man(rep, 23, 10.5f, M, M, M, 275, 90);
+}
+
+TEST_F(UaDecoders, TimeWindowRejectsWithMessage)
+{
+    MESS_set(1, 0x400000);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ttaa("57001 72469 99838 13456 22005 00144 13658 21010 "), 0);
+    EXPECT_EQ(ttbb("57008 72469 00838 13456 "), 0);
+    EXPECT_EQ(ppaa("57001 72469 44985 27010 "), 0);
+    EXPECT_EQ(ppbb("ABC12 57000 99450 71107 15640 19053 90012 27010 ", UPA_EEBB), 0);
+    EXPECT_EQ(ttaa("ABC12 57001 99450 71107 15640 19053 99838 ", UPA_IIAA), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out,
+              "Bad TTAA date for 72469: 0000\n"
+              "Bad TTBB date for 72469: 0000\n"
+              "Bad PPAA date for 72469: 0000\n"
+              "Bad EEBB date for ABC12: 0000\n"
+              "Bad IIAA date for ABC12: 0000\n");
+    // Only what the identity steps read is kept.
+    EXPECT_STREQ(rep.id, "72469");
+    EXPECT_EQ(rep.time, VOK_MISSING);
+    EXPECT_EQ(rep.numman, 0);
+    EXPECT_EQ(rep.numsig, 0);
+    EXPECT_EQ(rep.numwnd, 0);
+    EXPECT_FLOAT_EQ(rep.lat, M);
+    // 10 and 14 UTC lie on the edges of the window, 09 UTC outside.
+    EXPECT_EQ(ttbb("57108 72469 "), 1);
+    EXPECT_EQ(ttbb("57148 72469 "), 1);
+    EXPECT_EQ(ttbb("57098 72469 "), 0);
+}
+
+TEST_F(UaDecoders, PartWithoutDateGroupIsRefused)
+{
+    // At 00 UTC a part whose date group does not read must not pass for a
+    // time near midnight.
+    DATE_set_range(-120, 120);
+    set_decode_hour(0);
+    MESS_set(1, 0x400000);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ttaa("5712 72469 99838 13456 22005 "), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "Bad TTAA date for : -0001\n");
+    EXPECT_EQ(rep.numman, 0);
+    EXPECT_EQ(ttaa("57001 72469 99838 13456 22005 "), 1);
+    EXPECT_EQ(rep.time, 0);
+}
