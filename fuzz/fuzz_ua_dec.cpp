@@ -1,0 +1,52 @@
+// Arbitrary bytes as a raw bulletin file: the reader cuts them into reports
+// and every report goes to the decoder of its kind, all into one record.
+// Whatever the bytes, no report may exceed its buffers, no kind may fall
+// outside the part kinds, and the record's level counts stay within bounds.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "vok.h"
+#include "vokupa.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    // The reader keeps its line and pending part word between calls; each
+    // input starts afresh so that a crash replays from its file alone.
+    UPA_read_raw_reset();
+
+    std::unique_ptr<char[]> copy(new char[size + 1]);
+    if (size) std::memcpy(copy.get(), bytes, size);
+    FILE* fp = fmemopen(copy.get(), size ? size : 1, "r");
+    if (!fp) return 0;
+    if (size == 0) std::fseek(fp, 0, SEEK_END);
+
+    static UPA_report rep;
+    UPA_initialize(&rep);
+
+    char data[UPA_RAW_DATA_LEN];
+    char id[UPA_RAW_ID_LEN];
+    int kind = UPA_NO_KIND;
+    int r;
+    std::size_t calls = 0;
+    while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0) {
+        // Each call that does not end the file takes at least one line.
+        if (++calls > size + 2) __builtin_trap();
+        if (r != 1) continue;
+        const std::size_t len = strnlen(data, UPA_RAW_DATA_LEN);
+        if (len == 0 || len > static_cast<std::size_t>(UPA_RAW_MAX) || data[len - 1] != ' ')
+            __builtin_trap();
+        if (strnlen(id, UPA_RAW_ID_LEN) >= static_cast<std::size_t>(UPA_RAW_ID_LEN)) __builtin_trap();
+        if (kind < UPA_TTAA || kind > UPA_EEDD) __builtin_trap();
+        for (std::size_t i = 0; i < len; ++i) {
+            const unsigned char c = static_cast<unsigned char>(data[i]);
+            if (c < 0x20 || c >= 0x80) __builtin_trap();
+        }
+    }
+    std::fclose(fp);
+    if (rep.numsig < 0 || rep.numsig > UPA_MAX_SIG || rep.numwnd < 0 || rep.numwnd > UPA_MAX_WND)
+        __builtin_trap();
+    return 0;
+}
