@@ -851,6 +851,7 @@ TEST_F(UaDecoders, TimeWindowRejectsWithMessage)
     EXPECT_EQ(ttbb("57108 72469 "), 1);
     EXPECT_EQ(ttbb("57148 72469 "), 1);
     EXPECT_EQ(ttbb("57098 72469 "), 0);
+    MESS_reset();
 }
 
 TEST_F(UaDecoders, PartWithoutDateGroupIsRefused)
@@ -867,4 +868,180 @@ TEST_F(UaDecoders, PartWithoutDateGroupIsRefused)
     EXPECT_EQ(rep.numman, 0);
     EXPECT_EQ(ttaa("57001 72469 99838 13456 22005 "), 1);
     EXPECT_EQ(rep.time, 0);
+}
+
+// ---------------------------------------------------------------- TEMP parts B and D
+
+TEST_F(UaDecoders, TtbbLevelsUntilFirstSection)
+{
+    // 00838 13456: surface 838 hPa, 13.4, dew point 7.4. 11812 12250: 812 hPa,
+    // 12.2, depression 5.0 -> 7.2. 22012 16656: 1012 hPa (12 is below 100),
+    // 16.6, 10.6. 33///: no pressure; its ///// is passed over. 44700 ///55:
+    // temperature missing, dew point missing. 21212: not a level number.
+    ASSERT_EQ(ttbb("57128 72469 00838 13456 11812 12250 22012 16656 33/// ///// "
+                   "44700 ///55 21212 00838 22005 11812 24010 31313 58708 81103 "),
+              1);
+    EXPECT_EQ(rep.time, 1200);
+    EXPECT_EQ(rep.numman, 0);
+    ASSERT_EQ(rep.numsig, 4);
+    expect_sig(rep, 0, 838, 13.4f, 7.4f);
+    expect_sig(rep, 1, 812, 12.2f, 7.2f);
+    expect_sig(rep, 2, 1012, 16.6f, 10.6f);
+    expect_sig(rep, 3, 700, M, M);
+    EXPECT_EQ(rep.numwnd, 0);  // the 21212 winds are not read
+}
+
+TEST_F(UaDecoders, PartsBAndDShareOneList)
+{
+    // 11975 61163 in part D: 97.5 hPa, -61.1, depression 13 -> -74.1.
+    ASSERT_EQ(ttbb("57128 72469 00838 13456 11812 12250 ", UPA_TTBB), 1);
+    ASSERT_EQ(ttbb("57128 72469 11975 61163 22123 57370 ", UPA_TTDD), 1);
+    ASSERT_EQ(rep.numsig, 4);
+    expect_sig(rep, 2, 97.5f, -61.1f, -74.1f);
+    expect_sig(rep, 3, 12.3f, -57.3f, -77.3f);
+    // A repeated B part with other values overwrites the rows of the same
+    // pressures.
+    ASSERT_EQ(ttbb("57128 72469 00838 14456 ", UPA_TTBB), 1);
+    ASSERT_EQ(rep.numsig, 4);
+    expect_sig(rep, 0, 838, 14.4f, 8.4f);
+    UPA_sort_report(&rep);
+    expect_sig(rep, 3, 12.3f, -57.3f, -77.3f);
+}
+
+TEST_F(UaDecoders, AtMostFiftyLevelGroups)
+{
+    std::string text = "57128 72469";
+    for (int k = 0; k < 51; ++k) text += " 11" + std::to_string(900 - k) + " 10456";
+    ASSERT_EQ(ttbb(text + " "), 1);
+    EXPECT_EQ(rep.numsig, 50);
+    EXPECT_EQ(sig_row(851), 49);  // the 50th group
+    EXPECT_EQ(sig_row(850), -1);  // the 51st is not read
+}
+
+TEST_F(UaDecoders, FullSignificantListEndsThePart)
+{
+    for (int k = 0; k < 199; ++k) UPA_add_sig(&rep, 100.0f + k, 0, 0);
+    // One new pressure fits, the second ends the part; a pressure already in
+    // the list would still have been merged before it.
+    ASSERT_EQ(ttbb("57128 72469 00950 10456 11940 10456 22150 20456 "), 1);
+    EXPECT_EQ(rep.numsig, 200);
+    EXPECT_NE(sig_row(950), -1);
+    EXPECT_EQ(sig_row(940), -1);
+    EXPECT_FLOAT_EQ(rep.sig[50].t, 0);  // 150 hPa was not reached
+}
+
+// ---------------------------------------------------------------- PILOT parts
+
+TEST_F(UaDecoders, PpaaSectionsFillStandardWinds)
+{
+    // 44985 and nine winds: 850 .. 100 hPa; 55300 and three: 1000 .. 850 hPa
+    // (850 again, the later wind wins).
+    ASSERT_EQ(ppaa("57121 72469 44985 27010 28015 29520 30025 31030 32035 33040 34045 "
+                   "35050 55300 20005 21010 22015 77999 "),
+              1);
+    EXPECT_EQ(rep.numman, 20);
+    EXPECT_EQ(rep.time, 1200);
+    expect_man(rep, 1, 1000, M, M, M, 200, 5);
+    expect_man(rep, 2, 925, M, M, M, 210, 10);
+    expect_man(rep, 3, 850, M, M, M, 220, 15);
+    expect_man(rep, 4, 700, M, M, M, 280, 15);
+    expect_man(rep, 11, 100, M, M, M, 350, 50);
+    EXPECT_FLOAT_EQ(rep.man[12].p, M);
+    EXPECT_EQ(rep.numwnd, 0);
+    EXPECT_EQ(rep.numsig, 0);
+}
+
+TEST_F(UaDecoders, PpaaFastWindIsConsumedAndSkipsItsSlot)
+{
+    // 27800: 270 deg at 300 kt, above 249: nothing for 700 hPa, but the group
+    // counts, so 28015 is the 500 hPa wind. m/s (YY 07) for the others.
+    ASSERT_EQ(ppaa("07121 72469 44385 27010 27800 28015 "), 1);
+    expect_man(rep, 3, 850, M, M, M, 270, 10 * 1.944f);
+    EXPECT_FLOAT_EQ(rep.man[4].p, M);
+    EXPECT_FLOAT_EQ(rep.man[4].dir, M);
+    expect_man(rep, 5, 500, M, M, M, 280, 15 * 1.944f);
+}
+
+TEST_F(UaDecoders, PpaaUnknownLevelEndsAndSurfaceKeepsNoMarker)
+{
+    // 44205: 05 names no standard level; the winds after it are not read and
+    // the part ends at once.
+    ASSERT_EQ(ppaa("57121 72469 44205 27010 28015 44185 30010 "), 1);
+    EXPECT_EQ(rep.numman, 0);
+    EXPECT_FLOAT_EQ(rep.man[3].p, M);
+    // 44299: the surface. Its pressure is not in the part: the wind goes to
+    // the wind level at 0 ft, the surface row gets no 990 hPa.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ppaa("57121 72469 44299 27010 28015 "), 1);
+    EXPECT_FLOAT_EQ(rep.man[0].p, M);
+    EXPECT_FLOAT_EQ(rep.man[0].dir, M);
+    expect_man(rep, 1, 1000, M, M, M, 280, 15);
+    ASSERT_EQ(rep.numwnd, 1);
+    expect_wnd(rep, 0, 0, 270, 10);
+    // After a TEMP surface the surface row holds a pressure and takes the wind.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 "), 1);
+    ASSERT_EQ(ppaa("57121 72469 44199 27010 "), 1);
+    expect_man(rep, 0, 838, M, 13.4f, 7.4f, 270, 10);
+    ASSERT_EQ(rep.numwnd, 1);
+    expect_wnd(rep, 0, 0, 270, 10);
+}
+
+TEST_F(UaDecoders, PpbbHeightGroups)
+{
+    // 90012: 0, 1000, 2000 ft; 91256: 12000, 15000, 16000 ft; 9123/: 12000
+    // and 13000 ft, no wind group for the missing figure; 28600: 285 deg at
+    // 100 kt.
+    ASSERT_EQ(ppbb("57120 72469 90012 27010 28015 29520 91256 30025 31030 28600 "
+                   "9123/ 32035 33040 9204/ 34045 "),
+              1);
+    EXPECT_EQ(rep.numman, 0);
+    ASSERT_EQ(rep.numwnd, 8);
+    expect_wnd(rep, wnd_row(0), 0, 270, 10);
+    expect_wnd(rep, wnd_row(1000), 1000, 280, 15);
+    expect_wnd(rep, wnd_row(2000), 2000, 295, 20);
+    expect_wnd(rep, wnd_row(12000), 12000, 320, 35);  // 9123/ after 91256: later wins
+    expect_wnd(rep, wnd_row(15000), 15000, 310, 30);
+    expect_wnd(rep, wnd_row(16000), 16000, 285, 100);
+    expect_wnd(rep, wnd_row(13000), 13000, 330, 40);
+    expect_wnd(rep, wnd_row(20000), 20000, 340, 45);
+    EXPECT_EQ(wnd_row(24000), -1);
+}
+
+TEST_F(UaDecoders, PpbbFirstMissingFigureIsTheSurface)
+{
+    // 90/23 first: the surface, 2000 and 3000 ft. A later 90/.. has no surface.
+    ASSERT_EQ(ppbb("57120 72469 90/23 27010 28015 29520 90/45 30010 31015 "), 1);
+    ASSERT_EQ(rep.numwnd, 5);
+    expect_wnd(rep, 0, 0, 270, 10);
+    expect_wnd(rep, 1, 2000, 280, 15);
+    expect_wnd(rep, 2, 3000, 295, 20);
+    expect_wnd(rep, 3, 4000, 300, 10);
+    expect_wnd(rep, 4, 5000, 310, 15);
+}
+
+TEST_F(UaDecoders, PpbbFastWindConsumedAndTempSurfaceShared)
+{
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 "), 1);
+    // 27800 (300 kt) is read and dropped: 1000 ft gets no row, 28015 is 2000 ft.
+    ASSERT_EQ(ppbb("57120 72469 90012 23010 27800 28015 "), 1);
+    ASSERT_EQ(rep.numwnd, 2);
+    expect_wnd(rep, 0, 0, 230, 10);   // one row at 0 ft for both parts
+    expect_wnd(rep, 1, 2000, 280, 15);
+    EXPECT_FLOAT_EQ(rep.man[0].dir, 230);
+    // PPDD: heights above 100000 ft are not reached, tens of thousands work
+    // the same way.
+    ASSERT_EQ(ppbb("57120 72469 95012 25050 26055 27060 ", UPA_PPDD), 1);
+    EXPECT_NE(wnd_row(50000), -1);
+    EXPECT_NE(wnd_row(52000), -1);
+}
+
+TEST_F(UaDecoders, FullWindListEndsThePart)
+{
+    for (int k = 0; k < 99; ++k) UPA_add_wnd(&rep, 100000.0f + k, 0, 0);
+    ASSERT_EQ(ppbb("57120 72469 90123 27010 28015 29520 90456 30010 "), 1);
+    EXPECT_EQ(rep.numwnd, 100);
+    EXPECT_NE(wnd_row(1000), -1);
+    EXPECT_EQ(wnd_row(2000), -1);
+    EXPECT_EQ(wnd_row(4000), -1);
 }
