@@ -1,0 +1,117 @@
+// Throughput of the bulletin reader (and, with it, the decoders) over a
+// large raw file made by repeating the real bulletins of the shared data
+// folder. The file is written to /tmp when the benchmarks start and removed
+// when they end; it is never part of the repository.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "vok.h"
+#include "vokupa.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uintmax_t BENCH_MIN_BYTES = 100u * 1024u * 1024u;
+
+std::string big_file;  // path of the generated file, empty when there is none
+std::uintmax_t big_size = 0;
+
+// Concatenates every bulletin file of the corpus over and over until the
+// file reaches BENCH_MIN_BYTES.
+bool make_big_file()
+{
+    const fs::path dir = fs::path(SONDEX_SHARED_DATA) / "bulletins";
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return false;
+    std::vector<fs::path> names;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        if (e.is_regular_file() && e.path().extension() == ".txt") names.push_back(e.path());
+    std::sort(names.begin(), names.end());
+    std::string corpus;
+    for (const auto& n : names) {
+        std::ifstream in(n, std::ios::binary);
+        corpus.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        // Files without a final newline must not glue onto the next one.
+        if (!corpus.empty() && corpus.back() != '\n') corpus += '\n';
+    }
+    if (corpus.empty()) return false;
+    const std::string path = (fs::temp_directory_path() / "sondex_bench_bulletins.txt").string();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::uintmax_t written = 0;
+    while (written < BENCH_MIN_BYTES && out) {
+        out.write(corpus.data(), static_cast<std::streamsize>(corpus.size()));
+        written += corpus.size();
+    }
+    out.close();
+    if (!out) return false;
+    big_file = path;
+    big_size = written;
+    return true;
+}
+
+// One pass of the reader over the big file; the count of reports read.
+long read_once()
+{
+    FILE* fp = std::fopen(big_file.c_str(), "r");
+    if (!fp) return -1;
+    UPA_read_raw_reset();
+    char data[UPA_RAW_DATA_LEN];
+    char id[UPA_RAW_ID_LEN];
+    int kind = UPA_NO_KIND;
+    long reports = 0;
+    int r;
+    while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0) {
+        if (r != 1) continue;
+        ++reports;
+        benchmark::DoNotOptimize(data[0]);
+    }
+    std::fclose(fp);
+    return reports;
+}
+
+void BM_read_raw(benchmark::State& state)
+{
+    if (big_file.empty()) {
+        state.SkipWithError("no bulletin folder to build the benchmark file from");
+        return;
+    }
+    long reports = 0;
+    for (auto _ : state) {
+        const long n = read_once();
+        if (n < 0) {
+            state.SkipWithError("cannot open the benchmark file");
+            return;
+        }
+        reports += n;
+    }
+    const double iters = static_cast<double>(state.iterations());
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(big_size) * iters / 1e6, benchmark::Counter::kIsRate);
+    state.counters["reports/s"] =
+        benchmark::Counter(static_cast<double>(reports), benchmark::Counter::kIsRate);
+    state.counters["reports"] = static_cast<double>(reports) / iters;
+}
+
+BENCHMARK(BM_read_raw)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (!make_big_file()) std::fprintf(stderr, "bench_ua_dec: no benchmark file could be made\n");
+    else std::fprintf(stderr, "bench_ua_dec: %s, %.1f MB\n", big_file.c_str(), big_size / 1e6);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!big_file.empty()) std::remove(big_file.c_str());
+    return 0;
+}
