@@ -1045,3 +1045,354 @@ TEST_F(UaDecoders, FullWindListEndsThePart)
     EXPECT_EQ(wnd_row(2000), -1);
     EXPECT_EQ(wnd_row(4000), -1);
 }
+
+// ---------------------------------------------------------------- real bulletins
+// Reports cut from real feeds by the bulletin reader, decoded and checked
+// level by level against values worked out by hand from the code groups.
+
+namespace dec_test {
+
+// Text of the first part of the given kind and identifier in a bulletin
+// file of the shared data; empty when the file or the part is not there.
+std::string real_part(const char* file, int kind, const char* id)
+{
+    const std::string path = std::string(SONDEX_SHARED_DATA) + "/bulletins/" + file;
+    FILE* fp = std::fopen(path.c_str(), "r");
+    if (!fp) return "";
+    UPA_read_raw_reset();
+    char data[UPA_RAW_DATA_LEN];
+    char rid[UPA_RAW_ID_LEN];
+    int type = UPA_NO_KIND;
+    std::string found;
+    int r;
+    while ((r = UPA_read_raw(fp, data, rid, &type)) >= 0) {
+        if (r == 1 && type == kind && std::strcmp(rid, id) == 0) {
+            found = data;
+            break;
+        }
+    }
+    std::fclose(fp);
+    UPA_read_raw_reset();
+    return found;
+}
+
+bool have_shared_data()
+{
+    FILE* fp = std::fopen((std::string(SONDEX_SHARED_DATA) + "/bulletins/README.md").c_str(), "r");
+    if (!fp) return false;
+    std::fclose(fp);
+    return true;
+}
+
+}  // namespace dec_test
+
+class UaDecodersReal : public UaDecoders {
+protected:
+    void SetUp() override
+    {
+        UaDecoders::SetUp();
+        if (!dec_test::have_shared_data()) GTEST_SKIP() << "no shared bulletins";
+    }
+    // Decodes the part into the slot; the part must be in the file.
+    void decode(const char* file, int kind, const char* id)
+    {
+        const std::string text = dec_test::real_part(file, kind, id);
+        ASSERT_FALSE(text.empty()) << file << " " << type_str[kind] << " " << id;
+        int r = 0;
+        switch (kind) {
+        case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA: case UPA_IICC:
+            r = ttaa(text, kind);
+            break;
+        case UPA_PPAA:
+            r = ppaa(text);
+            break;
+        case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
+            r = ppbb(text, kind);
+            break;
+        default:
+            r = ttbb(text, kind);
+            break;
+        }
+        ASSERT_EQ(r, 1) << text;
+    }
+};
+
+TEST_F(UaDecodersReal, LandTempPartsAAndB)
+{
+    // 83746, 23 Feb 2023 00 UTC. 73001: day 23 (+50, knots), 00 UTC, Id 1.
+    set_decode_hour(0);
+    decode("sounding_83746_2023022300_abcd.txt", UPA_TTAA, "83746");
+    EXPECT_EQ(rep.time, 0);
+    EXPECT_EQ(rep.wmo, 83746);
+    // 99017 25838 15003: surface 1017 hPa, 25.8 C, depression 3.8 -> 22.0, 150 deg 3 kt.
+    expect_man(rep, 0, 1017, M, 25.8f, 22.0f, 150, 3);
+    // 00156 25643 10003: 1000 hPa at 156 m, 25.6, depression 4.3 -> 21.3, 100/3.
+    expect_man(rep, 1, 1000, 156, 25.6f, 21.3f, 100, 3);
+    // 92838 20421 16503: 925 hPa at 838 m, 20.4, 2.1 -> 18.3, 165/3.
+    expect_man(rep, 2, 925, 838, 20.4f, 18.3f, 165, 3);
+    // 85567 17013 08508: 850 hPa at 1567 m, 17.0, 1.3 -> 15.7, 085/8.
+    expect_man(rep, 3, 850, 1567, 17.0f, 15.7f, 85, 8);
+    // 70204 08630 32507: 700 hPa at 3204 m (204: the 3000s), 8.6, 3.0 -> 5.6, 325/7.
+    expect_man(rep, 4, 700, 3204, 8.6f, 5.6f, 325, 7);
+    // 50592 07356 02010: 500 hPa at 5920 m, -7.3 (odd tenths), 6 -> -13.3, 020/10.
+    expect_man(rep, 5, 500, 5920, -7.3f, -13.3f, 20, 10);
+    // 40762 16725 30012: 400 hPa at 7620 m, -16.7, 2.5 -> -19.2, 300/12.
+    expect_man(rep, 6, 400, 7620, -16.7f, -19.2f, 300, 12);
+    // 30972 32530 29014: 300 hPa at 9720 m, -32.5, 3.0 -> -35.5, 290/14.
+    expect_man(rep, 7, 300, 9720, -32.5f, -35.5f, 290, 14);
+    // 25098 43138 29025: 250 hPa at 10980 m, -43.1, 3.8 -> -46.9, 290/25.
+    expect_man(rep, 8, 250, 10980, -43.1f, -46.9f, 290, 25);
+    // 20244 56350 30529: 200 hPa at 12440 m, -56.3, 5.0 -> -61.3, 305/29.
+    expect_man(rep, 9, 200, 12440, -56.3f, -61.3f, 305, 29);
+    // 15421 67160 29033: 150 hPa at 14210 m, -67.1, 10 -> -77.1, 290/33.
+    expect_man(rep, 10, 150, 14210, -67.1f, -77.1f, 290, 33);
+    // 10659 71165 27521: 100 hPa at 16590 m, -71.1, 15 -> -86.1, 275/21.
+    expect_man(rep, 11, 100, 16590, -71.1f, -86.1f, 275, 21);
+    // 88999 77999: neither tropopause nor maximum wind; 31313 ends the levels.
+    EXPECT_FLOAT_EQ(rep.man[22].p, M);
+    EXPECT_FLOAT_EQ(rep.man[23].p, M);
+
+    // Part B of the same sounding (73008: Id 8 unused here).
+    decode("sounding_83746_2023022300_abcd.txt", UPA_TTBB, "83746");
+    const float b[][3] = {
+        {1017, 25.8f, 22.0f},   // 00017 25838: the surface again, same row
+        {903, 18.6f, 17.8f},    // 11903 18608
+        {897, 19.0f, 15.6f},    // 22897 19034
+        {853, 17.2f, 16.1f},    // 33853 17211
+        {799, 15.6f, 11.1f},    // 44799 15645
+        {714, 8.6f, 8.1f},      // 55714 08605
+        {708, 9.0f, 6.8f},      // 66708 09022
+        {692, 8.6f, 3.9f},      // 77692 08647
+        {643, 5.4f, -0.6f},     // 88643 05456: depression 6
+        {611, 2.4f, -0.5f},     // 99611 02429
+        {550, -1.1f, -11.1f},   // 11550 01160: depression 10
+        {462, -11.5f, -13.4f},  // 22462 11519
+        {413, -15.3f, -17.6f},  // 33413 15323
+        {338, -25.5f, -28.5f},  // 44338 25530
+        {267, -39.3f, -42.6f},  // 55267 39333
+        {193, -58.3f, -64.3f},  // 66193 58356
+        {160, -66.7f, -73.7f},  // 77160 66757
+        {147, -67.5f, -79.5f},  // 88147 67562
+        {116, -74.7f, -83.7f},  // 99116 74759
+        {104, -73.7f, -86.7f},  // 11104 73763
+        {100, -71.1f, -86.1f},  // 22100 71165; then 21212 ends the part
+    };
+    ASSERT_EQ(rep.numsig, 21);
+    for (int k = 0; k < 21; ++k) expect_sig(rep, k, b[k][0], b[k][1], b[k][2]);
+    ASSERT_EQ(rep.numwnd, 1);
+    expect_wnd(rep, 0, 0, 150, 3);
+}
+
+TEST_F(UaDecodersReal, LandTempPartsCAndD)
+{
+    // 83779, 23 Feb 2023 12 UTC. 73123: knots, Id 3: winds up to 30 hPa.
+    decode("sounding_83779_2023022312.txt", UPA_TTCC, "83779");
+    // 70865 71568 15020: 70 hPa at 18650 m, -71.5, depression 18 -> -89.5, 150/20.
+    expect_man(rep, 12, 70, 18650, -71.5f, -89.5f, 150, 20);
+    // 50064 67574 12519: 50 hPa at 20640 m (064: the 20000s), -67.5, 24 -> -91.5, 125/19.
+    expect_man(rep, 13, 50, 20640, -67.5f, -91.5f, 125, 19);
+    // 30380 58383 08535: 30 hPa at 23800 m, -58.3, 33 -> -91.3, 085/35.
+    expect_man(rep, 14, 30, 23800, -58.3f, -91.3f, 85, 35);
+    // 88906 77162 26018: tropopause at 90.6 hPa (tenths in part C), -77.1,
+    // 12 -> -89.1, 260/18. 77999: no maximum wind.
+    expect_man(rep, 22, 90.6f, M, -77.1f, -89.1f, 260, 18);
+    EXPECT_FLOAT_EQ(rep.man[23].p, M);
+    for (int s = 0; s <= 11; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+
+    // 7312/: part D in tenths of hPa.
+    decode("sounding_83779_2023022312.txt", UPA_TTDD, "83779");
+    ASSERT_EQ(rep.numsig, 5);
+    expect_sig(rep, 0, 90.6f, -77.1f, -89.1f);  // 11906 77162
+    expect_sig(rep, 1, 58.5f, -70.3f, -90.3f);  // 22585 70370
+    expect_sig(rep, 2, 54.2f, -70.9f, -90.9f);  // 33542 70970
+    expect_sig(rep, 3, 44.5f, -63.9f, -91.9f);  // 44445 63978: depression 28
+    expect_sig(rep, 4, 28.3f, -57.7f, -92.7f);  // 55283 57785: depression 35; 21212 ends
+}
+
+TEST_F(UaDecodersReal, LevelsLeftOutInRealPartsA)
+{
+    // 01001, day 29 11 UTC. 29111: day 29 in m/s, Id 1. Surface 1014 hPa,
+    // yet neither 1000 nor 925 hPa is sent: 850 hPa follows the surface.
+    decode("sounding_01001_day29_11.txt", UPA_TTAA, "01001");
+    EXPECT_EQ(rep.time, 1100);
+    const float k = 1.944f;
+    // 99014 02617 32509: 1014 hPa, 2.6, 1.7 -> 0.9, 325 deg 9 m/s.
+    expect_man(rep, 0, 1014, M, 2.6f, 0.9f, 325, 9 * k);
+    EXPECT_FLOAT_EQ(rep.man[1].p, M);
+    EXPECT_FLOAT_EQ(rep.man[2].p, M);
+    // 85420 01341 35517: 850 hPa at 1420 m, -1.3, 4.1 -> -5.4, 355/17.
+    expect_man(rep, 3, 850, 1420, -1.3f, -5.4f, 355, 17 * k);
+    // 70947 07517 35025: 700 hPa at 2947 m (947: the 2000s), -7.5, -9.2, 350/25.
+    expect_man(rep, 4, 700, 2947, -7.5f, -9.2f, 350, 25 * k);
+    // 50550 21500 34537: 500 hPa at 5500 m, -21.5, depression 0, 345/37.
+    expect_man(rep, 5, 500, 5500, -21.5f, -21.5f, 345, 37 * k);
+    expect_man(rep, 6, 400, 7120, -30.9f, -37.9f, 350, 37 * k);     // 40712 30957 35037
+    expect_man(rep, 7, 300, 9090, -46.5f, -53.5f, 350, 41 * k);     // 30909 46557 35041
+    expect_man(rep, 8, 250, 10280, -55.3f, -62.3f, 350, 40 * k);    // 25028 55357 35040
+    expect_man(rep, 9, 200, 11680, -59.5f, -68.5f, 350, 31 * k);    // 20168 59559 35031
+    expect_man(rep, 10, 150, 13510, -53.1f, -75.1f, 335, 17 * k);   // 15351 53172 33517
+    expect_man(rep, 11, 100, 16110, -56.5f, -87.5f, 355, 16 * k);   // 10611 56581 35516
+    // 88218 60956 35539: tropopause 218 hPa, -60.9, -66.9, 355/39.
+    expect_man(rep, 22, 218, M, -60.9f, -66.9f, 355, 39 * k);
+    // 77237 35042 40110: maximum wind 237 hPa, 350/42; the shear group 40110
+    // is passed over and 31313 ends the part.
+    expect_man(rep, 23, 237, M, M, M, 350, 42 * k);
+
+    // 52983, day 31 23 UTC, m/s: a station at 810 hPa; 1000, 925 and 850 hPa
+    // lie under the ground and are left out, 700 hPa follows the surface.
+    UPA_initialize(&rep);
+    set_decode_hour(23);
+    decode("bulletin_zczc_52983_day31_23.txt", UPA_TTAA, "52983");
+    expect_man(rep, 0, 810, M, 13.8f, 4.8f, 0, 0);                   // 99810 13859 00000
+    for (int s = 1; s <= 3; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+    expect_man(rep, 4, 700, 3115, 12.0f, -2.0f, 325, 5 * k);         // 70115 12064 32505
+    expect_man(rep, 5, 500, 5820, -8.3f, -38.3f, 350, 7 * k);        // 50582 08380 35007
+    expect_man(rep, 6, 400, 7530, -17.1f, -19.7f, 255, 9 * k);       // 40753 17126 25509
+    expect_man(rep, 7, 300, 9630, -30.9f, -36.9f, 235, 17 * k);      // 30963 30956 23517
+    expect_man(rep, 8, 250, 10900, -38.1f, -57.1f, 280, 17 * k);     // 25090 38169 28017
+    expect_man(rep, 9, 200, 12410, -47.1f, -65.1f, 275, 16 * k);     // 20241 47168 27516
+    expect_man(rep, 10, 150, 14260, -58.7f, -75.7f, 285, 10 * k);    // 15426 58767 28510
+    // 10674 689// 36008: 100 hPa at 16740 m, -68.9, no depression, 360/8.
+    expect_man(rep, 11, 100, 16740, -68.9f, M, 360, 8 * k);
+}
+
+TEST_F(UaDecodersReal, ShipTempAllParts)
+{
+    // 9ZT9MRK, day 06 00 UTC, speeds in m/s (YY 06). Position 99602 70467:
+    // 60.2 N, quadrant 7: 46.7 W; 22106 (Marsden square, units) passed over.
+    set_decode_hour(0);
+    const char* f = "feed_global_2026020600.txt";
+    const float k = 1.944f;
+    decode(f, UPA_UUAA, "9ZT9MRK");
+    EXPECT_STREQ(rep.id, "9ZT9MRK");
+    EXPECT_STREQ(rep.area, "SH");
+    EXPECT_EQ(rep.wmo, 99999);
+    EXPECT_FLOAT_EQ(rep.lat, 60.2f);
+    EXPECT_FLOAT_EQ(rep.lon, -46.7f);
+    EXPECT_FLOAT_EQ(rep.elev, 0);
+    EXPECT_EQ(rep.time, 0);
+    // 99997 04060 07010: surface 997 hPa, 4.0, depression 10 -> -6.0, 070/10 m/s.
+    expect_man(rep, 0, 997, M, 4.0f, -6.0f, 70, 10 * k);
+    // 85311 04161 08005: 850 hPa next (1000 under the ground, 925 left out),
+    // 1311 m, -4.1, 11 -> -15.1, 080/5.
+    expect_man(rep, 3, 850, 1311, -4.1f, -15.1f, 80, 5 * k);
+    // 70811 14761 10507: 700 hPa at 2811 m, -14.7, -25.7, 105 deg 7 m/s.
+    expect_man(rep, 4, 700, 2811, -14.7f, -25.7f, 105, 7 * k);
+    expect_man(rep, 5, 500, 5270, -29.5f, -32.9f, 355, 2 * k);     // 50527 29534 35502: 355/2
+    expect_man(rep, 6, 400, 6820, -42.3f, -44.9f, 115, 7 * k);     // 40682 42326 11507
+    expect_man(rep, 7, 300, 8710, -56.5f, -60.2f, 150, 14 * k);    // 30871 56537 15014
+    expect_man(rep, 8, 250, 9840, -64.7f, -68.5f, 145, 18 * k);    // 25984 64738 14518
+    expect_man(rep, 9, 200, 11200, -60.7f, -69.7f, 180, 13 * k);   // 20120 60759 18013
+    expect_man(rep, 10, 150, 13010, -56.9f, -80.9f, 200, 15 * k);  // 15301 56974 20015
+    expect_man(rep, 11, 100, 15550, -61.3f, -90.3f, 200, 20 * k);  // 10555 61379 20020
+    // 88225 67338 16516: tropopause 225 hPa, -67.3, -71.1, 165/16. 77999.
+    expect_man(rep, 22, 225, M, -67.3f, -71.1f, 165, 16 * k);
+    EXPECT_FLOAT_EQ(rep.man[23].p, M);
+
+    decode(f, UPA_UUCC, "9ZT9MRK");
+    expect_man(rep, 12, 70, 17760, -62.1f, -91.1f, 215, 32 * k);   // 70776 62179 21532
+    expect_man(rep, 13, 50, 19840, -61.3f, -90.3f, 210, 42 * k);   // 50984 61379 21042
+    expect_man(rep, 14, 30, 23070, -54.1f, -85.1f, 215, 54 * k);   // 30307 54181 21554
+    expect_man(rep, 15, 20, 25700, -51.3f, -83.3f, 220, 62 * k);   // 20570 51382 22062
+    EXPECT_FLOAT_EQ(rep.man[16].p, M);
+    EXPECT_FLOAT_EQ(rep.man[22].p, 225);  // 88999 leaves part A's tropopause
+
+    UPA_initialize(&rep);
+    decode(f, UPA_UUBB, "9ZT9MRK");
+    EXPECT_FLOAT_EQ(rep.lat, 60.2f);
+    const float b[][3] = {
+        {997, 4.0f, -6.0f},     // 00997 04060
+        {982, 4.4f, -10.6f},    // 11982 04465
+        {954, 3.6f, -12.4f},    // 22954 03666
+        {801, -8.1f, -16.1f},   // 33801 08158
+        {749, -10.7f, -21.7f},  // 44749 10761
+        {670, -17.3f, -29.3f},  // 55670 17362
+        {610, -22.7f, -25.0f},  // 66610 22723
+        {552, -28.3f, -29.8f},  // 77552 28315
+        {518, -27.7f, -30.7f},  // 88518 27730
+        {257, -63.9f, -67.6f},  // 99257 63937
+        {214, -63.1f, -67.9f},  // 11214 63148
+        {189, -59.7f, -70.7f},  // 22189 59761
+        {157, -56.1f, -77.1f},  // 33157 56171
+        {150, -56.9f, -80.9f},  // 44150 56974
+        {110, -61.3f, -90.3f},  // 55110 61379
+        {100, -61.3f, -90.3f},  // 66100 61379; 21212 ends
+    };
+    ASSERT_EQ(rep.numsig, 16);
+    for (int j = 0; j < 16; ++j) expect_sig(rep, j, b[j][0], b[j][1], b[j][2]);
+
+    UPA_initialize(&rep);
+    decode(f, UPA_UUDD, "9ZT9MRK");
+    ASSERT_EQ(rep.numsig, 4);
+    expect_sig(rep, 0, 54.2f, -62.1f, -91.1f);  // 11542 62179
+    expect_sig(rep, 1, 41.2f, -56.3f, -87.3f);  // 22412 56381
+    expect_sig(rep, 2, 32.3f, -56.7f, -86.7f);  // 33323 56780
+    expect_sig(rep, 3, 22.3f, -47.9f, -80.9f);  // 44223 47983
+}
+
+TEST_F(UaDecodersReal, MobileTempPartB)
+{
+    // USBYZ01, 58168: day 8, 16 UTC. 99450 71107: 45.0 N, 110.7 W; 15640
+    // and 19053 (square and elevation groups) passed over.
+    set_decode_hour(16);
+    decode("bulletin_mobile_iibb_and_74794.txt", UPA_IIBB, "USBYZ01");
+    EXPECT_STREQ(rep.id, "USBYZ01");
+    EXPECT_STREQ(rep.area, "MO");
+    EXPECT_EQ(rep.time, 1600);
+    EXPECT_FLOAT_EQ(rep.lat, 45.0f);
+    EXPECT_FLOAT_EQ(rep.lon, -110.7f);
+    const float b[][3] = {
+        {810, 10.6f, 1.6f},     // 00810 10659: depression 9
+        {766, 6.2f, -0.8f},     // 11766 06257
+        {745, 6.6f, -1.4f},     // 22745 06658
+        {600, -8.1f, -8.4f},    // 33600 08103: depression 0.3
+        {553, -10.9f, -11.4f},  // 44553 10905
+        {542, -12.5f, -17.0f},  // 55542 12545
+        {530, -11.9f, -22.9f},  // 66530 11961
+        {514, -12.7f, -43.7f},  // 77514 12781: depression 31
+        {502, -13.9f, -48.9f},  // 88502 13985
+        {499, -13.9f, -47.9f},  // 99499 13984
+        {360, -30.7f, -46.7f},  // 11360 30766
+        {340, -33.7f, -45.7f},  // 22340 33762
+        {330, -35.5f, -40.5f},  // 33330 35550
+        {323, -36.9f, -43.9f},  // 44323 36957; 21212 ends
+    };
+    ASSERT_EQ(rep.numsig, 14);
+    for (int j = 0; j < 14; ++j) expect_sig(rep, j, b[j][0], b[j][1], b[j][2]);
+}
+
+TEST_F(UaDecodersReal, PilotParts)
+{
+    // 96565, day 9 12 UTC (59121: knots).
+    decode("pilot_96565_day09_12.txt", UPA_PPAA, "96565");
+    // 55185 00505: one wind from 850 hPa on: 00 tens of degrees with 505,
+    // i.e. 005 deg at 5 kt. 77999 is no section: the part ends.
+    EXPECT_EQ(rep.numman, 20);
+    expect_man(rep, 3, 850, M, M, M, 5, 5);
+    EXPECT_FLOAT_EQ(rep.man[4].p, M);
+
+    decode("pilot_96565_day09_12.txt", UPA_PPBB, "96565");
+    // 90/12: surface (first group), 1000 and 2000 ft; 90345: 3000 .. 5000 ft;
+    // 906//: 6000 ft.
+    const float w[][3] = {
+        {0, 0, 0},        // 00000: calm
+        {1000, 280, 5},   // 28005
+        {2000, 295, 4},   // 29504
+        {3000, 335, 4},   // 33504
+        {4000, 340, 5},   // 34005
+        {5000, 5, 5},     // 00505
+        {6000, 5, 8},     // 00508
+    };
+    ASSERT_EQ(rep.numwnd, 7);
+    for (int j = 0; j < 7; ++j) expect_wnd(rep, j, w[j][0], w[j][1], w[j][2]);
+
+    // 72403, 16 Aug 2021 12 UTC, PPDD 66128: knots. 960//: 60000 ft, 35502;
+    // 970//: 70000 ft, 06514 (065 deg 14 kt); 990//: 90000 ft, 10016. The
+    // 100// group that follows is no 9-group: the part ends there.
+    UPA_initialize(&rep);
+    decode("feed_ldm_2021081612.txt", UPA_PPDD, "72403");
+    ASSERT_EQ(rep.numwnd, 3);
+    expect_wnd(rep, 0, 60000, 355, 2);
+    expect_wnd(rep, 1, 70000, 65, 14);
+    expect_wnd(rep, 2, 90000, 100, 16);
+}
