@@ -425,7 +425,9 @@ int DATE_decode_month(const char* text)
     const char c2 = c1 ? text[2] : '\0';
     const bool upper = std::isupper(static_cast<unsigned char>(c0)) != 0;
     // The deciding character must be of the first one's case.
-    auto is = [upper](char c, char u) { return c == (upper ? u : static_cast<char>(u - 'A' + 'a')); };
+    auto is = [upper](char c, char u) {
+        return c == (upper ? u : static_cast<char>(u - 'A' + 'a'));
+    };
     if (is(c0, 'J')) {
         if (is(c1, 'A')) return 1;
         if (is(c2, 'N')) return 6;

@@ -58,6 +58,15 @@ Date make(int year, int month, int day, int hour = VOK_MISSING, int min = VOK_MI
     return d;
 }
 
+// Every field, unset ones as -9999: "Y-M-D h:m:s jday wday".
+std::string show(const Date& d)
+{
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%d-%d-%d %d:%d:%d %d %d", d.year, d.month, d.day, d.hour,
+                  d.min, d.sec, d.jday, d.wday);
+    return buf;
+}
+
 std::string label_of(Date d)
 {
     char buf[DATE_LABEL_LEN];
@@ -87,7 +96,7 @@ using FileSetTime = DateTest;
 
 // ---------------------------------------------------------------- dates
 
-TEST_F(DateBasics, SecondsOfKnownDates)
+TEST_F(DateBasics, SecondsOfKnownDatesAndCorrectionsInPlace)
 {
     Date d = make(1970, 1, 1, 0, 0, 0);
     EXPECT_EQ(DATE_num_sec(&d), 0);
@@ -95,9 +104,28 @@ TEST_F(DateBasics, SecondsOfKnownDates)
     EXPECT_EQ(DATE_num_sec(&d), 951868800);
     d = make(2024, 2, 29, 12, 0, 0);
     EXPECT_EQ(DATE_num_sec(&d), 1709208000);
+
+    d = make(24, 13, 32, 24, 60, -1);
+    d.jday = 77;
+    d.wday = 9;
+    DATE_num_sec(&d);
+    EXPECT_EQ(show(d), "2024-1-1 0:0:0 77 9");
+    for (auto [in, out] : std::vector<std::pair<int, int>>{
+             {99, 1999}, {0, 2000}, {49, 2049}, {50, 1950}, {150, 2050}, {-9999, 1980}}) {
+        Date y = make(in, 6, 1);
+        DATE_num_sec(&y);
+        EXPECT_EQ(y.year, out) << in;
+    }
+    Date unset, ref = make(1980, 1, 1, 0, 0, 0);
+    DATE_init(&unset);
+    EXPECT_EQ(DATE_num_sec(&unset), DATE_num_sec(&ref));
+    // Day 0 is kept and stands for the last day of the month before.
+    Date zero = make(2024, 3, 0, 6, 0, 0), feb29 = make(2024, 2, 29, 6, 0, 0);
+    EXPECT_EQ(DATE_num_sec(&zero), DATE_num_sec(&feb29));
+    EXPECT_EQ(zero.day, 0);
 }
 
-TEST_F(DateBasics, SecondsAgreeWithTheSystemBreakdownFrom1901To2099)
+TEST_F(DateBasics, SecondsAgreeWithTheSystemBreakdownFrom1902To2099)
 {
     // Every 1000003 seconds (about 11.6 days, drifting through all hours).
     for (std::int64_t s = -2145916800LL; s < 4102444800LL; s += 1000003) {
@@ -110,92 +138,48 @@ TEST_F(DateBasics, SecondsAgreeWithTheSystemBreakdownFrom1901To2099)
     }
 }
 
-TEST_F(DateBasics, RecordIsCorrectedInPlace)
+TEST_F(DateBasics, LeapYearsAndMonthNames)
 {
-    Date d = make(24, 13, 32, 24, 60, -1);
-    d.jday = 77;
-    d.wday = 9;
-    DATE_num_sec(&d);
-    EXPECT_EQ(d.year, 2024);
-    EXPECT_EQ(d.month, 1);
-    EXPECT_EQ(d.day, 1);
-    EXPECT_EQ(d.hour, 0);
-    EXPECT_EQ(d.min, 0);
-    EXPECT_EQ(d.sec, 0);
-    EXPECT_EQ(d.jday, 77);
-    EXPECT_EQ(d.wday, 9);
-
-    for (auto [in, out] : std::vector<std::pair<int, int>>{
-             {99, 1999}, {0, 2000}, {49, 2049}, {50, 1950}, {150, 2050}, {-9999, 1980}}) {
-        Date y = make(in, 6, 1);
-        DATE_num_sec(&y);
-        EXPECT_EQ(y.year, out) << in;
-    }
-    Date unset;
-    DATE_init(&unset);
-    Date ref = make(1980, 1, 1, 0, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&unset), DATE_num_sec(&ref));
-}
-
-TEST_F(DateBasics, DayZeroIsTheLastDayOfThePreviousMonth)
-{
-    Date zero = make(2024, 3, 0, 6, 0, 0);
-    Date feb29 = make(2024, 2, 29, 6, 0, 0);
-    EXPECT_EQ(DATE_num_sec(&zero), DATE_num_sec(&feb29));
-    EXPECT_EQ(zero.day, 0);
-}
-
-TEST_F(DateBasics, LeapYearsMonthNamesAndMonthDecoding)
-{
-    EXPECT_EQ(DATE_is_leap(2024), 1);
-    EXPECT_EQ(DATE_is_leap(2000), 1);
-    EXPECT_EQ(DATE_is_leap(1900), 0);
-    EXPECT_EQ(DATE_is_leap(2100), 0);
+    EXPECT_EQ(DATE_is_leap(2024) * 1000 + DATE_is_leap(2000) * 100 + DATE_is_leap(1900) * 10 +
+                  DATE_is_leap(2100),
+              1100);
     EXPECT_EQ(DATE_is_leap(2023), 0);
-
     EXPECT_STREQ(DATE_month(1), "JAN");
     EXPECT_STREQ(DATE_month(12), "DEC");
     EXPECT_STREQ(DATE_month(0), "");
     EXPECT_STREQ(DATE_month(13), "");
     EXPECT_STREQ(DATE_month_lower(6), "jun");
     EXPECT_STREQ(DATE_month_lower(-9999), "");
-
     for (int m = 1; m <= 12; ++m) {
         EXPECT_EQ(DATE_decode_month(DATE_month(m)), m);
         EXPECT_EQ(DATE_decode_month(DATE_month_lower(m)), m);
     }
-    EXPECT_EQ(DATE_decode_month("Jan"), 0);
-    EXPECT_EQ(DATE_decode_month("jAN"), 0);
+    for (const char* text : {"Jan", "jAN", "Jun", "J", "", "XYZ"})
+        EXPECT_EQ(DATE_decode_month(text), 0) << text;
     EXPECT_EQ(DATE_decode_month("Feb"), 2);  // decided by the first letter alone
-    EXPECT_EQ(DATE_decode_month("J"), 0);
-    EXPECT_EQ(DATE_decode_month(""), 0);
     EXPECT_EQ(DATE_decode_month(nullptr), 0);
-    EXPECT_EQ(DATE_decode_month("XYZ"), 0);
 }
 
 TEST_F(DateBasics, DayOfYearConversionsClampAndRoundTrip)
 {
-    int m = 0, d = 0, j = 0;
-    DATE_julian_monday(2023, 32, &m, &d);
-    EXPECT_EQ(m * 100 + d, 201);
-    DATE_julian_monday(2024, 366, &m, &d);
-    EXPECT_EQ(m * 100 + d, 1231);
-    DATE_julian_monday(2023, 400, &m, &d);
-    EXPECT_EQ(m * 100 + d, 1231);
-    DATE_julian_monday(2023, 0, &m, &d);
-    EXPECT_EQ(m * 100 + d, 101);
-    DATE_julian_monday(2024, 60, &m, &d);
-    EXPECT_EQ(m * 100 + d, 229);
-
+    auto md = [](int year, int jday) {
+        int m = 0, d = 0;
+        DATE_julian_monday(year, jday, &m, &d);
+        return m * 100 + d;
+    };
+    EXPECT_EQ(md(2023, 32), 201);
+    EXPECT_EQ(md(2024, 366), 1231);
+    EXPECT_EQ(md(2023, 400), 1231);
+    EXPECT_EQ(md(2023, 0), 101);
+    EXPECT_EQ(md(2024, 60), 229);
+    int j = 0;
     DATE_monday_julian(2024, 0, 5, &j);
     EXPECT_EQ(j, 5);
     DATE_monday_julian(2023, 13, 31, &j);
     EXPECT_EQ(j, 365);
     for (int year : {2023, 2024, 1900, 2000}) {
-        const int days = DATE_is_leap(year) ? 366 : 365;
-        for (int jd = 1; jd <= days; ++jd) {
-            DATE_julian_monday(year, jd, &m, &d);
-            DATE_monday_julian(year, m, d, &j);
+        for (int jd = 1; jd <= 365 + DATE_is_leap(year); ++jd) {
+            DATE_monday_julian(year, md(year, jd) / 100, md(year, jd) % 100, &j);
             ASSERT_EQ(j, jd) << year;
         }
     }
@@ -206,22 +190,15 @@ TEST_F(DateBasics, BreakdownCurrentTextAndPrint)
     std::int64_t s = 951868800;
     Date d;
     ASSERT_EQ(DATE_get_gmdate(&s, &d), 0);
-    EXPECT_EQ(d.year, 2000);
-    EXPECT_EQ(d.month, 3);
-    EXPECT_EQ(d.day, 1);
-    EXPECT_EQ(d.jday, 61);
-    EXPECT_EQ(d.wday, 3);
-
+    EXPECT_EQ(show(d), "2000-3-1 0:0:0 61 3");
     // A time far beyond any calendar the system keeps is refused, not wrapped.
     std::int64_t huge = INT64_MAX;
-    Date keep = make(2024, 1, 2, 3, 4, 5);
-    EXPECT_EQ(DATE_get_gmdate(&huge, &keep), -1);
-    EXPECT_EQ(keep.day, 2);
+    EXPECT_EQ(DATE_get_gmdate(&huge, &d), -1);
+    EXPECT_EQ(show(d), "2000-3-1 0:0:0 61 3");
 
     std::int64_t now = 0;
     EXPECT_EQ(DATE_get_time(&now), now);
     EXPECT_GT(now, 1700000000);
-
     char buf[DATE_LABEL_LEN];
     DATE_get_current_str(buf, sizeof buf);
     EXPECT_TRUE(std::regex_match(buf, std::regex("\\d\\d [A-Z]{3} \\d\\d  \\d\\d:\\d\\d:\\d\\dZ")))
@@ -244,10 +221,10 @@ TEST_F(DateLabel, TwentyFourHourForms)
 {
     EXPECT_EQ(label_of(make(2024, 1, 15, 12, 0)), "1200Z 15 JAN 24");
     EXPECT_EQ(label_of(make(2024, 1, 5, 12)), "12Z  5 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 5)), " 5 JAN 24");
     EXPECT_EQ(label_of(make(2024, 1, VOK_MISSING)), "JAN 24");
     EXPECT_EQ(label_of(make(2024, VOK_MISSING, VOK_MISSING)), "24");
     EXPECT_EQ(label_of(make(VOK_MISSING, VOK_MISSING, VOK_MISSING)), "80");
-    EXPECT_EQ(label_of(make(2024, 1, 5)), " 5 JAN 24");
     // Out-of-range fields count as their defaults, without touching the record.
     Date bad = make(-5, 14, 40, 30, 75);
     EXPECT_EQ(label_of(bad), "0000Z  1 JAN 80");
@@ -270,14 +247,12 @@ TEST_F(DateLabel, TwelveHourForms)
 TEST_F(DateLabel, OffsetSwitchesToLocalMinuteForms)
 {
     DATE_set_TZ("-EST:-5");
-    Date d = make(2024, 1, 15, 12);
-    EXPECT_EQ(label_of(d), "7:00 AM EST [1200Z] 15 JAN 24");
+    EXPECT_EQ(label_of(make(2024, 1, 15, 12)), "7:00 AM EST [1200Z] 15 JAN 24");
     Date cross = make(24, 1, 1, 3);
     char buf[DATE_LABEL_LEN];
     ASSERT_EQ(DATE_make_label(&cross, buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "10:00 PM EST [0300Z] 31 DEC 23");
-    EXPECT_EQ(cross.year, 2024);  // the caller's record was corrected
-    EXPECT_EQ(cross.min, 0);
+    EXPECT_EQ(show(cross), "2024-1-1 3:0:0 -9999 -9999");  // corrected in place
 
     DATE_reset();
     DATE_set_TZ("IST:5.5");  // no sign: the clock stays 24-hour
@@ -287,18 +262,17 @@ TEST_F(DateLabel, OffsetSwitchesToLocalMinuteForms)
 TEST_F(DateLabel, ZoneTextsOfAnyShape)
 {
     const std::string big_digits(10000, '9');
-    const std::string big_x(10000, 'x');
     for (const std::string& tz :
          {std::string(), std::string("+"), std::string("-"), std::string(":::"),
           std::string("EST:"), std::string("EST:1e30"), std::string("EST:nan"),
-          std::string("EST:inf"), std::string("ABCDEFG:3"), "EST:" + big_digits, big_x,
-          std::string("+-+-"), big_digits}) {
+          std::string("EST:inf"), std::string("ABCDEFG:3"), "EST:" + big_digits,
+          std::string(10000, 'x'), std::string("+-+-"), big_digits}) {
         DATE_reset();
         DATE_set_TZ(tz.c_str());
-        std::string label = label_of(make(2024, 1, 15, 12));
         // No usable offset: the hour form without minutes stays.
-        EXPECT_TRUE(label.find("12") == 0 || label.find("12 PM") == 0) << tz.substr(0, 20) << label;
-        EXPECT_LT(label.size(), static_cast<std::size_t>(DATE_LABEL_LEN));
+        std::string label = label_of(make(2024, 1, 15, 12));
+        EXPECT_EQ(label.find("12"), 0u) << tz.substr(0, 20) << label;
+        EXPECT_EQ(label.find(':'), std::string::npos) << tz.substr(0, 20) << label;
     }
     DATE_set_TZ(nullptr);
 }
@@ -320,52 +294,30 @@ TEST_F(DateLabel, BufferIsNeverOverrun)
 
 TEST_F(DateLabel, ReadingTheFiveForms)
 {
-    Date d;
-    DATE_decode_label("1200Z 15 JAN 24", &d);
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20240115);
-    EXPECT_EQ(d.hour * 100 + d.min, 1200);
-    EXPECT_EQ(d.sec, VOK_MISSING);
-
-    DATE_decode_label(" 930Z 15 JAN 24", &d);
-    EXPECT_EQ(d.hour * 100 + d.min, 930);
-
-    DATE_decode_label("12Z 15 JAN 24", &d);
-    EXPECT_EQ(d.hour, 12);
-    EXPECT_EQ(d.min, VOK_MISSING);
-    EXPECT_EQ(d.day, 15);
-
-    DATE_decode_label("data of 12:30:45Z  1 FEB 99", &d);
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 19990201);
-    EXPECT_EQ(d.hour * 10000 + d.min * 100 + d.sec, 123045);
-
-    DATE_decode_label("run   06Z  1 DEC 23", &d);  // tail of 13 characters
-    EXPECT_EQ(d.year * 100 + d.month, 202312);
-    EXPECT_EQ(d.hour, 6);
-
-    DATE_decode_label("24 6 15 18", &d);
-    EXPECT_EQ(d.year * 10000 + d.month * 100 + d.day, 20240615);
-    EXPECT_EQ(d.hour, 18);
-
-    DATE_decode_label("1200Z 15 Jan 24", &d);  // mixed-case month names are not months
-    EXPECT_EQ(d.month, 0);
-    EXPECT_EQ(d.day, 15);
-}
-
-TEST_F(DateLabel, UnreadableTextsLeaveEverythingUnset)
-{
-    const std::vector<std::string> texts = {
-        "", "Z", "JAN 24", "123456789", "-----", "+-+-+-", std::string(10000, 'x'),
-        std::string(10000, '9'), std::string(10000, ' '), std::string(10000, '-')};
-    for (const std::string& t : texts) {
+    auto read = [](const char* label) {
         Date d = make(1, 2, 3, 4, 5, 6);
-        EXPECT_EQ(DATE_decode_label(t.c_str(), &d), 0);
-        EXPECT_EQ(d.year, VOK_MISSING) << t.substr(0, 20);
-        EXPECT_EQ(d.hour, VOK_MISSING);
-        EXPECT_EQ(d.min, VOK_MISSING);
-    }
+        EXPECT_EQ(DATE_decode_label(label, &d), 0);
+        return show(d);
+    };
+    EXPECT_EQ(read("1200Z 15 JAN 24"), "2024-1-15 12:0:-9999 -9999 -9999");
+    EXPECT_EQ(read(" 930Z 15 JAN 24"), "2024-1-15 9:30:-9999 -9999 -9999");
+    EXPECT_EQ(read("12Z 15 JAN 24"), "2024-1-15 12:-9999:-9999 -9999 -9999");
+    EXPECT_EQ(read("data of 12:30:45Z  1 FEB 99"), "1999-2-1 12:30:45 -9999 -9999");
+    EXPECT_EQ(read("run   06Z  1 DEC 23"), "2023-12-1 6:-9999:-9999 -9999 -9999");
+    EXPECT_EQ(read("24 6 15 18"), "2024-6-15 18:-9999:-9999 -9999 -9999");
+    // Mixed-case month names are not months.
+    EXPECT_EQ(read("1200Z 15 Jan 24"), "2024-0-15 12:0:-9999 -9999 -9999");
+
+    const std::string unset = "-9999--9999--9999 -9999:-9999:-9999 -9999 -9999";
+    for (const std::string& t : {std::string(), std::string("Z"), std::string("JAN 24"),
+                                 std::string("123456789"), std::string("-----"),
+                                 std::string("+-+-+-"), std::string(10000, 'x'),
+                                 std::string(10000, '9'), std::string(10000, ' '),
+                                 std::string(10000, '-')})
+        EXPECT_EQ(read(t.c_str()), unset) << t.substr(0, 20);
     Date d;
     EXPECT_EQ(DATE_decode_label(nullptr, &d), -1);
-    EXPECT_EQ(d.year, VOK_MISSING);
+    EXPECT_EQ(show(d), unset);
     EXPECT_EQ(DATE_decode_label("1200Z 15 JAN 24", nullptr), -1);
 }
 
@@ -376,14 +328,9 @@ TEST_F(DateLabel, WrittenAndReadBackGivesTheSameDate)
             for (int day : {1, 9, 28}) {
                 for (int hour : {0, 9, 12, 23}) {
                     for (int min : {VOK_MISSING, 0, 5, 59}) {
-                        Date in = make(year, month, day, hour, min);
-                        Date out;
+                        Date in = make(year, month, day, hour, min), out;
                         DATE_decode_label(label_of(in).c_str(), &out);
-                        ASSERT_EQ(out.year, year) << label_of(in);
-                        ASSERT_EQ(out.month, month) << label_of(in);
-                        ASSERT_EQ(out.day, day) << label_of(in);
-                        ASSERT_EQ(out.hour, hour) << label_of(in);
-                        ASSERT_EQ(out.min, min) << label_of(in);
+                        ASSERT_EQ(show(out), show(in)) << label_of(in);
                     }
                 }
             }
@@ -516,7 +463,8 @@ TEST_F(DateWindow, CurrentHourForms)
     EXPECT_EQ(decode_for(file, "CU:CU"), "Decoding for: 14:25Z\n");
     EXPECT_EQ(decode_hhmm(), 1425);
     // One number after cu:cu prints the range but does not change it.
-    EXPECT_EQ(decode_for(file, "cu:cu-60"), "Decoding for: 14:25Z\nDecoding range: -120 +120 mins\n");
+    EXPECT_EQ(decode_for(file, "cu:cu-60"),
+              "Decoding for: 14:25Z\nDecoding range: -120 +120 mins\n");
     EXPECT_EQ(decode_for(file, "cu:cu-60+30"),
               "Decoding for: 14:25Z\nDecoding range: -60 +30 mins\n");
     EXPECT_EQ(decode_for(file, "cu-90+60"), "Decoding for: 14:00Z\nDecoding range: -90 +60 mins\n");
@@ -600,30 +548,16 @@ TEST_F(FileSetTime, StartSetGetAndReset)
 {
     Date d;
     FILE_get_time(&d);
-    EXPECT_EQ(d.year, VOK_MISSING);
-    EXPECT_EQ(d.hour, VOK_MISSING);
-    EXPECT_EQ(d.min, VOK_MISSING);
-    EXPECT_EQ(d.jday, VOK_MISSING);
-    EXPECT_EQ(d.sec, 0);
-
+    EXPECT_EQ(show(d), "-9999--9999--9999 -9999:-9999:0 -9999 -9999");
     Date in = make(2024, 6, 15, 12, 30, 7);
     in.jday = 167;
     in.wday = 6;
     EXPECT_EQ(FILE_set_time(&in), 0);
     FILE_get_time(&d);
-    EXPECT_EQ(std::memcmp(&d, &in, sizeof d), 0);
-
+    EXPECT_EQ(show(d), "2024-6-15 12:30:7 167 6");
     EXPECT_EQ(FILE_reset_time(), 0);
     FILE_get_time(&d);
-    EXPECT_EQ(d.year, VOK_MISSING);
-    EXPECT_EQ(d.month, VOK_MISSING);
-    EXPECT_EQ(d.day, VOK_MISSING);
-    EXPECT_EQ(d.hour, VOK_MISSING);
-    EXPECT_EQ(d.min, VOK_MISSING);
-    EXPECT_EQ(d.jday, 167);
-    EXPECT_EQ(d.wday, 6);
-    EXPECT_EQ(d.sec, 7);
-
+    EXPECT_EQ(show(d), "-9999--9999--9999 -9999:-9999:7 167 6");
     EXPECT_EQ(FILE_set_time(nullptr), -1);
     EXPECT_EQ(FILE_get_time(nullptr), -1);
 }
