@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
-#include <ctime>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -52,18 +51,6 @@ M_type fill_mask(M_type mask)
     top |= top >> 8;
     top |= top >> 16;
     return top;
-}
-
-// Current UTC time as the time stamp of log lines, "24 JAN 05  12:30:00Z".
-void current_str(char* buf, std::size_t size)
-{
-    static constexpr const char* months[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    std::time_t now = std::time(nullptr);
-    std::tm tmv{};
-    gmtime_r(&now, &tmv);
-    std::snprintf(buf, size, "%2.2d %s %2.2d  %2.2d:%2.2d:%2.2dZ", tmv.tm_year % 100,
-                  months[tmv.tm_mon], tmv.tm_mday, tmv.tm_hour, tmv.tm_min, tmv.tm_sec);
 }
 
 void open_log(const char* name, const char* mode)
@@ -269,8 +256,8 @@ int MESS_print(M_type type, const char* format, ...)
     va_start(args, format);
     if (pfile) {
         if (mess_out == -1) {
-            char stamp[64];
-            current_str(stamp, sizeof stamp);
+            char stamp[DATE_LABEL_LEN];
+            DATE_get_current_str(stamp, sizeof stamp);
             std::fprintf(pfile, "%s -- ", stamp);
         }
         va_list copy;

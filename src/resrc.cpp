@@ -65,6 +65,68 @@ bool starts_number(const char* value)
     return (value[0] >= '0' && value[0] <= '9') || value[0] == '-' || value[0] == '+';
 }
 
+// Up to n digits from *p, advancing it; false when no digit is there.
+bool read_digits(const char*& p, int n, std::int32_t* out)
+{
+    if (*p < '0' || *p > '9') return false;
+    std::int32_t v = 0;
+    for (int i = 0; i < n && *p >= '0' && *p <= '9'; ++i, ++p) v = v * 10 + (*p - '0');
+    *out = v;
+    return true;
+}
+
+// The "hour" resource: the time of the file the user means, as much of it as
+// the value gives (a full "#" date, month-day-hour, day-hour, a day offset
+// with hour and minute, or an hour and minute, possibly negative).
+void parse_hour(const char* value, Date* d)
+{
+    DATE_init(d);
+    d->sec = 0;
+    const std::size_t len = std::strlen(value);
+    const bool colon = std::strchr(value, ':') != nullptr;
+    const bool digit0 = value[0] >= '0' && value[0] <= '9';
+    int a = VOK_MISSING, b = VOK_MISSING, c = VOK_MISSING;
+    if (value[0] == '#') {
+        const char* p = value + 1;
+        if (read_digits(p, 4, &d->year) && read_digits(p, 2, &d->month) &&
+            read_digits(p, 2, &d->day) && read_digits(p, 2, &d->hour)) {
+            read_digits(p, 2, &d->min);
+        }
+    } else if (len == 6 && !colon) {
+        std::sscanf(value, "%2d%2d%2d", &a, &b, &c);
+        d->month = a;
+        d->day = b;
+        d->hour = c;
+    } else if (len == 4 && digit0 && !colon) {
+        std::sscanf(value, "%2d%2d", &a, &b);
+        d->day = a;
+        d->hour = b;
+    } else if (len == 3 && digit0 && !colon) {
+        std::sscanf(value, "%1d%2d", &a, &b);
+        d->day = a;
+        d->hour = b;
+    } else if (std::strchr(value, 'd')) {
+        std::sscanf(value, "%dd%d:%d", &a, &b, &c);
+        d->day = a;
+        d->hour = b;
+        d->min = c;
+    } else if (value[0] == ':') {
+        std::sscanf(value, ":%d", &a);
+        d->min = a;
+    } else if (value[0] == '-' && value[1] == ':') {
+        if (std::sscanf(value + 2, "%d", &a) == 1) d->min = -a;
+    } else {
+        std::sscanf(value, "%d:%d", &a, &b);
+        d->hour = a;
+        d->min = b;
+        // "-0:30": half an hour back, not hour zero.
+        if (value[0] == '-' && d->hour == 0) {
+            d->hour = VOK_MISSING;
+            if (d->min != VOK_MISSING) d->min = -d->min;
+        }
+    }
+}
+
 bool is_hex(const char* value)
 {
     return value[0] && (value[1] == 'x' || value[1] == 'X');
@@ -232,6 +294,12 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
     case CV_mess:
         MESS_set_str(value);
         return 1;
+    case CV_hour: {
+        Date d;
+        parse_hour(value, &d);
+        FILE_set_time(&d);
+        return 1;
+    }
     case CV_file_param:
         if (word_is(value, "use") || word_is(value, "reuse")) {
             FLAG_set(FLAG_FILE_PARAM, 3);
@@ -290,8 +358,8 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
         return 1;
     }
     default:
-        // The kinds of the plotting programs and the set hour need modules
-        // of their own; nothing is converted here.
+        // The kinds of the plotting programs (regions, domains, devices,
+        // plot types, drawing components) are not converted by this program.
         return 1;
     }
 }

@@ -282,3 +282,50 @@ TEST_F(Resrc, ProgramNameIsTheLastComponent)
     EXPECT_STREQ(owned, "sondex");
     std::free(owned);
 }
+
+TEST_F(Resrc, HourValueBecomesTheSetTime)
+{
+    const int M = VOK_MISSING;
+    const struct {
+        const char* value;
+        int year, month, day, hour, min;
+    } cases[] = {
+        {"#2024061512", 2024, 6, 15, 12, M},
+        {"#202406151230", 2024, 6, 15, 12, 30},
+        {"#2024", 2024, M, M, M, M},
+        {"#2024x6", 2024, M, M, M, M},
+        {"061512", M, 6, 15, 12, M},
+        {"1512", M, M, 15, 12, M},
+        {"512", M, M, 5, 12, M},
+        {"2d12:30", M, M, 2, 12, 30},
+        {":45", M, M, M, M, 45},
+        {"-:30", M, M, M, M, -30},
+        {"12:30", M, M, M, 12, 30},
+        {"12", M, M, M, 12, M},
+        {"-3:00", M, M, M, -3, 0},
+        {"-0:30", M, M, M, M, -30},
+        {"abc", M, M, M, M, M},
+    };
+    for (const auto& c : cases) {
+        FILE_clear_time();
+        EXPECT_EQ(RES_conv_data(c.value, nullptr, CV_hour), 1) << c.value;
+        Date d;
+        FILE_get_time(&d);
+        EXPECT_EQ(d.year, c.year) << c.value;
+        EXPECT_EQ(d.month, c.month) << c.value;
+        EXPECT_EQ(d.day, c.day) << c.value;
+        EXPECT_EQ(d.hour, c.hour) << c.value;
+        EXPECT_EQ(d.min, c.min) << c.value;
+    }
+    // No value: nothing to convert, the set time stays.
+    FILE_clear_time();
+    RES_conv_data("12", nullptr, CV_hour);
+    EXPECT_EQ(RES_conv_data(nullptr, nullptr, CV_hour), 0);
+    Date d;
+    FILE_get_time(&d);
+    EXPECT_EQ(d.hour, 12);
+    // A 10 kB value is read without harm.
+    const std::string huge = "#" + std::string(10000, '9');
+    EXPECT_EQ(RES_conv_data(huge.c_str(), nullptr, CV_hour), 1);
+    FILE_clear_time();
+}
