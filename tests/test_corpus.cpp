@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,11 @@ protected:
     std::vector<fs::path> files;
 };
 
+bool missing_or_within(float v, float lo, float hi)
+{
+    return v == -9999.0f || (v >= lo && v <= hi);
+}
+
 const CorpusReport* find(const std::vector<CorpusReport>& reps, const std::string& file, int kind)
 {
     for (const auto& r : reps)
@@ -154,4 +160,86 @@ TEST_F(Corpus, SingleLineSoundingsReachTheReportWhole)
         std::fclose(fp);
         EXPECT_GE(checked, 2) << name;
     }
+}
+
+TEST_F(Corpus, EveryReportDecodesWithinBounds)
+{
+    // A decode time of 00 UTC with a window of twelve hours either side lets
+    // nearly every report through to the decoders.
+    Date when{};
+    DATE_init(&when);
+    when.year = 2026;
+    when.month = 2;
+    when.day = 6;
+    when.hour = 0;
+    when.min = 0;
+    DATE_reset();
+    DATE_set_range(-720, 720);
+    DATE_set_datim(&when);
+
+    std::map<std::string, UPA_report> stations;
+    long decoded = 0;
+    for (const auto& r : read_corpus(files)) {
+        auto [it, fresh] = stations.try_emplace(r.id);
+        if (fresh) UPA_initialize(&it->second);
+        UPA_report* rep = &it->second;
+        switch (r.kind) {
+        case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA: case UPA_IICC:
+            decoded += UPA_decode_TTAA(r.data.c_str(), r.kind, rep);
+            break;
+        case UPA_TTBB: case UPA_TTDD: case UPA_UUBB: case UPA_UUDD: case UPA_IIBB: case UPA_IIDD:
+            decoded += UPA_decode_TTBB(r.data.c_str(), r.kind, rep);
+            break;
+        case UPA_PPAA:
+            decoded += UPA_decode_PPAA(r.data.c_str(), r.kind, rep);
+            break;
+        case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
+            decoded += UPA_decode_PPBB(r.data.c_str(), r.kind, rep);
+            break;
+        default:
+            ADD_FAILURE() << "kind " << r.kind;
+        }
+    }
+    DATE_reset();
+    EXPECT_GT(decoded, 1000);
+
+    int with_man = 0;
+    for (auto& [id, rep] : stations) {
+        SCOPED_TRACE("station " + id);
+        ASSERT_TRUE(rep.numman == 0 || rep.numman == 20) << rep.numman;
+        ASSERT_GE(rep.numsig, 0);
+        ASSERT_LE(rep.numsig, UPA_MAX_SIG);
+        ASSERT_GE(rep.numwnd, 0);
+        ASSERT_LE(rep.numwnd, UPA_MAX_WND);
+        EXPECT_LT(std::strlen(rep.id), sizeof rep.id);
+        EXPECT_TRUE(rep.time == -9999 || (rep.time >= 0 && rep.time <= 2300 && rep.time % 100 == 0))
+            << rep.time;
+        if (rep.numman) ++with_man;
+        for (const UPA_man& m : rep.man) {
+            EXPECT_TRUE(missing_or_within(m.p, 0.1f, 1100.0f)) << m.p;
+            EXPECT_TRUE(missing_or_within(m.h, -1000.0f, 60000.0f)) << m.h;
+            EXPECT_TRUE(missing_or_within(m.t, -100.0f, 100.0f)) << m.t;
+            EXPECT_TRUE(missing_or_within(m.td, -200.0f, 100.0f)) << m.td;
+            EXPECT_TRUE(missing_or_within(m.dir, 0.0f, 365.0f)) << m.dir;
+            EXPECT_TRUE(missing_or_within(m.spd, 0.0f, 500.0f)) << m.spd;
+        }
+        for (int i = 0; i < rep.numsig; ++i) {
+            const UPA_sig& s = rep.sig[i];
+            EXPECT_NE(s.p, -9999.0f);
+            EXPECT_TRUE(missing_or_within(s.p, 0.1f, 1100.0f)) << s.p;
+            EXPECT_TRUE(missing_or_within(s.t, -100.0f, 100.0f)) << s.t;
+            EXPECT_TRUE(missing_or_within(s.td, -200.0f, 100.0f)) << s.td;
+        }
+        for (int i = 0; i < rep.numwnd; ++i) {
+            const UPA_wnd& w = rep.wnd[i];
+            EXPECT_TRUE(missing_or_within(w.h, 0.0f, 200000.0f)) << w.h;
+            EXPECT_TRUE(missing_or_within(w.dir, 0.0f, 365.0f)) << w.dir;
+            EXPECT_TRUE(missing_or_within(w.spd, 0.0f, 500.0f)) << w.spd;
+        }
+        UPA_sort_report(&rep);
+        for (int i = 1; i < rep.numsig; ++i) EXPECT_GE(rep.sig[i - 1].p, rep.sig[i].p);
+        for (int i = 1; i < rep.numwnd; ++i) EXPECT_LE(rep.wnd[i - 1].h, rep.wnd[i].h);
+    }
+    // About 490 stations report in the global feed alone.
+    EXPECT_GT(with_man, 300);
 }
