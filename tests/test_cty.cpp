@@ -29,11 +29,12 @@ struct Slot {
     int order;
 };
 int slots_made = 0;
+int slots_dirty = 0;
 
 int test_enter(const CTY_data* data, void* slot)
 {
     auto* s = static_cast<Slot*>(slot);
-    if (s->first != 0) return -1;
+    if (s->first != 0) ++slots_dirty;
     std::snprintf(s->id, sizeof s->id, "%s", data->id);
     s->wmo = data->wmo;
     s->lat = data->lat;
@@ -71,6 +72,7 @@ protected:
         RES_clear();
         MAP_reset();
         slots_made = 0;
+        slots_dirty = 0;
         CTY_data_size(sizeof(Slot));
         CTY_enter_func(test_enter);
     }
@@ -203,6 +205,7 @@ TEST_F(Cty, LoadsWithKeysSlotsAndLoadOrder)
 {
     ASSERT_GT(load(kStations), 0);
     EXPECT_EQ(slots_made, 5);
+    EXPECT_EQ(slots_dirty, 0);
     EXPECT_EQ(walk(), (std::vector<std::string>{"KDEN", "KDDC", "KOAK", "SBBE", "72451"}));
 
     EXPECT_EQ(found_id("KDEN"), "KDEN");
@@ -226,6 +229,18 @@ TEST_F(Cty, LoadsWithKeysSlotsAndLoadOrder)
     CTY_next_data(0);
     CTY_next_data(1);
     EXPECT_EQ(static_cast<Slot*>(CTY_next_data(2))->wmo, 1);
+}
+
+TEST_F(Cty, SecondLoadLeavesEarlierSlotsValid)
+{
+    ASSERT_GT(load(kStations), 0);
+    auto* old_slot = static_cast<Slot*>(CTY_get_data("KDEN"));
+    ASSERT_NE(old_slot, nullptr);
+    ASSERT_GT(load("OTHER -- XX KOTH 1 1 2 3 12345 0\n"), 0);
+    EXPECT_EQ(walk(), (std::vector<std::string>{"KOTH"}));
+    EXPECT_EQ(CTY_get_data("KDEN"), nullptr);
+    // A slot handed out before still belongs to its station.
+    EXPECT_STREQ(old_slot->id, "KDEN");
 }
 
 TEST_F(Cty, AddedStationsComeLastAndAreFound)
