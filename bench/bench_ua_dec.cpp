@@ -1,4 +1,4 @@
-// Throughput of the bulletin reader (and, with it, the decoders) over a
+// Throughput of the bulletin reader, alone and with the decoders, over a
 // large raw file made by repeating the real bulletins of the shared data
 // folder. The file is written to /tmp when the benchmarks start and removed
 // when they end; it is never part of the repository.
@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "vok.h"
@@ -57,8 +58,32 @@ bool make_big_file()
     return true;
 }
 
+// A report record per station, as the station table would hold them.
+using Stations = std::unordered_map<std::string, UPA_report>;
+
+void decode(const char* data, int kind, UPA_report* rep)
+{
+    switch (kind) {
+    case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA: case UPA_IICC:
+        UPA_decode_TTAA(data, kind, rep);
+        break;
+    case UPA_TTBB: case UPA_TTDD: case UPA_UUBB: case UPA_UUDD: case UPA_IIBB: case UPA_IIDD:
+        UPA_decode_TTBB(data, kind, rep);
+        break;
+    case UPA_PPAA:
+        UPA_decode_PPAA(data, kind, rep);
+        break;
+    case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
+        UPA_decode_PPBB(data, kind, rep);
+        break;
+    default:
+        break;
+    }
+}
+
 // One pass of the reader over the big file; the count of reports read.
-long read_once()
+// With stations, every report also goes to the decoder of its kind.
+long read_once(Stations* stations)
 {
     FILE* fp = std::fopen(big_file.c_str(), "r");
     if (!fp) return -1;
@@ -71,21 +96,39 @@ long read_once()
     while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0) {
         if (r != 1) continue;
         ++reports;
+        if (stations) {
+            auto [it, fresh] = stations->try_emplace(id);
+            if (fresh) UPA_initialize(&it->second);
+            decode(data, kind, &it->second);
+        }
         benchmark::DoNotOptimize(data[0]);
     }
     std::fclose(fp);
     return reports;
 }
 
-void BM_read_raw(benchmark::State& state)
+void run(benchmark::State& state, bool with_decoders)
 {
     if (big_file.empty()) {
         state.SkipWithError("no bulletin folder to build the benchmark file from");
         return;
     }
+    // The decode time of the bulletins (mostly 00 UTC) with the default
+    // window, so that most parts are decoded, not just rejected.
+    Date when{};
+    DATE_init(&when);
+    when.year = 2026;
+    when.month = 2;
+    when.day = 6;
+    when.hour = 0;
+    when.min = 0;
+    DATE_set_range(-120, 120);
+    DATE_set_datim(&when);
+
+    Stations stations;
     long reports = 0;
     for (auto _ : state) {
-        const long n = read_once();
+        const long n = read_once(with_decoders ? &stations : nullptr);
         if (n < 0) {
             state.SkipWithError("cannot open the benchmark file");
             return;
@@ -98,9 +141,20 @@ void BM_read_raw(benchmark::State& state)
     state.counters["reports/s"] =
         benchmark::Counter(static_cast<double>(reports), benchmark::Counter::kIsRate);
     state.counters["reports"] = static_cast<double>(reports) / iters;
+    if (with_decoders) state.counters["stations"] = static_cast<double>(stations.size());
 }
 
+void BM_read_raw(benchmark::State& state)
+{
+    run(state, false);
+}
 BENCHMARK(BM_read_raw)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_read_and_decode(benchmark::State& state)
+{
+    run(state, true);
+}
+BENCHMARK(BM_read_and_decode)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
