@@ -74,9 +74,16 @@ int raw_next_line(FILE* ifile)
         if (c == '\n') ungetc(c, ifile);
         if (last) line[RAW_LINE_MAX - 1] = static_cast<char>(last);
     }
-    clean_line(line);
-    trim_string(line);
-    return static_cast<int>(std::strlen(line));
+    // clean_line and trim_string in one pass over the known length: control
+    // and 8-bit bytes become blanks, trailing blanks go (trailing control
+    // bytes with them, as clean_line drops them).
+    auto* u = reinterpret_cast<unsigned char*>(line);
+    int n = k;
+    for (int i = 0; i < n; ++i)
+        if (u[i] < ' ' || u[i] >= 0x80) u[i] = ' ';
+    while (n > 0 && u[n - 1] == ' ') --n;
+    u[n] = '\0';
+    return n;
 }
 
 void raw_split(const char* s, int pos, RawWords& w)
