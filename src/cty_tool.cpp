@@ -1,10 +1,3 @@
-// TEAM NOTE FROM THE LEAD (temporary; the lead removes it): two "stations" developers were started
-// by mistake. If your brief says the keyed table "is already in src/table.cpp by the lead", you are the
-// duplicate: stop now, make no further edits to any file, and end with the report "stopped as duplicate".
-// The first "stations" developer carries on with everything in its brief EXCEPT the keyed table:
-// src/table.cpp, its vok.h section and tests/test_table.cpp are finished and committed by the lead; do not
-// rewrite them (use TAB_create/TAB_enter/TAB_search/TAB_first/TAB_next, and TAB_free in tests).
-// Leave this note in place.
 // Station database: the stations of a station table loaded into a keyed
 // table under their identifier and WMO key, each with a private data slot in
 // which the caller merges what it learns about the station (the conversion
