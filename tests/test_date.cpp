@@ -8,41 +8,16 @@
 
 #include <unistd.h>
 
+#include "test_util.h"
 #include "vok.h"
 
 namespace {
 
-// Collects what the process writes to standard output meanwhile.
-class DateCapture {
-public:
-    DateCapture()
-    {
-        std::fflush(stdout);
-        saved_ = dup(1);
-        tmp_ = std::tmpfile();
-        dup2(fileno(tmp_), 1);
-    }
-    ~DateCapture() { take(); }
-    std::string take()
-    {
-        if (!tmp_) return text_;
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        std::rewind(tmp_);
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text_.append(buf, n);
-        std::fclose(tmp_);
-        tmp_ = nullptr;
-        return text_;
-    }
+using testutil::Capture;
+using testutil::StdinFeed;
+using testutil::read_file;
+using testutil::count_of;
 
-private:
-    int saved_ = -1;
-    std::FILE* tmp_ = nullptr;
-    std::string text_;
-};
 
 Date make(int year, int month, int day, int hour = VOK_MISSING, int min = VOK_MISSING,
           int sec = VOK_MISSING)
@@ -208,7 +183,7 @@ TEST_F(DateBasics, BreakdownCurrentTextAndPrint)
     EXPECT_EQ(std::strlen(small), 3u);
     EXPECT_EQ(small[4], '#');
 
-    DateCapture out;
+    Capture out;
     Date p = make(2024, 1, 15, 12, 5, 0);
     DATE_print(0xF00, &p);
     DATE_print(0x40000000, &p);  // debug level is off
@@ -347,7 +322,7 @@ std::string decode_for(const Date& file, const char* decode_hour)
 {
     RES_clear();
     if (decode_hour) RES_put("decode_hour", decode_hour);
-    DateCapture out;
+    Capture out;
     DATE_set_datim(&file);
     return out.take();
 }
@@ -363,7 +338,7 @@ int decode_hhmm()
 std::string trace(int hhmm)
 {
     MESS_set(1, 0x40000000);
-    DateCapture out;
+    Capture out;
     DATE_chk_range(hhmm);
     std::string text = out.take();
     MESS_set(-1, 0x40000000);
@@ -407,7 +382,7 @@ TEST_F(DateWindow, ReportsArePlacedAcrossMidnight)
     EXPECT_EQ(trace(2210), "2210 -3000 -7200-7200 = 1\n");
 
     // Without the trace level nothing is written.
-    DateCapture out;
+    Capture out;
     DATE_chk_range(2300);
     EXPECT_EQ(out.take(), "");
 }

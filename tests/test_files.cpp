@@ -14,83 +14,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "test_util.h"
 #include "vok.h"
 
 // ---------------------------------------------------------------- paths and file checks
 
 namespace {
 
-class PathCaptureOut {
-public:
-    PathCaptureOut()
-    {
-        std::fflush(stdout);
-        saved_ = dup(1);
-        tmp_ = std::tmpfile();
-        dup2(fileno(tmp_), 1);
-    }
-    ~PathCaptureOut()
-    {
-        if (tmp_) take();
-    }
-    std::string take()
-    {
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        std::rewind(tmp_);
-        std::string text;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text.append(buf, n);
-        std::fclose(tmp_);
-        tmp_ = nullptr;
-        return text;
-    }
+using testutil::Capture;
+using testutil::StdinFeed;
+using testutil::read_file;
+using testutil::count_of;
 
-private:
-    int saved_ = -1;
-    FILE* tmp_ = nullptr;
-};
-
-// Answers typed on standard input, through a pipe that then ends.
-class PathStdinFeed {
-public:
-    explicit PathStdinFeed(const std::string& text)
-    {
-        saved_ = dup(0);
-        int p[2];
-        if (pipe(p) != 0) std::abort();
-        if (write(p[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
-        close(p[1]);
-        __fpurge(stdin);
-        dup2(p[0], 0);
-        close(p[0]);
-        clearerr(stdin);
-    }
-    ~PathStdinFeed()
-    {
-        __fpurge(stdin);
-        if (saved_ >= 0) {
-            dup2(saved_, 0);
-            close(saved_);
-        } else {
-            close(0);
-        }
-        clearerr(stdin);
-    }
-
-private:
-    int saved_ = -1;
-};
-
-std::string read_file(const std::string& p)
-{
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::string home_of_current_user()
 {
@@ -327,7 +262,7 @@ TEST_F(FileOverwrite, DecisionsMadeInAdvance)
     EXPECT_EQ(FILE_overwrite(path("new.upa").c_str(), 2), 1);
     FLAG_set(15, VOK_MISSING);
     FLAG_set(19, 1);   // batch: keep the existing file, ask nothing
-    PathCaptureOut out;
+    Capture out;
     EXPECT_EQ(FILE_overwrite(f.c_str(), 2), 3);
     EXPECT_EQ(out.take(), "");
     FLAG_set(19, VOK_MISSING);
@@ -348,8 +283,8 @@ TEST_F(FileOverwrite, AnswersTypedByTheUser)
         {"O\n", 1, 1},   {"yes\n", 1, 1}, {"U\n", 1, 3},
     };
     for (const auto& c : cases) {
-        PathStdinFeed in(c.typed);
-        PathCaptureOut out;
+        StdinFeed in(c.typed);
+        Capture out;
         EXPECT_EQ(FILE_overwrite(f.c_str(), c.mode), c.result) << c.typed << " mode " << c.mode;
         const std::string asked = out.take();
         EXPECT_EQ(asked, f + (c.mode == 2 ? ": exists overwrite (Y,N,Use,Over,App): "
@@ -361,8 +296,8 @@ TEST_F(FileOverwrite, NameWithPercentIsShownAsItStands)
 {
     const std::string f = path("100%s_%n_%d.upa");
     std::ofstream(f) << "x";
-    PathStdinFeed in("set identifier 1\nA\n");
-    PathCaptureOut out;
+    StdinFeed in("set identifier 1\nA\n");
+    Capture out;
     EXPECT_EQ(FILE_overwrite(f.c_str(), 2), 2);
     const std::string question = f + ": exists overwrite (Y,N,Use,Over,App): ";
     EXPECT_EQ(out.take(), question + question);   // asked again after "set"

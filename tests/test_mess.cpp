@@ -11,91 +11,17 @@
 #include <stdio_ext.h>
 #include <unistd.h>
 
+#include "test_util.h"
 #include "vok.h"
 
 namespace {
 
-// Everything written to one standard stream between construction and take().
-class Capture {
-public:
-    explicit Capture(FILE* stream) : stream_(stream), fd_(fileno(stream))
-    {
-        std::fflush(stream_);
-        saved_ = dup(fd_);
-        tmp_ = std::tmpfile();
-        dup2(fileno(tmp_), fd_);
-    }
-    ~Capture() { take(); }
-    std::string take()
-    {
-        if (!tmp_) return text_;
-        std::fflush(stream_);
-        dup2(saved_, fd_);
-        close(saved_);
-        std::rewind(tmp_);
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text_.append(buf, n);
-        std::fclose(tmp_);
-        tmp_ = nullptr;
-        return text_;
-    }
+using testutil::Capture;
+using testutil::StdinFeed;
+using testutil::read_file;
+using testutil::count_of;
 
-private:
-    FILE* stream_;
-    int fd_;
-    int saved_ = -1;
-    FILE* tmp_ = nullptr;
-    std::string text_;
-};
 
-// Standard input fed from a pipe holding the given text, then its end.
-class StdinFeed {
-public:
-    explicit StdinFeed(const std::string& text)
-    {
-        saved_ = dup(0);
-        int p[2];
-        if (pipe(p) != 0) std::abort();
-        if (write(p[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
-        close(p[1]);
-        __fpurge(stdin);
-        dup2(p[0], 0);
-        close(p[0]);
-        clearerr(stdin);
-    }
-    ~StdinFeed()
-    {
-        __fpurge(stdin);
-        if (saved_ >= 0) {
-            dup2(saved_, 0);
-            close(saved_);
-        } else {
-            close(0);
-        }
-        clearerr(stdin);
-    }
-
-private:
-    int saved_ = -1;
-};
-
-std::string slurp(const std::filesystem::path& p)
-{
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos;
-         pos = text.find(what, pos + what.size()))
-        ++n;
-    return n;
-}
 
 class Mess : public ::testing::Test {
 protected:
@@ -242,7 +168,7 @@ TEST_F(Mess, LogOnlyModeWritesFileAndReturnsZero)
     EXPECT_EQ(MESS_print(0xF00, "count %d of %s\n", 12, "TTAA"), 0);
     EXPECT_EQ(MESS_print(0xC0, "warn %d\n", 1), 0);
     EXPECT_EQ(out.take(), "");
-    EXPECT_EQ(slurp(log), "earlier\ncount 12 of TTAA\nwarn 1\n");
+    EXPECT_EQ(read_file(log), "earlier\ncount 12 of TTAA\nwarn 1\n");
 }
 
 TEST_F(Mess, LogAndTerminalEachGetTheWholeMessage)
@@ -253,7 +179,7 @@ TEST_F(Mess, LogAndTerminalEachGetTheWholeMessage)
     Capture out(stdout);
     EXPECT_EQ(MESS_print(0xF00, "%s=%d %s\n", "level", 500, "hPa"), 1);
     EXPECT_EQ(out.take(), "level=500 hPa\n");
-    EXPECT_EQ(slurp(log), "old\nlevel=500 hPa\n");
+    EXPECT_EQ(read_file(log), "old\nlevel=500 hPa\n");
 
     // "-fi" starts the file anew.
     MESS_reset();
@@ -261,7 +187,7 @@ TEST_F(Mess, LogAndTerminalEachGetTheWholeMessage)
     Capture out2(stdout);
     MESS_print(0xF00, "fresh\n");
     EXPECT_EQ(out2.take(), "fresh\n");
-    EXPECT_EQ(slurp(log), "fresh\n");
+    EXPECT_EQ(read_file(log), "fresh\n");
 }
 
 TEST_F(Mess, TimeStampedLogStampsEveryMessage)
@@ -272,7 +198,7 @@ TEST_F(Mess, TimeStampedLogStampsEveryMessage)
     MESS_print(0xF00, "part one ");
     MESS_print(0xF00, "and two\n");
     EXPECT_EQ(out.take(), "part one and two\n");
-    const std::string text = slurp(log);
+    const std::string text = read_file(log);
     const std::regex stamped(
         "[0-9]{2} [A-Z]{3} [0-9]{2}  [0-9]{2}:[0-9]{2}:[0-9]{2}Z -- part one "
         "[0-9]{2} [A-Z]{3} [0-9]{2}  [0-9]{2}:[0-9]{2}:[0-9]{2}Z -- and two\n");
@@ -286,12 +212,12 @@ TEST_F(Mess, PerMessageLogIsReopenedEachTime)
     EXPECT_FALSE(std::filesystem::exists(log));   // nothing opened by the setting
     Capture out(stdout);
     MESS_print(0xF00, "first\n");
-    EXPECT_EQ(slurp(log), "first\n");
+    EXPECT_EQ(read_file(log), "first\n");
     // The file is closed after every message: removing it loses nothing later.
     std::filesystem::remove(log);
     MESS_print(0xF00, "second %d\n", 2);
     EXPECT_EQ(out.take(), "first\nsecond 2\n");
-    EXPECT_EQ(slurp(log), "second 2\n");
+    EXPECT_EQ(read_file(log), "second 2\n");
 }
 
 TEST_F(Mess, UnopenableLogFilesAreSkipped)

@@ -7,43 +7,16 @@
 
 #include <unistd.h>
 
+#include "test_util.h"
 #include "vok.h"
 #include "vokresrc.h"
 
 namespace {
 
-class CaptureOut {
-public:
-    CaptureOut()
-    {
-        std::fflush(stdout);
-        saved_ = dup(1);
-        tmp_ = std::tmpfile();
-        dup2(fileno(tmp_), 1);
-    }
-    ~CaptureOut()
-    {
-        if (tmp_) take();
-    }
-    std::string take()
-    {
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        std::rewind(tmp_);
-        std::string text;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text.append(buf, n);
-        std::fclose(tmp_);
-        tmp_ = nullptr;
-        return text;
-    }
-
-private:
-    int saved_ = -1;
-    FILE* tmp_ = nullptr;
-};
+using testutil::Capture;
+using testutil::StdinFeed;
+using testutil::read_file;
+using testutil::count_of;
 
 std::vector<std::string> names_in_order()
 {
@@ -250,18 +223,18 @@ TEST_F(Resrc, ListPrintsEveryNodeAtMask8)
     RES_put("identifier", "72469");
     RES_new(RES_current, "current", nullptr, CV_current);
     {
-        CaptureOut out;
+        Capture out;
         RES_list();
         EXPECT_EQ(out.take(), "identifier: 72469\ncurrent:\n");
     }
     MESS_set_str("none,+printd");
     {
-        CaptureOut out;
+        Capture out;
         RES_list();
         EXPECT_EQ(out.take(), "identifier: 72469\ncurrent:\n");
     }
     MESS_set_str("none,+printc");
-    CaptureOut out;
+    Capture out;
     RES_list();
     EXPECT_EQ(out.take(), "");
 }

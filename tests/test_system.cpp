@@ -8,82 +8,16 @@
 #include <stdio_ext.h>
 #include <unistd.h>
 
+#include "test_util.h"
 #include "vok.h"
 
 namespace {
 
-class CaptureOut {
-public:
-    CaptureOut()
-    {
-        std::fflush(stdout);
-        saved_ = dup(1);
-        tmp_ = std::tmpfile();
-        dup2(fileno(tmp_), 1);
-    }
-    ~CaptureOut()
-    {
-        if (tmp_) take();
-    }
-    std::string take()
-    {
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        std::rewind(tmp_);
-        std::string text;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, tmp_)) > 0) text.append(buf, n);
-        std::fclose(tmp_);
-        tmp_ = nullptr;
-        return text;
-    }
+using testutil::Capture;
+using testutil::StdinFeed;
+using testutil::read_file;
+using testutil::count_of;
 
-private:
-    int saved_ = -1;
-    FILE* tmp_ = nullptr;
-};
-
-// Standard input fed through a pipe with the given answers, then its end.
-class StdinFeed {
-public:
-    explicit StdinFeed(const std::string& text)
-    {
-        saved_ = dup(0);
-        int p[2];
-        if (pipe(p) != 0) std::abort();
-        if (write(p[1], text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
-        close(p[1]);
-        __fpurge(stdin);
-        dup2(p[0], 0);
-        close(p[0]);
-        clearerr(stdin);
-    }
-    ~StdinFeed()
-    {
-        __fpurge(stdin);
-        if (saved_ >= 0) {
-            dup2(saved_, 0);
-            close(saved_);
-        } else {
-            close(0);
-        }
-        clearerr(stdin);
-    }
-
-private:
-    int saved_ = -1;
-};
-
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (std::size_t pos = text.find(what); pos != std::string::npos;
-         pos = text.find(what, pos + what.size()))
-        ++n;
-    return n;
-}
 
 class System : public ::testing::Test {
 protected:
@@ -148,7 +82,7 @@ TEST_F(System, SetAloneListsResources)
 {
     RES_put("identifier", "72469");
     RES_put("current", nullptr);
-    CaptureOut out;
+    Capture out;
     EXPECT_EQ(VOK_set_command("set"), 1);
     EXPECT_EQ(out.take(), "Set resources\nidentifier: 72469\ncurrent:\n\n");
 }
@@ -171,7 +105,7 @@ TEST_F(SystemDeathTest, ExitAtAPromptEndsWithStatusZero)
 TEST_F(System, TextPromptReadsOneWord)
 {
     StdinFeed in("  72469 extra words\r\n");
-    CaptureOut out;
+    Capture out;
     char buf[20] = "default";
     EXPECT_EQ(VOK_prompts("Station: ", buf, 19), buf);
     EXPECT_STREQ(buf, "72469");
@@ -181,7 +115,7 @@ TEST_F(System, TextPromptReadsOneWord)
 TEST_F(System, TextPromptEmptyAnswerKeepsTheDefault)
 {
     StdinFeed in("\n   \n");
-    CaptureOut out;
+    Capture out;
     char buf[20] = "default";
     VOK_prompts("First: ", buf, 19);
     EXPECT_STREQ(buf, "default");
@@ -196,7 +130,7 @@ TEST_F(System, TextPromptEmptyAnswerKeepsTheDefault)
 TEST_F(System, TextPromptHandlesSetAndAsksAgain)
 {
     StdinFeed in("set identifier 72469\n\n");
-    CaptureOut out;
+    Capture out;
     char buf[20] = "default";
     VOK_prompts("Station: ", buf, 19);
     EXPECT_STREQ(buf, "set");   // the scan comes before the command test
@@ -207,7 +141,7 @@ TEST_F(System, TextPromptHandlesSetAndAsksAgain)
 TEST_F(System, TextPromptIsShownAsItStands)
 {
     StdinFeed in("y\n");
-    CaptureOut out;
+    Capture out;
     char buf[10] = "";
     VOK_prompts("%s%n%d 100% done: ", buf, 9);
     EXPECT_EQ(out.take(), "%s%n%d 100% done: ");
@@ -220,7 +154,7 @@ TEST_F(System, TextPromptWidthAndLongLines)
     // does not answer the next question.
     const std::string longline = std::string(200, 'w') + "\n";
     StdinFeed in("abcdefgh\n" + longline + "next\n");
-    CaptureOut out;
+    Capture out;
     char buf[6] = "";
     VOK_prompts("A: ", buf, 5);
     EXPECT_STREQ(buf, "abcd");
@@ -241,7 +175,7 @@ TEST_F(System, TextPromptWidthAndLongLines)
 TEST_F(System, TextPromptAllocatesWithoutABuffer)
 {
     StdinFeed in("answer\n");
-    CaptureOut out;
+    Capture out;
     char* got = VOK_prompts("Q: ", nullptr, 10);
     ASSERT_NE(got, nullptr);
     EXPECT_STREQ(got, "answer");
@@ -256,7 +190,7 @@ TEST_F(System, TextPromptAllocatesWithoutABuffer)
 TEST_F(System, NumberPrompt)
 {
     StdinFeed in("abc\n12.5\n\n-3\n");
-    CaptureOut out;
+    Capture out;
     EXPECT_FLOAT_EQ(VOK_promptf("Hours: "), 12.5f);   // "abc" asks again
     EXPECT_FLOAT_EQ(VOK_promptf("Hours: "), 0.0f);    // empty line
     EXPECT_FLOAT_EQ(VOK_promptf("Hours: "), -3.0f);
@@ -267,7 +201,7 @@ TEST_F(System, NumberPrompt)
 TEST_F(System, NumberPromptSetAsksAgain)
 {
     StdinFeed in("set decode_hour 12\n6\n");
-    CaptureOut out;
+    Capture out;
     EXPECT_FLOAT_EQ(VOK_promptf("Hour %d: "), 6.0f);
     EXPECT_STREQ(RES_get("decode_hour"), "12");
     EXPECT_EQ(out.take(), "Hour %d: Hour %d: ");
