@@ -362,6 +362,12 @@ void trace_group(const char* fmt, const parse_param* pp)
     if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, fmt, scanp_str(pp));
 }
 
+// The same for a group that accept() has just passed.
+void trace_taken(M_type mask, const char* fmt, const parse_param* pp)
+{
+    if (MESS_check(mask)) MESS_print(mask, fmt, pp->ptr + (pp->off - pp->len));
+}
+
 const char* kind_name(int type)
 {
     return (type >= 0 && type < UPA_NUM_KINDS) ? type_str[type] : "UNK";
@@ -379,7 +385,7 @@ bool read_call_sign(parse_param* pp, UPA_report* rep, char* word)
 {
     char w[11] = "";
     if (!accept(pp, scanp(pp, "%<10s ", w), 1, 4)) return false;
-    trace_group("   ID: %5.5s\n", pp);
+    trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
     set_text(word, w);
     if (rep->id[0] == '\0') {
         set_text(rep->id, w);
@@ -393,7 +399,7 @@ bool read_station(parse_param* pp, UPA_report* rep, char* word)
 {
     char w[11] = "";
     if (!accept(pp, scanp(pp, "%<10s ", w), 1, 5)) return false;
-    trace_group("   ID: %5.5s\n", pp);
+    trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
     set_text(word, w);
     if (rep->id[0] == '\0') {
         set_text(rep->id, w);
@@ -417,7 +423,7 @@ void read_position(parse_param* pp, UPA_report* rep, bool mobile)
         if (!is_missing(lo) && qc > 4) rep->lon = -rep->lon;
         rep->wmo = 99999;
         rep->elev = 0.0f;
-        if (MESS_check(DEC_POS)) MESS_print(DEC_POS, "99LLL QLLLL: %11.11s\n", scanp_str(pp));
+        trace_taken(DEC_POS, "99LLL QLLLL: %11.11s\n", pp);
     }
     char w[11];
     const int skip = mobile ? 2 : 1;
@@ -586,7 +592,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
         il = top_wind_slot(id, part_c);
         if (gg > 50) ship = true;
         hour = (gg % 50) * 100;
-        trace_group("YYGGI: %5.5s\n", &pp);
+        trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", &pp);
     }
 
     if (land) read_station(&pp, rep, word);
@@ -753,7 +759,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
     int yy = 0, gg = 0, id = 0;
     if (accept(&pp, scanp(&pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) && gg >= 0) {
         hour = gg * 100;
-        trace_group("YYGGI: %5.5s\n", &pp);
+        trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", &pp);
     }
 
     if (type == UPA_TTBB || type == UPA_TTDD) read_station(&pp, rep, word);
@@ -815,7 +821,7 @@ int pilot_date(parse_param* pp, bool* ms)
     int yy = 0, gg = 0, id = 0;
     if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || gg < 0) return -1;
     *ms = yy < 50;
-    trace_group("YYGGI: %5.5s\n", pp);
+    trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", pp);
     return gg * 100;
 }
 
@@ -925,7 +931,7 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
         if (!accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             break;
         }
-        trace_group("9lhhh: %5.5s\n", &pp);
+        trace_taken(DEC_GROUP, "9lhhh: %5.5s\n", &pp);
         if (k == 0 && is_missing(u[0])) u[0] = 0;  // 90/.. : the first wind is the surface
         bool full = false;
         for (int j = 0; j < 3 && !full; ++j) {

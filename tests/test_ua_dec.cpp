@@ -1413,3 +1413,94 @@ TEST_F(UaDecodersReal, PilotParts)
     expect_wnd(rep, 1, 70000, 65, 14);
     expect_wnd(rep, 2, 90000, 100, 16);
 }
+
+TEST_F(UaDecodersReal, EveryRealPartDecodesSoundly)
+{
+    // Every part of every bulletin file, each into a fresh slot, with a
+    // window wide enough for any hour: whatever the feed holds (NIL parts,
+    // regional sections, garbled groups), the decoded values stay physical.
+    DATE_set_range(-720, 720);
+    set_decode_hour(12);
+    const char* files[] = {
+        "feed_global_2026020600.txt", "feed_kwbc_2022071300.txt", "feed_ldm_2021081612.txt",
+        "feed_klwx_2022071400.txt", "bulletins_kwbc_day06_12.txt",
+        "bulletin_mobile_iibb_and_74794.txt", "dropsonde_xxaa_not_decoded.txt",
+        "sounding_02963_2006041012.txt", "sounding_72694_2018062000.txt",
+        "sounding_72214_day17_12.txt", "sounding_47646_2014042600.txt",
+    };
+    int decoded = 0;
+    for (const char* file : files) {
+        const std::string path = std::string(SONDEX_SHARED_DATA) + "/bulletins/" + file;
+        FILE* fp = std::fopen(path.c_str(), "r");
+        ASSERT_NE(fp, nullptr) << path;
+        UPA_read_raw_reset();
+        char data[UPA_RAW_DATA_LEN];
+        char id[UPA_RAW_ID_LEN];
+        int type = UPA_NO_KIND;
+        int r;
+        while ((r = UPA_read_raw(fp, data, id, &type)) >= 0) {
+            if (r != 1) continue;
+            UPA_initialize(&rep);
+            int ok = 0;
+            switch (type) {
+            case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA:
+            case UPA_IICC:
+                ok = ttaa(data, type);
+                break;
+            case UPA_TTBB: case UPA_TTDD: case UPA_UUBB: case UPA_UUDD: case UPA_IIBB:
+            case UPA_IIDD:
+                ok = ttbb(data, type);
+                break;
+            case UPA_PPAA:
+                ok = ppaa(data);
+                break;
+            case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
+                ok = ppbb(data, type);
+                break;
+            default:
+                continue;
+            }
+            decoded += ok;
+            SCOPED_TRACE(std::string(file) + ": " + type_str[type] + " " + data);
+            for (int s = 0; s < UPA_NUM_MAN; ++s) {
+                const UPA_man& m = rep.man[s];
+                if (s >= 1 && s <= 21 && m.p != M) {
+                    EXPECT_FLOAT_EQ(m.p, man_pres[s]);
+                }
+                if (s == 0 || s == 22 || s == 23) {
+                    EXPECT_TRUE(m.p == M || (m.p > 0 && m.p < 1100)) << s << " " << m.p;
+                }
+                EXPECT_TRUE(m.dir == M || (m.dir >= 0 && m.dir <= 365)) << s;
+                EXPECT_TRUE(m.spd == M || (m.spd >= 0 && m.spd <= 249 * 1.944f + 0.01f)) << s;
+                EXPECT_TRUE(m.t == M || (m.t > -100 && m.t < 100)) << s;
+            }
+            EXPECT_FLOAT_EQ(rep.man[24].p, M);
+            for (int j = 0; j < rep.numsig; ++j) {
+                EXPECT_TRUE(rep.sig[j].p > 0 && rep.sig[j].p < 1100) << rep.sig[j].p;
+            }
+            for (int j = 0; j < rep.numwnd; ++j) {
+                EXPECT_TRUE(rep.wnd[j].h >= 0 && rep.wnd[j].h < 100000) << rep.wnd[j].h;
+            }
+        }
+        std::fclose(fp);
+    }
+    UPA_read_raw_reset();
+    EXPECT_GT(decoded, 3000);
+}
+
+TEST_F(UaDecoders, GroupTraceShowsEachGroupRead)
+{
+    MESS_set(1, 0x40000000u | 0x20000000u);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(ttaa("ABC12 57121 99450 71107 15640 19053 99838 13456 22005 ", UPA_IIAA), 1);
+    ASSERT_EQ(ttbb("57128 72469 00838 13456 "), 1);
+    ASSERT_EQ(ppbb("57120 72469 90012 27010 "), 1);
+    const std::string out = testing::internal::GetCapturedStdout();
+    MESS_reset();
+    for (const char* line : {"   ID: ABC12\n", "YYGGI: 57121\n", "99LLL QLLLL: 99450 71107\n",
+                             "pphhh: 99838\n", "tttdd: 13456\n", "dddss: 22005\n",
+                             "YYGGI: 57128\n", "   ID: 72469\n", "nnppp: 00838\n",
+                             "numsig: 1\n", "9lhhh: 90012\n", "dddss: 27010\n"}) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << out;
+    }
+}
