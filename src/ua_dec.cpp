@@ -926,25 +926,40 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
         read_position(&pp, rep, true);
     }
 
+    // Heights of 100,000 ft and more (part D of high soundings) are coded
+    // with the indicator 1 instead of 9: 1tnuuu stands for 100,000 ft plus
+    // tn ten-thousands and u thousands. A 1 group can only be told from a
+    // wind group by its place, so it is taken only once the 90,000 ft decade
+    // (or an earlier 1 group) has been read.
+    bool above_90k = false;
     for (int k = 0; k < 40; ++k) {
         int tn = 0, u[3] = {0, 0, 0};
-        if (!accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+        int base = 0;
+        if (accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+            above_90k = tn == 9;
+        } else if (above_90k &&
+                   accept(&pp, scanp(&pp, "1%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+            base = 100000;
+        } else {
             break;
         }
         trace_taken(DEC_GROUP, "9lhhh: %5.5s\n", &pp);
-        if (k == 0 && is_missing(u[0])) u[0] = 0;  // 90/.. : the first wind is the surface
+        if (k == 0 && base == 0 && is_missing(u[0])) u[0] = 0;  // 90/.. : the first wind is the surface
         bool full = false;
         for (int j = 0; j < 3 && !full; ++j) {
             if (is_missing(u[j])) continue;
             Wind w;
             if (!pilot_wind(&pp, ms, &w) || !w.valid) continue;
-            const float h = static_cast<float>(tn * 10000 + u[j] * 1000);
+            const float h = static_cast<float>(base + tn * 10000 + u[j] * 1000);
             if (h == 0.0f) {
                 full = !pilot_surface(rep, w);
             } else {
                 full = !UPA_add_wnd(rep, h, w.dir, w.spd);
             }
         }
+        // A full list drops the rest of the part; the groups left unread
+        // must not be taken for height groups.
+        if (full) break;
     }
 
     UPA_print_wnd(DEC_LIST, rep);

@@ -1404,14 +1404,17 @@ TEST_F(UaDecodersReal, PilotParts)
     for (int j = 0; j < 7; ++j) expect_wnd(rep, j, w[j][0], w[j][1], w[j][2]);
 
     // 72403, 16 Aug 2021 12 UTC, PPDD 66128: knots. 960//: 60000 ft, 35502;
-    // 970//: 70000 ft, 06514 (065 deg 14 kt); 990//: 90000 ft, 10016. The
-    // 100// group that follows is no 9-group: the part ends there.
+    // 970//: 70000 ft, 06514 (065 deg 14 kt); 990//: 90000 ft, 10016. Past
+    // the 90,000 ft decade the indicator 1 takes over: 100//: 100000 ft,
+    // 07528 (075 deg 28 kt); 110//: 110000 ft, 09529.
     UPA_initialize(&rep);
     decode("feed_ldm_2021081612.txt", UPA_PPDD, "72403");
-    ASSERT_EQ(rep.numwnd, 3);
+    ASSERT_EQ(rep.numwnd, 5);
     expect_wnd(rep, 0, 60000, 355, 2);
     expect_wnd(rep, 1, 70000, 65, 14);
     expect_wnd(rep, 2, 90000, 100, 16);
+    expect_wnd(rep, 3, 100000, 75, 28);
+    expect_wnd(rep, 4, 110000, 95, 29);
 }
 
 TEST_F(UaDecodersReal, EveryRealPartDecodesSoundly)
@@ -1479,7 +1482,7 @@ TEST_F(UaDecodersReal, EveryRealPartDecodesSoundly)
                 EXPECT_TRUE(rep.sig[j].p > 0 && rep.sig[j].p < 1100) << rep.sig[j].p;
             }
             for (int j = 0; j < rep.numwnd; ++j) {
-                EXPECT_TRUE(rep.wnd[j].h >= 0 && rep.wnd[j].h < 100000) << rep.wnd[j].h;
+                EXPECT_TRUE(rep.wnd[j].h >= 0 && rep.wnd[j].h < 200000) << rep.wnd[j].h;
             }
         }
         std::fclose(fp);
@@ -1503,4 +1506,31 @@ TEST_F(UaDecoders, GroupTraceShowsEachGroupRead)
                              "numsig: 1\n", "9lhhh: 90012\n", "dddss: 27010\n"}) {
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
     }
+}
+
+// Part D of a high sounding goes on past 99,000 ft with height groups led by
+// 1: 99026 gives 90, 92 and 96 thousand feet, then 10012 gives 100, 101 and
+// 102 thousand feet. Those winds were lost when the 1 group ended the part.
+TEST_F(UaDecoders, WindsAbove100000FeetAreKept)
+{
+    ASSERT_EQ(ppbb("57120 72403 99026 27010 28015 29520 10012 30025 31030 32035 108// 33040 ",
+                   UPA_PPDD),
+              1);
+    ASSERT_EQ(rep.numwnd, 7);
+    const float heights[] = {90000, 92000, 96000, 100000, 101000, 102000, 108000};
+    const float dirs[] = {270, 280, 295, 300, 310, 320, 330};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_FLOAT_EQ(rep.wnd[i].h, heights[i]) << i;
+        EXPECT_FLOAT_EQ(rep.wnd[i].dir, dirs[i]) << i;
+    }
+    EXPECT_FLOAT_EQ(rep.wnd[6].spd, 40);
+}
+
+// Below 90,000 ft a group led by 1 in the place of a height group is a stray
+// wind group, and it ends the part as before.
+TEST_F(UaDecoders, OneGroupBelowTheHighestDecadeEndsThePart)
+{
+    ASSERT_EQ(ppbb("57120 72469 90012 27010 28015 29520 10012 30025 31030 32035 "), 1);
+    ASSERT_EQ(rep.numwnd, 3);
+    EXPECT_EQ(wnd_row(100000), -1);
 }
