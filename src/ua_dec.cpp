@@ -727,7 +727,10 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
         if (slot == 0 && row == 0) {
             const UPA_man& s = rep->man[0];
             const bool sig_ok = s.p == MISSING_F || UPA_add_sig(rep, s.p, s.t, s.td);
-            if (!sig_ok || !UPA_add_wnd(rep, 0.0f, s.dir, s.spd)) break;
+            // A surface reported without wind must not blank the surface wind
+            // that a PILOT part of the same station already gave.
+            const bool no_wind = s.dir == MISSING_F && s.spd == MISSING_F;
+            if (!sig_ok || (!no_wind && !UPA_add_wnd(rep, 0.0f, s.dir, s.spd))) break;
         }
         // The tropopause and maximum-wind sections follow the standard
         // levels and may repeat: they take no position of their own.

@@ -1534,3 +1534,17 @@ TEST_F(UaDecoders, OneGroupBelowTheHighestDecadeEndsThePart)
     ASSERT_EQ(rep.numwnd, 3);
     EXPECT_EQ(wnd_row(100000), -1);
 }
+
+// A TTAA whose surface group has no wind (cut short after 99ppp TTTDD)
+// decoded after the PPBB part must leave the PILOT surface wind in place.
+TEST_F(UaDecoders, TempSurfaceWithoutWindKeepsPilotSurfaceWind)
+{
+    ASSERT_EQ(ppbb("57120 72469 90012 27010 28015 29520 "), 1);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 "), 1);
+    const int row = wnd_row(0);
+    ASSERT_GE(row, 0);
+    EXPECT_FLOAT_EQ(rep.wnd[row].dir, 270);
+    EXPECT_FLOAT_EQ(rep.wnd[row].spd, 10);
+    EXPECT_FLOAT_EQ(rep.man[0].p, 838);
+    EXPECT_EQ(rep.numwnd, 3);
+}
