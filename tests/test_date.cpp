@@ -18,7 +18,6 @@ using testutil::StdinFeed;
 using testutil::read_file;
 using testutil::count_of;
 
-
 Date make(int year, int month, int day, int hour = VOK_MISSING, int min = VOK_MISSING,
           int sec = VOK_MISSING)
 {

@@ -26,7 +26,6 @@ using testutil::StdinFeed;
 using testutil::read_file;
 using testutil::count_of;
 
-
 std::string home_of_current_user()
 {
     const passwd* pw = getpwuid(getuid());

@@ -21,8 +21,6 @@ using testutil::StdinFeed;
 using testutil::read_file;
 using testutil::count_of;
 
-
-
 class Mess : public ::testing::Test {
 protected:
     void SetUp() override

@@ -18,7 +18,6 @@ using testutil::StdinFeed;
 using testutil::read_file;
 using testutil::count_of;
 
-
 class System : public ::testing::Test {
 protected:
     void SetUp() override
