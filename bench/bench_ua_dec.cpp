@@ -61,26 +61,6 @@ bool make_big_file()
 // A report record per station, as the station table would hold them.
 using Stations = std::unordered_map<std::string, UPA_report>;
 
-void decode(const char* data, int kind, UPA_report* rep)
-{
-    switch (kind) {
-    case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA: case UPA_IICC:
-        UPA_decode_TTAA(data, kind, rep);
-        break;
-    case UPA_TTBB: case UPA_TTDD: case UPA_UUBB: case UPA_UUDD: case UPA_IIBB: case UPA_IIDD:
-        UPA_decode_TTBB(data, kind, rep);
-        break;
-    case UPA_PPAA:
-        UPA_decode_PPAA(data, kind, rep);
-        break;
-    case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
-        UPA_decode_PPBB(data, kind, rep);
-        break;
-    default:
-        break;
-    }
-}
-
 // One pass of the reader over the big file; the count of reports read.
 // With stations, every report also goes to the decoder of its kind.
 long read_once(Stations* stations)
@@ -99,7 +79,7 @@ long read_once(Stations* stations)
         if (stations) {
             auto [it, fresh] = stations->try_emplace(id);
             if (fresh) UPA_initialize(&it->second);
-            decode(data, kind, &it->second);
+            UPA_decode_part(data, kind, &it->second);
         }
         benchmark::DoNotOptimize(data[0]);
     }

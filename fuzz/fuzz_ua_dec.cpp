@@ -29,26 +29,6 @@ bool set_window()
     return true;
 }
 
-void decode(const char* data, int kind, UPA_report* rep)
-{
-    switch (kind) {
-    case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA: case UPA_IICC:
-        UPA_decode_TTAA(data, kind, rep);
-        break;
-    case UPA_TTBB: case UPA_TTDD: case UPA_UUBB: case UPA_UUDD: case UPA_IIBB: case UPA_IIDD:
-        UPA_decode_TTBB(data, kind, rep);
-        break;
-    case UPA_PPAA:
-        UPA_decode_PPAA(data, kind, rep);
-        break;
-    case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
-        UPA_decode_PPBB(data, kind, rep);
-        break;
-    default:
-        __builtin_trap();
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
@@ -86,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             const unsigned char c = static_cast<unsigned char>(data[i]);
             if (c < 0x20 || c >= 0x80) __builtin_trap();
         }
-        decode(data, kind, &rep);
+        UPA_decode_part(data, kind, &rep);
         if (rep.numsig < 0 || rep.numsig > UPA_MAX_SIG || rep.numwnd < 0 || rep.numwnd > UPA_MAX_WND)
             __builtin_trap();
     }

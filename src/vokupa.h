@@ -140,3 +140,8 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep);
 int UPA_decode_PPAA(const char* data, int type, UPA_report* rep);
 // PILOT parts with height groups (PPBB, PPDD, EEBB, EEDD) into wnd.
 int UPA_decode_PPBB(const char* data, int type, UPA_report* rep);
+// The decoder for a part's kind: A/C TEMP parts to UPA_decode_TTAA, B/D TEMP
+// parts to UPA_decode_TTBB, PPAA to UPA_decode_PPAA, the PILOT height parts
+// to UPA_decode_PPBB. Returns the decoder's result, or -1 for a kind that
+// has no decoder (UNK, no kind).
+int UPA_decode_part(const char* data, int type, UPA_report* rep);

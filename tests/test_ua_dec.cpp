@@ -1548,3 +1548,15 @@ TEST_F(UaDecoders, TempSurfaceWithoutWindKeepsPilotSurfaceWind)
     EXPECT_FLOAT_EQ(rep.man[0].p, 838);
     EXPECT_EQ(rep.numwnd, 3);
 }
+
+TEST_F(UaDecoders, PartsGoToTheDecoderOfTheirKind)
+{
+    // A TTBB text given as TTAA would read 00838 as a 1000 hPa level; by kind
+    // it goes to the significant levels.
+    ASSERT_EQ(UPA_decode_part("57128 72469 00838 13456 ", UPA_TTBB, &rep), 1);
+    EXPECT_EQ(rep.numsig, 1);
+    EXPECT_EQ(UPA_decode_part("57120 72469 90012 27010 ", UPA_PPDD, &rep), 1);
+    EXPECT_EQ(rep.numwnd, 1);
+    EXPECT_EQ(UPA_decode_part("57121 72469 ", UPA_UNK, &rep), -1);
+    EXPECT_EQ(UPA_decode_part("57121 72469 ", UPA_NO_KIND, &rep), -1);
+}
