@@ -2,7 +2,8 @@
 # Installs the Debian packages that the build, the tests and the fuzzers need,
 # and only those that are missing; quiet when everything is there.
 set -euo pipefail
-pkgs=(cmake make g++ libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev)
+pkgs=(cmake make g++ libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev
+      libnetcdf-dev netcdf-bin python3-netcdf4 libxml2-utils time)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,0 +1,1 @@
+// Thin layer over the netCDF library's netCDF-2 calls.

@@ -1,0 +1,1 @@
+// Defaults files: program sections, tags and conditional sections.

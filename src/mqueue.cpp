@@ -1,0 +1,1 @@
+// Link to a running loop window over System V message queues.

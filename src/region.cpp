@@ -1,0 +1,1 @@
+// Named regions and domain texts.

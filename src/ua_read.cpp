@@ -1,0 +1,1 @@
+// Upper-air data files: file forms, headers and the report writer.

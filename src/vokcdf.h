@@ -1,0 +1,3 @@
+// The netCDF access layer: one current netCDF file, read and written
+// through the netCDF-2 calls.
+#pragma once

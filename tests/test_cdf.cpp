@@ -1,0 +1,2 @@
+// Tests of cdf.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of def_read.
+#include <gtest/gtest.h>

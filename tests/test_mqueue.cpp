@@ -1,0 +1,2 @@
+// Tests of mqueue.
+#include <gtest/gtest.h>

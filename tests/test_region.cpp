@@ -1,0 +1,2 @@
+// Tests of region.
+#include <gtest/gtest.h>

@@ -1,0 +1,2 @@
+// Tests of ua_read.
+#include <gtest/gtest.h>
