@@ -483,8 +483,11 @@ int MAP_set_limits()
         plot_limits();
     }
     for (float l : st.limits) {
+        // A grid too large for the plane (or a corner the plot cannot show)
+        // cannot be drawn.
         if (!std::isfinite(l) || std::fabs(l) >= MAP_OFF_GRID) {
             for (float& m : st.limits) m = UNSET;
+            st.sound = false;
             return 0;
         }
     }
