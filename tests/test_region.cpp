@@ -224,6 +224,7 @@ TEST_F(Region, InvalidTextsAreReportedOnceAndLeaveNoDomain)
         "ll,40,-100,0,1",
         "nan,-100",
         "40,-100,inf",
+        "40,-100,3e38",                 // a grid wider than the plane
         "95,-100",                      // no such latitude
         "lc:e:90:-100:90:90,40,-100",   // cone tangent at the pole
         "lc:e:40:-100:30:-30,40,-100",  // true latitudes that make a cylinder
