@@ -357,6 +357,12 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
         if (delim) FILE_add_path_delim(buf);
         return 1;
     }
+    case CV_region:
+    case CV_domain:
+        // A domain text or region name into the Domain record given.
+        if (!out) return 0;
+        DOM_decode(value, static_cast<Domain*>(out));
+        return 1;
     default:
         // The kinds of the plotting programs (regions, domains, devices,
         // plot types, drawing components) are not converted by this program.

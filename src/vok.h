@@ -270,20 +270,54 @@ struct Domain {
     std::int32_t ny;     // grid points in y
     std::int32_t ellipse;  // 1 for the ellipsoidal earth, else 0
 };
-// Projection codes the transform knows.
-inline constexpr int MAP_PROJ_POLAR = 1;
-inline constexpr int MAP_PROJ_LATLON = 2;
+// Projection codes: the map projections 1 to 9, then the plain plots and
+// sounding diagrams of the plotting programs.
+inline constexpr int MAP_PROJ_POLAR = 1;      // polar stereographic
+inline constexpr int MAP_PROJ_LATLON = 2;     // latitude/longitude
+inline constexpr int MAP_PROJ_MERC = 3;       // Mercator
+inline constexpr int MAP_PROJ_LAMBERT = 4;    // Lambert conformal conic
+inline constexpr int MAP_PROJ_ORTHO = 5;      // orthographic
+inline constexpr int MAP_PROJ_GNOMONIC = 6;   // gnomonic
+inline constexpr int MAP_PROJ_MOLLWEIDE = 7;  // Mollweide
+inline constexpr int MAP_PROJ_LAMB_AZ = 8;    // Lambert azimuthal equal-area
+inline constexpr int MAP_PROJ_SAT = 9;        // satellite view
+inline constexpr int MAP_PROJ_XY = 20;        // plain x/y
+inline constexpr int MAP_PROJ_XLOGP = 22;     // x against log pressure; cross-section
+inline constexpr int MAP_PROJ_HODO = 23;      // hodograph
+inline constexpr int MAP_PROJ_CAT = 24;
+inline constexpr int MAP_PROJ_XP = 25;        // cross-section
+inline constexpr int MAP_PROJ_SKEWT = 40;     // skew-T log-p
+inline constexpr int MAP_PROJ_STUVE = 41;
+inline constexpr int MAP_PROJ_EMAGRAM = 42;
+inline constexpr int MAP_PROJ_TEPHI = 43;
+inline constexpr int MAP_PROJ_RTEPHI = 44;    // tephigram turned so isobars lie flat
+inline constexpr int MAP_PROJ_ZOOM = 50;
+inline constexpr int MAP_PROJ_SIZE = 51;
+inline constexpr int MAP_PROJ_PIXEL = 99;
+// x and y of a position that the projection cannot show (the far side of an
+// orthographic or satellite view, beyond the horizon of a gnomonic map, the
+// antipode of an azimuthal centre, a pole of the Mercator map, a latitude
+// beyond 90). No grid contains it.
+inline constexpr float MAP_OFF_GRID = 1.0e30f;
 // Set the current domain (copied); null clears it (proj VOK_MISSING) and
-// returns -1, else 0.
+// returns -1, else 0. A domain that cannot be drawn (MAP_check_domain gives
+// 0) is still set, but then no position lies in its grid.
 int MAP_domain(const Domain* dom);
+// 1 when the domain can be drawn: no domain at all, or a known projection
+// whose constants and grid are sound (grid points at least 1, spacings
+// finite and, for the map projections, positive, a latitude centre within
+// 90 degrees that the projection shows). Leaves the current domain alone.
+int MAP_check_domain(const Domain* dom);
 // Extent of the current domain in plot coordinates. Returns 0.
 int MAP_set_limits();
 // Transform the domain centre.
 void MAP_tran_center(float* x, float* y);
 // Latitude/longitude (degrees) to plot coordinates of the current domain.
-// Without a domain x is the latitude and y the longitude, unchanged. The
-// projections other than polar stereographic and latitude/longitude are not
-// built yet and pass positions through as without a domain. Returns 1.
+// Without a domain x is the latitude and y the longitude, unchanged. Map
+// coordinates are in units of 100 km on a sphere of radius earth_rad
+// (degrees for latitude/longitude); a position the projection cannot show
+// gives MAP_OFF_GRID in both. For the sounding diagrams the latitude is the
+// temperature (deg C) and the longitude the pressure (hPa). Returns 1.
 int MAP_tran(float* x, float* y, float lat, float lon);
 // 1 when the point lies on the grid or within three grid spacings of it (and
 // always without a domain), else 0.
@@ -292,6 +326,57 @@ int MAP_in_grid_domain(float x, float y);
 void MAP_get_limits(float limits[4]);
 // Back to the start state: no domain, default constants (tests).
 void MAP_reset();
+
+// ---------------------------------------------------------------- regions
+// ---- region (src/region.cpp)
+#include <initializer_list>
+
+// Flag that DOM_decode sets: 1 domain from fields, 2 region name, -1
+// invalid, VOK_MISSING no domain.
+inline constexpr int FLAG_DOMAIN_NUM = 5;
+// Region file lines (and so the domain texts they give) hold at most this
+// many characters.
+inline constexpr int DOM_LINE_LEN = 500;
+// Field codes of the domain text layouts.
+enum class DOM_field { proj, plon, clat, clon, nx, ny, dx, dy, id, reg };
+// Sets every field unset (VOK_MISSING, ellipse 0). Returns 0.
+int DOM_init(Domain* dom);
+// Projection code of a keyword ("ps", "lc", "me" ...; any text beginning with
+// a keyword, without regard to case); VOK_MISSING for "miss", -1 unknown.
+int DOM_proj_str(const char* str);
+// Decodes a domain text ("40,-100", "lc,40,-100,50,40,0.5,0.5",
+// "ps:e:90:-105,40,-100", "id:KDEN", a region name ...) into dom. 1 for a
+// domain given by fields, 2 for a region name, -1 for an invalid text (dom
+// left unset), VOK_MISSING for no domain ("miss", "none", empty or null).
+int DOM_decode(const char* str, Domain* dom);
+// Fits the items to the layout of up to eight field codes, reading each into
+// dom. 0 when they fit, else non-zero (dom keeps what was read).
+int DOM_set_params(int count, char** items, Domain* dom, std::initializer_list<DOM_field> codes);
+// A built-in region ("us", "ne", "at", "se", "mw", "sp", "nw", "sw", "var"
+// asked for on the terminal), any case. 1 found, else 0.
+int DOM_get_def_region(const char* name, Domain* dom);
+// Domain text of a region (null or "": the first region) from a region file
+// in the "file_path" directory into out (len bytes). 1 found, else 0.
+int DOM_search_file(const char* file, const char* region, char* out, int len = DOM_LINE_LEN + 1);
+// One entry of a region menu: identifier, name with blanks, number.
+struct DOM_menu_item {
+    char id[6];
+    char name[21];
+    int num;
+};
+inline constexpr int DOM_MENU_MAX = 19;
+// Reads a region menu file (replacing the menu read before). 1, or 0 when the
+// file cannot be opened.
+int DOM_read_menu(const char* file);
+// Entries of the menu read last; their count.
+int DOM_get_menu(const DOM_menu_item** items);
+// Plotting priority from the height of a domain, adjusted by the "stat_prior"
+// resource. Returns 0.
+int DOM_set_base_prior(float size);
+// The plotting priority set last (VOK_MISSING before any domain).
+int DOM_get_base_prior();
+// Menu and priority back to their start state (tests).
+void DOM_reset();
 
 // ---- calc (src/calc.cpp)
 // Great-circle distance in kilometres between two positions in degrees, on a

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -530,4 +532,52 @@ TEST_F(Cty, ShippedStationTableLoadsCompletely)
     }
     EXPECT_NE(CTY_get_data("72469"), nullptr);
     EXPECT_NE(CTY_get_data("KDDC"), nullptr);
+}
+
+TEST_F(Cty, ShippedStationTableWithADomainKeepsTheGridAndItsMargin)
+{
+    const std::string file = std::string(SONDEX_SOURCE_DIR) + "/upa.cty";
+    Domain dom;
+    ASSERT_EQ(DOM_decode("40,-100", &dom), 1);   // polar stereographic, 25 x 17 points 120 km apart
+
+    // Every station by hand: polar stereographic from the north pole, true at
+    // 60 N (Snyder 21-5 to 21-8 with k0 = (1 + sin 60) / 2), on the 6371.22
+    // km sphere, in units of 100 km; inside when within the grid and three
+    // grid lengths around it.
+    constexpr double R = 63.7122, D2R = M_PI / 180.0;
+    auto project = [&](double lat, double lon, double* x, double* y) {
+        const double rho = R * (1.0 + std::sin(60.0 * D2R)) * std::tan((45.0 - lat / 2.0) * D2R);
+        *x = rho * std::sin((lon + 100.0) * D2R);
+        *y = -rho * std::cos((lon + 100.0) * D2R);
+    };
+    double x0 = 0, y0 = 0;
+    project(40.0, -100.0, &x0, &y0);
+    const double reach_x = 1.2 * 24 / 2 + 3 * 1.2, reach_y = 1.2 * 16 / 2 + 3 * 1.2;
+    std::set<int> inside, edge;
+    std::ifstream in(file);
+    ASSERT_TRUE(in.good()) << file;
+    std::string line;
+    while (std::getline(in, line)) {
+        CTY_data d{};
+        ASSERT_EQ(CTY_scan_line(line.c_str(), &d), 10);
+        double x = 0, y = 0;
+        project(d.lat, d.lon, &x, &y);
+        const double out = std::max(std::fabs(x - x0) - reach_x, std::fabs(y - y0) - reach_y);
+        if (std::fabs(out) < 1e-3) edge.insert(d.wmo);   // too close to call in single precision
+        else if (out < 0) inside.insert(d.wmo);
+    }
+    ASSERT_GT(inside.size(), 40u);
+
+    CTY_data_size(sizeof(Slot));
+    ASSERT_GT(CTY_store(file.c_str(), 1, &dom, 10), 0);
+    std::set<int> loaded;
+    for (int i = 0;; ++i) {
+        auto* s = static_cast<Slot*>(CTY_next_data(i));
+        if (!s) break;
+        loaded.insert(s->wmo);
+        EXPECT_TRUE(inside.count(s->wmo) || edge.count(s->wmo)) << s->id << " off the grid";
+    }
+    for (int wmo : inside) EXPECT_TRUE(loaded.count(wmo)) << wmo << " lost";
+    EXPECT_GE(loaded.size(), inside.size());
+    EXPECT_LE(loaded.size(), inside.size() + edge.size());
 }
