@@ -32,9 +32,13 @@ constexpr int STATUS_GRANTED = 2;
 constexpr int STATUS_NOT_RUNNING = '-' - '0';
 constexpr int DEFAULT_TIMEOUT = 20;
 
+// The text area is a little larger than the part sent and received, so a
+// full text always has room for its terminator.
+constexpr int MQ_AREA_LEN = MQ_TEXT_LEN + 4;
+
 struct mqueuebuf {
     long mtype;
-    char mtext[124];
+    char mtext[MQ_AREA_LEN];
 };
 
 int key_offset = 0;

@@ -31,7 +31,7 @@ namespace {
 
 struct peer_msg {
     long mtype;
-    char mtext[124];
+    char mtext[MQ_TEXT_LEN + 4];
 };
 
 enum class PeerMode {
