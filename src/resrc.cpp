@@ -3,15 +3,22 @@
 // command line) set them in precedence order; modules read them by name.
 #include "vok.h"
 
+#include <array>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+
+#include "vokresrc.h"
 
 namespace {
 
 // Static head node; the list hangs from root_res.next in the order in which
 // names were first set.
 resource root_res{VOK_MISSING, nullptr, nullptr, CV_none, nullptr};
+// Last node, so that a run with thousands of options appends in one step.
+resource* last_res = &root_res;
 
 int clargc = 0;
 char** clargv = nullptr;
@@ -49,11 +56,96 @@ resource* add_node(int index, const char* name, const char* data, DEF_convert cv
     node->index = index;
     node->cvt = cvt;
     node->next = nullptr;
-    resource* last = &root_res;
-    while (last->next) last = last->next;
-    last->next = node;
+    last_res->next = node;
+    last_res = node;
     return node;
 }
+
+// The suite's resource table, as far as programs of this suite need it: the
+// name (also the long option and the defaults-file key), the environment
+// variable, the abbreviation or position, the conversion and the help row.
+struct res_row {
+    int number;
+    const char* def;
+    const char* env;
+    const char* abbr;   // null for a positional entry
+    int pos;
+    DEF_convert cvt;
+    const char* usage;  // help usage text; null when the row has no help
+    const char* help;
+    const char* more;   // a second help line, or null
+};
+
+constexpr const char* LEVELS_LINE =
+    "               none,print,error,warn,mess,out1,*out2,out3,out4,debug\n";
+
+constexpr res_row res_rows[] = {
+    {RES_help, "help", "vokhelp", "h", 0, CV_help, "-h", "Print this help", nullptr},
+    {RES_batch, "batch", "vokbatch", "ba", 0, CV_batch, "-ba", "Run program in batch mode", nullptr},
+    {RES_message, "message", "vokmess", "me", 0, CV_mess, "-me level",
+     "Message level to be displayed:", LEVELS_LINE},
+    {RES_file_path, "file_path", "vokfile", "fp", 0, CV_path, "-fp path", "File path", nullptr},
+    {RES_data_path, "data_path", "vokdata", "dp", 0, CV_path, "-dp path", "Raw data path", nullptr},
+    {RES_con_path, "con_path", "vokcon", "cp", 0, CV_path, "-cp path", "Converted data path", nullptr},
+    {RES_grid_path, "grid_path", "vokgrid", "gp", 0, CV_path, "-gp path", "Gridded data path", nullptr},
+    {RES_raw_path, "raw_path", "vokraw", "rp", 0, CV_path, "-rp path", "Raw files path", nullptr},
+    {RES_image_path, "image_path", "vokimage", "ip", 0, CV_string, "-ip path", "Image file path",
+     nullptr},
+    {RES_watch_path, "watch_path", "vokwatch", "wp", 0, CV_path, "-wp path",
+     "Watch file data path", nullptr},
+    {RES_text_path, "text_path", "voktext", "tp", 0, CV_path, "-tp path", "Text file path", nullptr},
+    {RES_model_path, "model_path", "vokmpath", "mp", 0, CV_path, "-mp path", "Model file path",
+     nullptr},
+    {RES_sat_path, "sat_path", "voksat", "sp", 0, CV_path, "-sp path", "Satellite file path",
+     nullptr},
+    {RES_city_file, "city_file", "vokcity", "cf", 0, CV_string, "-cf file",
+     "City database file name", nullptr},
+    {RES_stat_prior, "stat_prior", "vokprior", "pr", 0, CV_int, "-pr prior",
+     "Priority of stations used in the plot", nullptr},
+    {RES_input, "input", "vokin", "in", 0, CV_string, "-in type", "Type of input", nullptr},
+    {RES_output, "output", "vokout", "ou", 0, CV_string, "-ou type", "Type of output", nullptr},
+    {RES_name_conv, "name_conv", "voknameconv", "nc", 0, CV_name, "-nc type",
+     "Naming convention file name", nullptr},
+    {RES_in_file, "in_file", "vokinfile", "if", 0, CV_string, "-if type", "Input data file type",
+     nullptr},
+    {RES_in_file2, "in_file", "vokinfile", "if", 0, CV_string, "-if type", "Input data file type",
+     nullptr},
+    {RES_out_file, "out_file", "vokoutfile", "of", 0, CV_string, "-of type", "Output file type",
+     nullptr},
+    {RES_file_param, "file_param", "vokfileparam", "pf", 0, CV_file_param, "-pf param",
+     "File parameters: use,calc,over,app", nullptr},
+    {RES_current, "current", "vokcurrent", "cu", 0, CV_current, "-cu [hour]",
+     "Use current data file", nullptr},
+    {RES_hour, "hour", "vokhour", "ho", 0, CV_hour, "-ho hour", "Actual hour of the file", nullptr},
+    {RES_num_hour, "num_hour", "voknumhour", "nh", 0, CV_string, "-nh hour[,step]",
+     "Number of hours to view", nullptr},
+    {RES_decode_hour, "decode_hour", "vokdecode", "dh", 0, CV_string, "-dh hour",
+     "Actual hour to decode", nullptr},
+    {RES_identifier, "identifier", "vokident", "id", 0, CV_string, "-id ident",
+     "Specific station identifier", nullptr},
+    {RES_parameter, "parameter", "vokparam", "pa", 0, CV_string, "-pa param[,...]",
+     "Program parameters", nullptr},
+    {RES_filenames, "filename", "vokfilename", nullptr, RES_POS_ALL, CV_strings, "file [file...]",
+     "Input file names", nullptr},
+    // Rows of other programs of the suite that share this vocabulary.
+    {RES_filename, "filename", "vokfilename", nullptr, 1, CV_strcpy, nullptr, nullptr, nullptr},
+    {RES_command, "command", "vokcommand", nullptr, RES_POS_ALL, CV_strings, nullptr, nullptr,
+     nullptr},
+    {RES_cd, "command", "vokcommand", "cd", 0, CV_string, nullptr, nullptr, nullptr},
+    {RES_value, "value", "vokvalue", nullptr, RES_POS_ALL, CV_strings, nullptr, nullptr, nullptr},
+    {RES_input2, "input", "vokin", "inp", 0, CV_string, nullptr, nullptr, nullptr},
+};
+
+const res_row* find_row(int number)
+{
+    for (const res_row& row : res_rows) {
+        if (row.number == number) return &row;
+    }
+    return nullptr;
+}
+
+// The table RES_init builds; an entry with a null def ends it.
+std::array<RES_defobj, RES_TABLE_MAX> res_table{};
 
 bool word_is(const char* value, const char* word)
 {
@@ -262,8 +354,10 @@ void RES_clear()
         r = next;
     }
     root_res.next = nullptr;
+    last_res = &root_res;
     clargc = 0;
     clargv = nullptr;
+    res_table[0] = RES_defobj{};
 }
 
 int RES_conv_data(const char* value, void* out, DEF_convert cvt)
@@ -368,4 +462,340 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
         // plot types, drawing components) are not converted by this program.
         return 1;
     }
+}
+
+// ---------------------------------------------------------------- table and command line
+
+namespace {
+
+// One option of the command line: its name (RES_OPT_LEN - 1 characters at
+// most) and its value, given after '=' or as the next argument.
+struct option_arg {
+    char name[RES_OPT_LEN];
+    const char* value;
+    bool from_next;
+    bool too_long;
+};
+
+bool is_letter(char c)
+{
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+
+bool dash_letter(const char* arg)
+{
+    return arg[0] == '-' && is_letter(arg[1]);
+}
+
+// Dashes before the name of an option: 1 for -name, 2 for --name, 0 when the
+// argument is no option.
+int option_dashes(const char* arg)
+{
+    if (dash_letter(arg)) return 1;
+    if (arg[0] == '-' && arg[1] == '-' && is_letter(arg[2])) return 2;
+    return 0;
+}
+
+// The next argument is the value unless it is an option itself (in either
+// dash form) or the "--" separator.
+bool value_argument(const char* arg)
+{
+    return option_dashes(arg) == 0 && std::strcmp(arg, "--") != 0;
+}
+
+// Reads argv[i] as an option; the index of the last argument it used.
+int read_option(int argc, char** argv, int i, int dashes, option_arg* opt)
+{
+    const char* text = argv[i] + dashes;
+    const char* eq = std::strchr(text, '=');
+    const std::size_t len = eq ? static_cast<std::size_t>(eq - text) : std::strlen(text);
+    opt->too_long = len >= static_cast<std::size_t>(RES_OPT_LEN);
+    const std::size_t keep = opt->too_long ? 0 : len;
+    std::memcpy(opt->name, text, keep);
+    opt->name[keep] = '\0';
+    opt->from_next = false;
+    opt->value = nullptr;
+    if (eq) {
+        opt->value = eq + 1;
+    } else if (i + 1 < argc && value_argument(argv[i + 1])) {
+        opt->value = argv[i + 1];
+        opt->from_next = true;
+    }
+    return opt->from_next ? i + 1 : i;
+}
+
+bool begins(const char* name, const char* word, bool nocase)
+{
+    const std::size_t n = std::strlen(word);
+    return nocase ? strnicmp(name, word, static_cast<int>(n)) == 0 && std::strlen(name) >= n
+                  : std::strncmp(name, word, n) == 0;
+}
+
+// -n, -na, -nam, -name.
+bool part_of_name(const char* name, bool nocase)
+{
+    const std::size_t n = std::strlen(name);
+    if (n == 0 || n > 4) return false;
+    return nocase ? strnicmp(name, "name", static_cast<int>(n)) == 0
+                  : std::strncmp(name, "name", n) == 0;
+}
+
+// First pass: only the program title and the defaults path, which decide
+// what the defaults files mean.
+void first_pass(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!dash_letter(argv[i])) continue;
+        option_arg opt;
+        i = read_option(argc, argv, i, 1, &opt);
+        if (opt.too_long || !opt.value) continue;
+        if (part_of_name(opt.name, false)) {
+            RES_new(VOK_MISSING, "name", opt.value, CV_string);
+            DEF_name(opt.value);
+        } else if (begins(opt.name, "default", false) || begins(opt.name, "df", false)) {
+            RES_new(VOK_MISSING, "default", opt.value, CV_string);
+        }
+    }
+}
+
+void read_defaults_file(const char* name, const RES_defobj* table)
+{
+    if (DEF_open(name) != 0) return;
+    char key[DEF_KEY_LEN];
+    char value[DEF_VALUE_LEN];
+    while (DEF_get(key, value) > 0) {
+        bool matched = false;
+        for (int i = 0; table[i].def; ++i) {
+            if (table[i].def[0] == '\0' || !DEF_cmp(table[i].def, key)) continue;
+            MESS_print(0x80000000, "RESRC: %s=%s\n", key, value);
+            RES_new(i, table[i].def, value, table[i].cvt);
+            matched = true;
+        }
+        if (!matched && DEF_valid(key)) {
+            const char* free_name = DEF_parse_name(key);
+            if (*free_name) RES_new(VOK_MISSING, free_name, value, CV_string);
+        }
+    }
+    DEF_close();
+}
+
+// Defaults files, tags and loop windows in the order of the defaults path.
+void read_defaults_path(const RES_defobj* table)
+{
+    const char* set = RES_get("default");
+    // A copy: the files read may themselves set "default".
+    const std::string path = set ? set : RES_DEFAULT_PATH;
+    DEF_clr_tag();
+    int count = 0;
+    char** entries = nullptr;
+    if (parse_string(path.c_str(), ':', &count, &entries) != 0) {
+        read_defaults_file(nullptr, table);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const char* entry = entries[i];
+        if (entry[0] == '+') {
+            DEF_tag(entry + 1);
+        } else if (entry[0] == '#') {
+            MQ_exchange(entry + 1, table);
+        } else {
+            read_defaults_file(entry, table);
+        }
+    }
+    free_parsed_array(count, entries);
+}
+
+void read_environment(const RES_defobj* table)
+{
+    char value[DEF_VALUE_LEN];
+    for (int i = 0; table[i].def; ++i) {
+        if (table[i].def[0] && DEF_env(table[i].def, table[i].env, value)) {
+            RES_new(i, table[i].def, value, table[i].cvt);
+        }
+    }
+}
+
+bool keyed(const RES_defobj& e)
+{
+    return e.def[0] != '\0' && e.cmd.abbr != nullptr;
+}
+
+// The entry an option names: its abbreviation, its full name, or else the
+// first entry in table order whose name begins with it. -1 for none.
+int find_entry(const char* name, const RES_defobj* table)
+{
+    for (int i = 0; table[i].def; ++i) {
+        if (keyed(table[i]) && stricmp(table[i].cmd.abbr, name) == 0) return i;
+    }
+    for (int i = 0; table[i].def; ++i) {
+        if (keyed(table[i]) && stricmp(table[i].def, name) == 0) return i;
+    }
+    for (int i = 0; table[i].def; ++i) {
+        if (keyed(table[i]) && begins(table[i].def, name, true)) return i;
+    }
+    return -1;
+}
+
+void set_positional(const char* arg, int counter, const RES_defobj* table)
+{
+    int target = -1;
+    for (int i = 0; table[i].def && target < 0; ++i) {
+        if (table[i].def[0] && !table[i].cmd.abbr && table[i].cmd.pos == counter) target = i;
+    }
+    for (int i = 0; table[i].def && target < 0; ++i) {
+        if (table[i].def[0] && !table[i].cmd.abbr && table[i].cmd.pos == RES_POS_ALL) target = i;
+    }
+    if (target < 0) return;
+    const RES_defobj& e = table[target];
+    if (e.cmd.pos == RES_POS_ALL && counter > 1) {
+        RES_append(target, e.def, arg, e.cvt);
+    } else {
+        RES_new(target, e.def, arg, e.cvt);
+    }
+}
+
+// One option of the second pass; the index of the last argument it used.
+int command_option(int argc, char** argv, int i, int dashes, const RES_defobj* table)
+{
+    option_arg opt;
+    const int last = read_option(argc, argv, i, dashes, &opt);
+    if (opt.too_long) {
+        MESS_print(0xC0, "RES_decode: option name longer than %d characters skipped: %.30s...\n",
+                   RES_OPT_LEN - 1, argv[i]);
+        return last;
+    }
+    // Title and defaults path were taken by the first pass.
+    if (part_of_name(opt.name, true) || begins(opt.name, "default", true) ||
+        begins(opt.name, "df", true))
+        return last;
+    const int index = find_entry(opt.name, table);
+    if (index < 0) {
+        RES_new(VOK_MISSING, opt.name, opt.value, CV_string);
+        return last;
+    }
+    const RES_defobj& e = table[index];
+    int used = last;
+    // A switch takes no value from the next argument: "-ba file1".
+    if (opt.from_next && (e.cvt == CV_bool || e.cvt == CV_batch || e.cvt == CV_help)) {
+        opt.value = nullptr;
+        used = i;
+    }
+    RES_new(index, e.def, opt.value, e.cvt);
+    if (MQ_connected()) MQ_report(e.def, opt.value);
+    return used;
+}
+
+void second_pass(int argc, char** argv, const RES_defobj* table)
+{
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--") == 0) continue;
+        const int dashes = option_dashes(arg);
+        if (dashes == 0) {
+            set_positional(arg, ++positional, table);
+        } else {
+            i = command_option(argc, argv, i, dashes, table);
+        }
+    }
+}
+
+// The conversions with an immediate effect, in the order in which each name
+// was first set.
+void convert_all(const RES_defobj* table)
+{
+    int size = 0;
+    while (table[size].def) ++size;
+    for (resource* r = root_res.next; r; r = r->next) {
+        if (r->index < 0 || r->index >= size) continue;
+        const RES_defobj& e = table[r->index];
+        if (r->cvt == CV_strings && e.out) {
+            int count = 0;
+            parse_string(r->data, '\n', &count, static_cast<char***>(e.out));
+            if (e.num) *e.num = count;
+        } else {
+            RES_conv_data(r->data, e.out, r->cvt);
+        }
+    }
+}
+
+void help_item(int number)
+{
+    const res_row* row = find_row(number);
+    if (!row || !row->usage) {
+        MESS_print(0xF, "%d\n", number);
+        return;
+    }
+    MESS_print(0xF, " %-10s  %s\n", row->usage, row->help);
+    if (row->more) MESS_print(0xF, "%s", row->more);
+}
+
+} // namespace
+
+int RES_fill_obj(RES_defobj* obj, const char* def, const char* env, RES_cmd cmd, DEF_convert cvt,
+                 void* out, int* num)
+{
+    *obj = RES_defobj{def, env, cmd, cvt, out, num};
+    return 1;
+}
+
+int RES_enter(RES_defobj* obj, int number)
+{
+    if (const res_row* row = find_row(number)) {
+        return RES_fill_obj(obj, row->def, row->env, RES_cmd{row->abbr, row->pos}, row->cvt, nullptr,
+                            nullptr);
+    }
+    MESS_print(0xF, "%d\n", number);
+    return RES_fill_obj(obj, "", "", RES_cmd{nullptr, 0}, CV_none, nullptr, nullptr);
+}
+
+int RES_init(int argc, char** argv, const int* res_key, const int* res_pos)
+{
+    FLAG_reset(VOK_MISSING);
+    int n = 0;
+    for (const int* list : {res_key, res_pos}) {
+        for (int i = 0; list && list[i] != RES_null; ++i) {
+            if (n >= RES_TABLE_MAX - 1) {
+                MESS_print(0xC0, "RES_init: more than %d resources, %d ignored\n", RES_TABLE_MAX - 1,
+                           list[i]);
+                continue;
+            }
+            RES_enter(&res_table[static_cast<std::size_t>(n++)], list[i]);
+        }
+    }
+    res_table[static_cast<std::size_t>(n)] = RES_defobj{};
+    RES_decode(argc > 0 && argv ? argv[0] : nullptr, argc, argv, res_table.data());
+    if (const char* tz = std::getenv("voktz")) DATE_set_TZ(tz);
+    return 1;
+}
+
+int RES_decode(const char* prog, int argc, char** argv, RES_defobj* table)
+{
+    // The program's name is the last component of argv[0], stored here.
+    (void)prog;
+    if (!argv) argc = 0;
+    RES_setCL(argc, argv);
+    DEF_prog();
+    if (const char* def = std::getenv("vokdefault")) RES_new(VOK_MISSING, "default", def, CV_string);
+    first_pass(argc, argv);
+    read_defaults_path(table);
+    read_environment(table);
+    second_pass(argc, argv, table);
+    if (MQ_connected()) MQ_quit();
+    convert_all(table);
+    return 0;
+}
+
+int RES_help_print(const char* prog, const int* res_key, const int* res_pos)
+{
+    if (!prog) prog = "";
+    MESS_print(0xF, "%s syntax (version:%s)\n", prog, VOK_version());
+    MESS_print(0xF, "   %s [options...]\n", prog);
+    MESS_print(0xF, "Keyed options...\n");
+    MESS_print(0xF, " %-10s  Resource/defaults file name\n", "-df file");
+    MESS_print(0xF, " %-10s  Program name\n", "-na name");
+    for (int i = 0; res_key && res_key[i] != RES_null; ++i) help_item(res_key[i]);
+    MESS_print(0xF, "Positional options...\n");
+    for (int i = 0; res_pos && res_pos[i] != RES_null; ++i) help_item(res_pos[i]);
+    return 1;
 }

@@ -113,8 +113,129 @@ char* RES_get_progname(char* buf, int len = VOK_NAME_LEN);
 int RES_conv_data(const char* value, void* out, DEF_convert cvt);
 // First node of the list (null when empty), for walking it in order.
 resource* RES_first();
-// Empty the list and forget the command line (tests).
+// Empty the list, forget the command line and the table built by RES_init
+// (tests).
 void RES_clear();
+
+// The resource table. A program accepts a list of resource numbers
+// (vokresrc.h); RES_enter turns each into a table entry.
+// How an entry is given on the command line: an option abbreviation (pos 0),
+// or a position, 1 to 9 for one positional argument, RES_POS_ALL for all of
+// them (abbr null).
+inline constexpr int RES_POS_ALL = 10;
+struct RES_cmd {
+    const char* abbr;
+    int pos;
+};
+struct RES_defobj {
+    const char* def;    // resource name; null ends a table, "" matches nothing
+    const char* env;    // environment variable, "" for none
+    RES_cmd cmd;
+    DEF_convert cvt;
+    void* out;          // where a conversion stores its result, or null
+    int* num;           // item count of a list conversion, or null
+};
+// A table holds at most this many entries, its end mark included.
+inline constexpr int RES_TABLE_MAX = 75;
+// Option names are significant up to RES_OPT_LEN - 1 characters; a longer
+// option is skipped with a warning (and its value with it).
+inline constexpr int RES_OPT_LEN = 50;
+// The defaults path used when no "default" resource is set.
+inline constexpr const char* RES_DEFAULT_PATH = ".:/home/vok/etc:/usr/local/vok/etc";
+// Start-up: flags reset to VOK_MISSING, the table built from the two
+// zero-terminated lists (named numbers, then positional numbers), every
+// source decoded and the immediate conversions applied, then "voktz".
+// Returns 1. The driver calls it first thing in main.
+int RES_init(int argc, char** argv, const int* res_key, const int* res_pos);
+// Fill one entry from the built-in rows; an unknown number gives an entry
+// with an empty name and prints the number. Returns 1.
+int RES_enter(RES_defobj* obj, int number);
+// Store the six fields of an entry. Returns 1.
+int RES_fill_obj(RES_defobj* obj, const char* def, const char* env, RES_cmd cmd,
+                 DEF_convert cvt, void* out, int* num);
+// Gather defaults files and loop windows (in defaults-path order), the
+// environment and the command line into the list, then convert. The table
+// ends with an entry whose def is null. Returns 0.
+int RES_decode(const char* prog, int argc, char** argv, RES_defobj* table);
+// The help text for the two zero-terminated lists, at mask 0xF. Returns 1.
+int RES_help_print(const char* prog, const int* res_key, const int* res_pos);
+
+// ---- def_read (src/def_read.cpp): defaults files and qualified names
+// Limits of the defaults module. Names and texts beyond them are refused
+// (with a warning where the user gave them), never cut into other names.
+inline constexpr int DEF_NAME_LEN = 30;      // program name and title: 29
+inline constexpr int DEF_QUAL_LEN = 40;      // qualified name: 39
+inline constexpr int DEF_ENV_LEN = 20;       // environment name: 19
+inline constexpr int DEF_ENV_QUAL_LEN = 45;  // "vok" + qualified name: 44
+inline constexpr int DEF_KEY_LEN = 50;       // key buffer: 49
+inline constexpr int DEF_VALUE_LEN = 200;    // value buffer: 199
+inline constexpr int DEF_PATH_LEN = 80;      // defaults file path: 79
+inline constexpr int DEF_LINE_LEN = 250;     // defaults file line: 249
+inline constexpr int DEF_MAX_TAGS = 10;
+inline constexpr int DEF_MAX_SECTIONS = 10;
+// Program name (last component of argv[0]) for qualified names.
+int DEF_prog();
+// Program title from -na; "+title" qualifies as prog.title.resource.
+int DEF_name(const char* title);
+int DEF_clr_tag();
+// Define a tag (copied). 0; -1 with a warning when DEF_MAX_TAGS are defined.
+int DEF_tag(const char* tag);
+// Open a defaults file, or the first of vok.cfg, .vokdef, Vok.res in a
+// directory; null or "" means ".vokdef". 0, or -1.
+int DEF_open(const char* name);
+int DEF_close();
+// Next active pair: key (DEF_KEY_LEN bytes, lower case, no trailing ':') and
+// value (DEF_VALUE_LEN bytes). 1, or -1 at the end or without a file.
+int DEF_get(char* key, char* value);
+// 1 when the key (with '*' wildcards) matches the resource's qualified name.
+int DEF_cmp(const char* res, const char* key);
+// 1 when the key addresses this program at all.
+int DEF_valid(const char* key);
+// The resource part of a key: the text after its last '.' or '*'.
+const char* DEF_parse_name(const char* key);
+// The first of "vok" + qualified name, env, "vok" + res set in the
+// environment into value (DEF_VALUE_LEN bytes). 1, or 0 when none is set
+// (or its value is too long, with a warning).
+int DEF_env(const char* res, const char* env, char* value);
+// Back to the start state: no file, name "Vok", no title, tags or sections
+// (tests).
+void DEF_reset();
+
+// ---- mqueue (src/mqueue.cpp): the link to a running loop window
+// Text area of a queue message; MQ_TEXT_LEN - 1 characters are sent at most.
+inline constexpr int MQ_TEXT_LEN = 120;
+inline constexpr int MQ_EXIT_STATUS = 7;
+// Queue of a window number: its identifier; -1 when no queue exists (also for
+// numbers that are no window, 0 and below); -2 on any other failure.
+int MQ_open(int num);
+// Connection number (3 and above), or -1.
+int MQ_connect(int queue);
+// Send '0' + conn and the formatted command as message type 1. 0, or -1 (a
+// text longer than MQ_TEXT_LEN - 1 characters is not sent, with a warning).
+int MQ_put(int queue, int conn, const char* format, ...) VOK_PRINTF(3, 4);
+// Next message of type conn: its payload into buf (MQ_TEXT_LEN bytes) and its
+// status character minus '0'; -1 when receiving failed.
+int MQ_get(int queue, int conn, char* buf);
+// Remove every waiting message of one type.
+int MQ_clear(int queue, int type);
+int MQ_enable_alarm();
+int MQ_disable_alarm();
+// The alarm handler: "Queue not responding!!" and exit status 7.
+void MQ_intrp(int sig);
+// Seconds any single connect, send or receive may take (20). Tests only.
+int MQ_set_timeout(int seconds);
+// The exchange at a "#window" entry of the defaults path: query every table
+// resource, take the answers, send the values held from elsewhere. 0 when
+// the link is open afterwards, -1 when the window was not reached.
+int MQ_exchange(const char* window, const RES_defobj* table);
+// 1 while a link is open.
+int MQ_connected();
+// Report a command-line setting to the open link ("set res name value").
+int MQ_report(const char* name, const char* value);
+// "quit" to the open link; the link is forgotten.
+int MQ_quit();
+// Forget the link and restore the time limit (tests).
+void MQ_reset();
 
 // ---------------------------------------------------------------- dates
 // ---- date (src/date.cpp)

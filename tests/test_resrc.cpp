@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -301,4 +303,308 @@ TEST_F(Resrc, HourValueBecomesTheSetTime)
     const std::string huge = "#" + std::string(10000, '9');
     EXPECT_EQ(RES_conv_data(huge.c_str(), nullptr, CV_hour), 1);
     FILE_clear_time();
+}
+
+// ---------------------------------------------------------------- table, command line, help
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The resources this program accepts, in its order, and its positional list.
+const int sondex_keys[] = {
+    RES_help,       RES_batch,      RES_message,    RES_file_path,   RES_data_path,  RES_con_path,
+    RES_grid_path,  RES_raw_path,   RES_image_path, RES_watch_path,  RES_text_path,  RES_model_path,
+    RES_sat_path,   RES_city_file,  RES_stat_prior, RES_input,       RES_output,     RES_name_conv,
+    RES_in_file,    RES_out_file,   RES_file_param, RES_current,     RES_hour,       RES_num_hour,
+    RES_decode_hour, RES_identifier, RES_parameter, RES_null};
+const int sondex_pos[] = {RES_filenames, RES_null};
+
+// Environment variables the decoding tests may set.
+const char* const env_names[] = {"vokdefault", "vokmess", "vokmessage", "voksondex.message",
+                                 "vokdata", "vokident", "voktz"};
+
+class Decode : public Resrc {
+protected:
+    void SetUp() override
+    {
+        Resrc::SetUp();
+        DEF_reset();
+        FILE_clear_time();
+        for (const char* name : env_names) unsetenv(name);
+        char tmpl[] = "/tmp/resrc_XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    void TearDown() override
+    {
+        for (const char* name : env_names) unsetenv(name);
+        DEF_reset();
+        FILE_clear_time();
+        DATE_reset();
+        Resrc::TearDown();
+        fs::remove_all(dir_);
+    }
+    std::string file(const std::string& name, const std::string& text)
+    {
+        const fs::path p = dir_ / name;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p) << text;
+        return p.string();
+    }
+    std::string sub(const std::string& name) const { return (dir_ / name).string(); }
+    // RES_init over "sondex" and the arguments; the texts live until the test ends.
+    void init(std::vector<std::string> args)
+    {
+        args_ = std::move(args);
+        args_.insert(args_.begin(), "/usr/local/bin/sondex");
+        argv_.clear();
+        for (auto& a : args_) argv_.push_back(a.data());
+        argv_.push_back(nullptr);
+        RES_init(static_cast<int>(args_.size()), argv_.data(), sondex_keys, sondex_pos);
+    }
+    // Defaults only from the test directory, never from the machine's.
+    void init_here(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), {"-df", sub("none")});
+        init(std::move(args));
+    }
+
+    fs::path dir_;
+    std::vector<std::string> args_;
+    std::vector<char*> argv_;
+};
+
+std::string get(const char* name)
+{
+    const char* v = RES_get(name);
+    return v ? v : "<unset>";
+}
+
+} // namespace
+
+TEST_F(Decode, HelpTextOfThisProgram)
+{
+    Capture out;
+    EXPECT_EQ(RES_help_print("sondex", sondex_keys, sondex_pos), 1);
+    EXPECT_EQ(out.take(),
+              "sondex syntax (version:5.60.2-LINUX-X11)\n"
+              "   sondex [options...]\n"
+              "Keyed options...\n"
+              " -df file    Resource/defaults file name\n"
+              " -na name    Program name\n"
+              " -h          Print this help\n"
+              " -ba         Run program in batch mode\n"
+              " -me level   Message level to be displayed:\n"
+              "               none,print,error,warn,mess,out1,*out2,out3,out4,debug\n"
+              " -fp path    File path\n"
+              " -dp path    Raw data path\n"
+              " -cp path    Converted data path\n"
+              " -gp path    Gridded data path\n"
+              " -rp path    Raw files path\n"
+              " -ip path    Image file path\n"
+              " -wp path    Watch file data path\n"
+              " -tp path    Text file path\n"
+              " -mp path    Model file path\n"
+              " -sp path    Satellite file path\n"
+              " -cf file    City database file name\n"
+              " -pr prior   Priority of stations used in the plot\n"
+              " -in type    Type of input\n"
+              " -ou type    Type of output\n"
+              " -nc type    Naming convention file name\n"
+              " -if type    Input data file type\n"
+              " -of type    Output file type\n"
+              " -pf param   File parameters: use,calc,over,app\n"
+              " -cu [hour]  Use current data file\n"
+              " -ho hour    Actual hour of the file\n"
+              " -nh hour[,step]  Number of hours to view\n"
+              " -dh hour    Actual hour to decode\n"
+              " -id ident   Specific station identifier\n"
+              " -pa param[,...]  Program parameters\n"
+              "Positional options...\n"
+              " file [file...]  Input file names\n");
+    // A number without a help row shows itself.
+    const int odd[] = {RES_command, RES_null};
+    Capture out2;
+    RES_help_print("x", odd, nullptr);
+    EXPECT_EQ(count_of(out2.take(), "\n33\nPositional options...\n"), 1);
+}
+
+TEST_F(Decode, OptionForms)
+{
+    init_here({"--me=warn", "-ho", "-3:00", "-cur", "12", "-i", "x", "-d", "y", "-xyz", "5", "--name",
+               "t", "--df", "z", "--", "-ba", "file1", "-PA", "range=-30:45", "-Identi", "72469",
+               "-fp", "--of", "o.xml", "-cu"});
+    EXPECT_EQ(get("message"), "warn");
+    EXPECT_EQ(get("hour"), "-3:00");   // a negative number is a value
+    EXPECT_EQ(get("image_path"), "x"); // first name in table order beginning with "i"
+    EXPECT_EQ(get("data_path"), "y");
+    EXPECT_EQ(get("xyz"), "5");        // a free resource
+    EXPECT_EQ(get("name"), "<unset>"); // -- forms of name and default are skipped
+    EXPECT_EQ(get("default"), sub("none"));
+    EXPECT_EQ(get("batch"), "");       // a switch gives its next argument back
+    EXPECT_EQ(get("filename"), "file1");
+    EXPECT_EQ(get("parameter"), "range=-30:45");
+    EXPECT_EQ(get("identifier"), "72469");
+    EXPECT_EQ(get("file_path"), "");   // "--of" is an option, not the value of -fp
+    EXPECT_EQ(get("out_file"), "o.xml");
+    EXPECT_EQ(get("current"), "");     // last -cu has no value and replaces "12"
+    EXPECT_EQ(FLAG_batch(), 1);
+    EXPECT_EQ(MESS_get_level(), 0xFFu);
+    Date d;
+    FILE_get_time(&d);
+    EXPECT_EQ(d.hour, -3);
+    EXPECT_EQ(d.min, 0);
+    EXPECT_EQ(FLAG_help(), 0);
+    EXPECT_EQ(FLAG_get(FLAG_FILE_PARAM), VOK_MISSING);
+}
+
+TEST_F(Decode, AbbreviationBeforeNameBeforePrefix)
+{
+    // "in" is the abbreviation of input although "in_file" begins with it;
+    // "if" that of in_file; "input" names input itself.
+    init_here({"-in", "a", "-if", "b", "-h", "-pf", "App", "-me", "warn", "-me", "debug", "-st", "4"});
+    EXPECT_EQ(get("input"), "a");
+    EXPECT_EQ(get("in_file"), "b");
+    EXPECT_EQ(get("stat_prior"), "4");
+    EXPECT_EQ(FLAG_help(), 1);
+    EXPECT_EQ(FLAG_get(FLAG_FILE_PARAM), 2);
+    EXPECT_EQ(MESS_get_level(), 0xFFFFFFFFu);   // only the last message setting applies
+    EXPECT_EQ(names_in_order(), (std::vector<std::string>{"default", "input", "in_file", "help",
+                                                          "file_param", "message", "stat_prior"}));
+}
+
+TEST_F(Decode, PositionalArgumentsJoinByNewlines)
+{
+    file("d/vok.cfg", "sondex.filename from_defaults\nsondex.foo bar\nother.baz x\n");
+    init({"-df", sub("d"), "a", "-me", "warn", "b", "c"});
+    EXPECT_EQ(get("filename"), "a\nb\nc");
+    EXPECT_EQ(values("filename"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(get("foo"), "bar");   // an extra key of this program
+    EXPECT_EQ(get("baz"), "<unset>");
+}
+
+TEST_F(Decode, SourcesInPrecedenceOrder)
+{
+    // Files in path order, then the environment (three names), then the
+    // command line.
+    file("a/vok.cfg", "*.identifier A\nsondex.data_path A\nsondex.city_file A\nsondex.message out1\n"
+                      "*.output A\n*_path P\n");
+    file("b/.vokdef", "sondex.identifier B\nsondex.data_path B\n*.output B\n");
+    file("c", "sondex.identifier C\n");
+    setenv("vokdata", "E", 1);
+    setenv("vokmess", "warn", 1);
+    init({"-df", sub("a") + ":" + sub("b") + ":" + sub("c") + ":" + sub("missing"), "-id", "L"});
+    EXPECT_EQ(get("identifier"), "L");
+    EXPECT_EQ(get("data_path"), "E");
+    EXPECT_EQ(get("output"), "B");
+    EXPECT_EQ(get("city_file"), "A");
+    EXPECT_EQ(get("sat_path"), "P");
+    EXPECT_EQ(get("message"), "warn");
+    EXPECT_EQ(MESS_get_level(), 0xFFu);
+
+    RES_clear();
+    DEF_reset();
+    MESS_reset();
+    setenv("voksondex.message", "out1", 1);   // the qualified name goes first
+    init({"-df", sub("c")});
+    EXPECT_EQ(get("identifier"), "C");
+    EXPECT_EQ(get("message"), "out1");
+    RES_clear();
+    MESS_reset();
+    init({"-df", sub("c"), "-me", "none"});
+    EXPECT_EQ(MESS_get_level(), 0u);
+}
+
+TEST_F(Decode, DefaultsPathEntries)
+{
+    // Tags from '+' entries apply to the files after them; -na selects the
+    // keys of a title; "vokdefault" gives the path unless -df does.
+    file("t/vok.cfg", "IF site\nsondex.test.city_file tagged\nELSE\nsondex.test.city_file plain\nEND\n"
+                      "sondex.city_file untitled\n");
+    setenv("vokdefault", sub("t").c_str(), 1);
+    init({"-na", "+test"});
+    EXPECT_EQ(get("city_file"), "plain");
+    EXPECT_EQ(get("name"), "+test");
+    RES_clear();
+    DEF_reset();
+    init({"-df", "+site:" + sub("t") + ":+late", "-na=+test"});
+    EXPECT_EQ(get("city_file"), "tagged");
+    RES_clear();
+    DEF_reset();
+    init({"-default", sub("t")});
+    EXPECT_EQ(get("city_file"), "untitled");
+
+    // The built-in path starts with the working directory.
+    unsetenv("vokdefault");
+    RES_clear();
+    DEF_reset();
+    file("cwd/.vokdef", "sondex.city_file here\n");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(dir_ / "cwd");
+    init({});
+    fs::current_path(cwd);
+    EXPECT_EQ(get("city_file"), "here");
+    EXPECT_EQ(get("default"), "<unset>");
+}
+
+TEST_F(Decode, BatchKeepsTheLevelTheUserChose)
+{
+    file("m", "sondex.message debug\n");
+    init({"-df", sub("m"), "-ba"});
+    EXPECT_EQ(FLAG_batch(), 1);
+    EXPECT_EQ(MESS_get_level(), 0xFFFFFFFFu);
+    RES_clear();
+    MESS_reset();
+    init_here({"-ba=no"});   // the value of a switch is ignored
+    EXPECT_EQ(FLAG_batch(), 1);
+    EXPECT_EQ(MESS_get_level(), 0xFFu);
+    RES_clear();
+    MESS_reset();
+    init_here({});
+    EXPECT_EQ(FLAG_batch(), 0);   // flags not set read VOK_MISSING
+    EXPECT_EQ(FLAG_get(FLAG_BATCH_NUM), VOK_MISSING);
+}
+
+TEST_F(Decode, HugeCommandLinesAreHandled)
+{
+    std::vector<std::string> args;
+    for (int i = 0; i < 10000; ++i) {
+        args.push_back("-opt" + std::to_string(i));
+        args.push_back(std::to_string(i));
+    }
+    const std::string long_name(10000, 'n');
+    const std::string long_value(10000, 'v');
+    args.insert(args.end(), {"-" + long_name, "swallowed", "-" + long_name + "=x", "-id", long_value,
+                             "-" + std::string(49, 'q'), "kept"});
+    Capture err(stderr);
+    init_here(args);
+    EXPECT_EQ(get("opt9999"), "9999");
+    EXPECT_EQ(get("identifier"), long_value);
+    EXPECT_EQ(get(std::string(49, 'q').c_str()), "kept");
+    EXPECT_EQ(get("swallowed"), "<unset>");
+    EXPECT_EQ(get("filename"), "<unset>");
+    EXPECT_EQ(count_of(err.take(), "RES_decode: option name longer than 49 characters skipped: -nnn"), 2);
+    int n = 0;
+    for (const resource* r = RES_first(); r; r = r->next) ++n;
+    EXPECT_EQ(n, 10000 + 3);   // default, identifier, the 49-character name
+}
+
+TEST_F(Decode, TableLimitAndUnknownNumbers)
+{
+    std::vector<int> many(80, RES_hour);
+    many.push_back(RES_null);
+    const int none[] = {RES_null};
+    args_ = {"sondex", "-ho", "12"};
+    argv_ = {args_[0].data(), args_[1].data(), args_[2].data(), nullptr};
+    Capture err(stderr);
+    RES_init(3, argv_.data(), many.data(), none);
+    EXPECT_EQ(count_of(err.take(), "RES_init: more than 74 resources, 58 ignored\n"), 6);
+    EXPECT_EQ(get("hour"), "12");
+
+    RES_clear();
+    const int odd[] = {7, RES_identifier, RES_null};
+    Capture out;
+    RES_init(3, argv_.data(), odd, none);
+    EXPECT_EQ(out.take(), "7\n");
+    EXPECT_EQ(get("ho"), "12");   // nothing in this table is "hour"
 }
