@@ -350,14 +350,17 @@ struct ConvLine {
     int size = 0;
 };
 
+// "%d" of a field: 0 when it holds no number; beyond the int range the
+// nearest int.
 int leading_int(std::string_view text)
 {
     long long v = 0;
     std::size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
     const bool neg = i == 1 && text[0] == '-';
-    for (; i < text.size() && is_digit(text[i]); ++i) v = std::min(v * 10 + (text[i] - '0'), 1LL << 40);
-    v = neg ? -v : v;
-    return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+    for (; i < text.size() && is_digit(text[i]); ++i) {
+        v = std::min(v * 10 + (text[i] - '0'), static_cast<long long>(INT_MAX) + 1);
+    }
+    return static_cast<int>(std::clamp<long long>(neg ? -v : v, INT_MIN, INT_MAX));
 }
 
 ConvLine split_conv_line(std::string_view line)
@@ -766,7 +769,8 @@ void expand_date(const Item& it, const Date& d, Date& fd, Steps& steps, std::str
         break;
     }
     case 'y': {
-        const long long y = given(set.year) ? set.year % 100 : round_down(d.year < 0 ? -1 : d.year % 100, it.n);
+        const long long y = given(set.year) ? set.year % 100
+                                            : round_down(d.year < 0 ? -1 : d.year % 100, it.n);
         put_number(out, 2, y);
         if (given(set.year)) fd.year = set.year;
         else fd.year = d.year < 0 ? VOK_MISSING : stored(d.year - d.year % 100 + y);
@@ -1180,7 +1184,8 @@ bool NameMatcher::literal(char c)
 
 bool is_current_text(std::string_view text)
 {
-    return starts_nocase(text, "la") || starts_nocase(text, "cu") || (!text.empty() && text[0] == '#');
+    return starts_nocase(text, "la") || starts_nocase(text, "cu") ||
+           (!text.empty() && text[0] == '#');
 }
 
 // Date digits after "#": a 4-digit year, then month, day, hour and minute of
@@ -1234,7 +1239,8 @@ int FILE_set_file(const char* given_text, char* name)
         FILE_set_current(starts_nocase(text, "cu") ? text.c_str() + 2 : text.c_str(), name);
         if (name[0] == '\0') return -1;   // refused
         MESS_print(0xF00, "Current filename: %s\n", name);
-    } else if (stricmp(text.c_str(), "none") == 0 || (FILE_fullpath(t.c_str()) && FILE_fullpath(text.c_str()))) {
+    } else if (stricmp(text.c_str(), "none") == 0 ||
+               (FILE_fullpath(t.c_str()) && FILE_fullpath(text.c_str()))) {
         put_name(text, name);
     } else {
         const std::string out = NameMatcher(t, text).run();
@@ -1364,7 +1370,8 @@ bool apply_offset(std::string_view& s, int sign, std::int64_t& t, const char* ta
     }
     s.remove_prefix(used);
     t += sign * (days * SECS_DAY + hours * SECS_HOUR + mins * SECS_MIN);
-    MESS_print(0xF0000000, "%s:%lld %lld %lld %lld\n", tag, static_cast<long long>(t), days, hours, mins);
+    MESS_print(0xF0000000, "%s:%lld %lld %lld %lld\n", tag, static_cast<long long>(t), days, hours,
+               mins);
     return true;
 }
 
@@ -1393,7 +1400,8 @@ void latest_search(std::string_view& s, int sign, std::int64_t& t, char* name)
         if (built != 0 || late_off <= 0) break;
         t += sign * static_cast<std::int64_t>(late_off);
     }
-    MESS_print(0xF0000000, "LATEST: %s %s %lld\n", std::string(s).c_str(), name, static_cast<long long>(t));
+    MESS_print(0xF0000000, "LATEST: %s %s %lld\n", std::string(s).c_str(), name,
+               static_cast<long long>(t));
 }
 
 std::int64_t floor_multiple(std::int64_t t, std::int64_t step)
@@ -1714,7 +1722,8 @@ int FILE_get_next(char* name)
         // A listed name that is refused is passed over (it was reported).
         if (FILE_set_file(run.files[run.file_ind++].c_str(), name) == 0) return 1;
     }
-    if ((run.num_hour < 0 && run.nsecs > 0) || (run.num_hour >= 0 && run.nsecs > run.num_hour)) return 0;
+    const bool past_end = run.num_hour < 0 ? run.nsecs > 0 : run.nsecs > run.num_hour;
+    if (past_end) return 0;
     if (run.num_hour != 0) {
         MESS_print(0xF0000000, " in: ");
         DATE_print(0xF0000000, &run.first_date);

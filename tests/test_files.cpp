@@ -442,7 +442,8 @@ TEST_F(FileNames, WithoutConventionFile)
     EXPECT_STREQ(conv_info().conv, "%y%m%d%h.raw");
     Capture err(stderr);
     EXPECT_EQ(FILE_set_name("upa_dat"), 0);
-    EXPECT_EQ(err.take(), "FILE_set_name: No file name convention file: " + path("missing_conv") + "\n");
+    EXPECT_EQ(err.take(),
+              "FILE_set_name: No file name convention file: " + path("missing_conv") + "\n");
     EXPECT_STREQ(conv_info().conv, "upa_dat");
 }
 
@@ -644,13 +645,16 @@ TEST_F(FileNames, RoundTripOverManyDates)
                 {VOK_MISSING, -312, VOK_MISSING}, {-5, -1, -30}};
     std::vector<Date> dates;
     for (int year = 1951; year <= 2049; year += 7) {
-        for (const Date& d : {at(year, 1, 1, 0, 0), at(year, 2, 28, 23, 59), at(year, 2, 29, 12, 7),
-                              at(year, 3, 1, 1, 45), at(year, 4, 30, 18, 30), at(year, 12, 31, 23, 0)}) {
+        for (const Date& d : {at(year, 1, 1, 0, 0), at(year, 2, 28, 23, 59),
+                              at(year, 2, 29, 12, 7), at(year, 3, 1, 1, 45),
+                              at(year, 4, 30, 18, 30), at(year, 12, 31, 23, 0)}) {
             if (d.day == 29 && !DATE_is_leap(year)) continue;
             dates.push_back(d);
         }
     }
-    for (std::int64_t t = secs_of(at(2023, 12, 25, 0, 0)); t < secs_of(at(2024, 3, 5, 0, 0)); t += 37 * 3600 + 13 * 60) {
+    // Every hour and minute over a year end and a leap day.
+    const std::int64_t last = secs_of(at(2024, 3, 5, 0, 0));
+    for (std::int64_t t = secs_of(at(2023, 12, 25, 0, 0)); t < last; t += 37 * 3600 + 13 * 60) {
         Date d;
         DATE_get_gmdate(&t, &d);
         dates.push_back(d);
@@ -733,6 +737,7 @@ TEST_F(FileNames, ReferenceTimeFittedToTheSetTime)
 
 TEST_F(FileNames, RunsOfHourlyFiles)
 {
+    using Names = std::vector<std::string>;
     FILE_set_name("@%y%m%d%h_upa");
     auto walk = [](const char* num_hour, const Date& first) {
         if (num_hour) RES_put("num_hour", num_hour);
@@ -744,27 +749,27 @@ TEST_F(FileNames, RunsOfHourlyFiles)
     };
     const Date noon = at(2024, 1, 15, 12);
     FILE_set_filename("24011512_upa");
-    EXPECT_EQ(walk(nullptr, noon), std::vector<std::string>{"24011512_upa"});
+    EXPECT_EQ(walk(nullptr, noon), Names{"24011512_upa"});
     EXPECT_EQ(walk("3", noon),
-              (std::vector<std::string>{"24011512_upa", "24011513_upa", "24011514_upa", "24011515_upa"}));
+              (Names{"24011512_upa", "24011513_upa", "24011514_upa", "24011515_upa"}));
     const auto back = walk("-6", noon);
     ASSERT_EQ(back.size(), 7u);
     EXPECT_EQ(back.front(), "24011506_upa");
     EXPECT_EQ(back.back(), "24011512_upa");
     EXPECT_EQ(walk("6,2", noon),
-              (std::vector<std::string>{"24011512_upa", "24011514_upa", "24011516_upa", "24011518_upa"}));
-    EXPECT_EQ(walk("-6,3", noon), (std::vector<std::string>{"24011506_upa", "24011509_upa", "24011512_upa"}));
-    EXPECT_EQ(walk("1:30,0:45", noon), (std::vector<std::string>{"24011512_upa", "24011513_upa"}));
+              (Names{"24011512_upa", "24011514_upa", "24011516_upa", "24011518_upa"}));
+    EXPECT_EQ(walk("-6,3", noon), (Names{"24011506_upa", "24011509_upa", "24011512_upa"}));
+    EXPECT_EQ(walk("1:30,0:45", noon), (Names{"24011512_upa", "24011513_upa"}));
     EXPECT_EQ(walk("2", at(2024, 2, 28, 23)),
-              (std::vector<std::string>{"24022823_upa", "24022900_upa", "24022901_upa"}));
+              (Names{"24022823_upa", "24022900_upa", "24022901_upa"}));
 
     // Names from the command line are read one by one.
     RES_clear();
     RES_new(50, "filename", "24011512_upa\nxx\n24011600", CV_strings);
-    EXPECT_EQ(walk(nullptr, noon), (std::vector<std::string>{"24011512_upa", "xx", "24011600_upa"}));
+    EXPECT_EQ(walk(nullptr, noon), (Names{"24011512_upa", "xx", "24011600_upa"}));
     // One name and a span: the span from its date.
     RES_new(50, "filename", "24011512_upa", CV_strings);
-    EXPECT_EQ(walk("1", noon), (std::vector<std::string>{"24011512_upa", "24011513_upa"}));
+    EXPECT_EQ(walk("1", noon), (Names{"24011512_upa", "24011513_upa"}));
 }
 
 TEST_F(FileNames, SpanTexts)
@@ -926,12 +931,20 @@ TEST_F(FileNames, InputFromArgumentsCurrentTimeAndPrompt)
 TEST_F(FileNames, ListAndExitEndTheProgram)
 {
     RES_new(50, "filename", "LIST", CV_strings);
-    EXPECT_EXIT(FILE_get_file_only("Enter: ", nullptr), ::testing::ExitedWithCode(0), "");
+    RES_put("data_path", dir_.c_str());
+    FILE_set_name("@%D/%y%m%d%h_upa");
+    EXPECT_EXIT(
+        {
+            Capture out;
+            FILE_get_file_only("Enter: ", nullptr);
+        },
+        ::testing::ExitedWithCode(0), "");
     RES_clear();
     FLAG_clear();
     EXPECT_EXIT(
         {
             StdinFeed in("exit\n");
+            Capture out;
             FILE_get_file_only("Enter: ", nullptr);
         },
         ::testing::ExitedWithCode(0), "");
