@@ -342,6 +342,87 @@ int FILE_reset_time();
 // The set time back to its start state (tests).
 void FILE_clear_time();
 
+// name conventions: a file type ("upa_dat", "upa_cvt_xml" ...) maps through
+// the name convention file (resource "name_conv", default "name_conv", in
+// the "file_path" directory) to a template. Lines: type, template, header
+// template ("-" for none), minimum size; "#" starts a comment.
+// Every name built, read or held fits a VOK_NAME_LEN buffer; one that would
+// not is refused with a warning (-1, output buffer emptied), never cut.
+//
+// Looks the type up: 1 found (or "@template" given), 0 not found ("none",
+// or the type itself becomes the template, a literal name), -1 refused.
+// ":k=value" parts of the type define keys and are not part of the type.
+// Clears the current file name.
+int FILE_set_name(const char* type);
+// Saves / restores template, header template, step, file name and its kind.
+int FILE_save_name_conv();
+int FILE_restore_name_conv();
+// The current file name, marked as given explicitly. 0; -1 when refused.
+int FILE_set_filename(const char* name);
+// Template key: "%k" in a template stands for the text (blanks become "_").
+// Holds texts of up to VOK_NAME_LEN - 1 characters (a whole domain text as
+// key 'r'); 0, or -1 with the key unchanged when the text is longer.
+int FILE_set_key(int key, const char* text);
+// The text of a key; "" when not set.
+const char* FILE_get_key(int key);
+// The convention state, for tools and tests.
+struct FILE_conv_info {
+    char conv[VOK_NAME_LEN];
+    char hconv[VOK_NAME_LEN];
+    char ext[VOK_NAME_LEN];
+    char filename[VOK_NAME_LEN];
+    int min_size;
+    int late_off;        // seconds between consecutive names; VOK_MISSING: none
+    int filename_type;   // 1: the name was given explicitly
+};
+int FILE_get_conv(FILE_conv_info* info);
+
+// file selection by date. Name buffers hold VOK_NAME_LEN characters.
+// Template: %[N]Y %y %m %b %d %j %h %n date fields (N rounds down, and is the
+// step of %d %j %h %n), %e extension, %C %D %F %R %G %I %W %T %M %S the
+// directory of a path resource ("." when not set), %{name} a resource value,
+// %[N]k key k, "%%" a "%", "{...}" a literal path part, "*" any rest, a
+// blank a "_". A step of 0 counts as 1.
+//
+// Name of the date (null: the current file date) by the template; the name
+// also becomes the current file name. 0 built; 1 not from the template (no
+// template, a standard stream, a kept explicit name); -1 refused.
+int FILE_set_date(const Date* date, char* name);
+// Reads a given name (or current-time text) against the template into name,
+// taking its date fields into the file date. "name#yyyymmddhhmm" fixes the
+// set time; "@name" is taken literally; "exit" ends the program. 0; -1 when
+// refused.
+int FILE_set_file(const char* given, char* name);
+// "[#yyyymmddhhmm][[+-]offset][la[#tries]][[+-]offset]", offset
+// "[Nd]hours[:minutes]"; null means "la". The reference is the given date,
+// else the environment's "vokcurtime", else the clock, fitted to the set
+// time; "la" searches back (forward after "+") for the newest file larger
+// than the type's minimum size. Builds the name; returns the time rounded
+// down to the template step.
+std::int64_t FILE_set_current(const char* text, char* name);
+// The input file: from the "filename" resource ("list" lists and exits),
+// the "current" resource, "la" in batch mode, or the prompt. 1 when the
+// chosen file exists, else 0; name (may be null) receives the name.
+int FILE_get_file_only(const char* prompt, char* name);
+// The date of the current file name.
+int FILE_get_date(Date* date);
+// Lists the files of the template in columns on the terminal ("ls -x").
+int FILE_list_file();
+// A run of files: the listed names, or the template's names from the date
+// over the "num_hour" span ("[-]hours[:minutes][,spacing]"). FILE_get_next
+// gives 1 and the next name while there is one, then 0.
+int FILE_first(const Date* date);
+int FILE_get_next(char* name);
+int FILE_num_hour();
+int FILE_get_skip();
+// The template step in seconds, or 100000 when it has none.
+int FILE_get_offset();
+// The name of the date moved by off seconds; off in template steps.
+int FILE_set_date_off(const Date* date, int off, char* name);
+// Conventions, keys, file name and date, saved state and run back to their
+// start state (tests).
+void FILE_clear_names();
+
 // ---------------------------------------------------------------- tables
 // ---- table (src/table.cpp)
 // Keyed table of fixed-size data blocks found by one to four text keys and
