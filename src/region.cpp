@@ -508,6 +508,8 @@ int DOM_decode(const char* str, Domain* dom)
 
     const int result = layouts[layout].codes.begin()[0] == F::reg ? 2 : 1;
     FLAG_set(FLAG_DOMAIN_NUM, result);
+    // File name templates may name the domain through key "r".
+    FILE_set_key('r', str);
     if (dom->ny != VOK_MISSING && dom->dy != UNSET)
         DOM_set_base_prior(static_cast<float>(dom->ny - 1) * dom->dy);
     return result;

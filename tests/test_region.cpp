@@ -48,6 +48,7 @@ protected:
         FLAG_clear();
         CTY_reset();
         DOM_reset();
+        FILE_clear_names();
         MAP_reset();
     }
     void write(const std::string& name, const std::string& text)
@@ -108,6 +109,7 @@ TEST_F(Region, CentreAloneGivesTheDefaultPolarGrid)
     EXPECT_EQ(d.plat, U);
     EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), 1);
     EXPECT_EQ(DOM_get_base_prior(), 3);   // 16 x 1.2 = 19.2 high
+    EXPECT_STREQ(FILE_get_key('r'), "40,-100");   // for templates with %r
 }
 
 TEST_F(Region, ProjectionWithGridAndParameters)
