@@ -775,7 +775,9 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         read_position(&pp, rep, mobile);
     }
 
-    for (int n = 0; n < 50; ++n) {
+    // Every level group of the section is read: modern soundings report well
+    // over fifty levels in part B, and only the 200 rows of the list bound them.
+    for (;;) {
         int nn = 0, ppp = 0;
         const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
         if (got != 2 || pp.len <= 5 || !figures(ppp)) break;

@@ -925,14 +925,16 @@ TEST_F(UaDecoders, PartsBAndDShareOneList)
     expect_sig(rep, 3, 12.3f, -57.3f, -77.3f);
 }
 
-TEST_F(UaDecoders, AtMostFiftyLevelGroups)
+// Parts B and D stopped after 50 level groups; modern soundings send far
+// more (317 parts B of the global feed), and every one of them is read.
+TEST_F(UaDecoders, EveryLevelGroupOfTheSectionIsRead)
 {
     std::string text = "57128 72469";
-    for (int k = 0; k < 51; ++k) text += " 11" + std::to_string(900 - k) + " 10456";
-    ASSERT_EQ(ttbb(text + " "), 1);
-    EXPECT_EQ(rep.numsig, 50);
-    EXPECT_EQ(sig_row(851), 49);  // the 50th group
-    EXPECT_EQ(sig_row(850), -1);  // the 51st is not read
+    for (int k = 0; k < 120; ++k) text += " 11" + std::to_string(900 - k) + " 10456";
+    ASSERT_EQ(ttbb(text + " 21212 00838 22005 "), 1);
+    EXPECT_EQ(rep.numsig, 120);
+    EXPECT_EQ(sig_row(850), 50);   // the 51st group
+    EXPECT_EQ(sig_row(781), 119);  // the last before the wind section
 }
 
 TEST_F(UaDecoders, FullSignificantListEndsThePart)
