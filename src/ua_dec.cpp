@@ -567,6 +567,50 @@ int top_wind_slot(int id, bool part_c)
     }
 }
 
+// Slot of the level that a pphhh group with the figures pv names at level
+// position *i of a part, or -1 when it names none there (the level decoding
+// ends). Standard levels may be left out: *i then moves on to the level
+// named, and those passed over stay missing.
+int level_slot(int pv, int* i, bool part_c, int sfc, bool after_complete)
+{
+    if (pv == 88) return UPA_SLOT_TROPO;
+    if (pv == 77 || pv == 66) return UPA_SLOT_MAXWIND;
+    const int first = part_c ? 12 : 1;
+    const int last = part_c ? 21 : 11;
+    if (!part_c) {
+        if (pv == 85 && man_pres[*i] == 925) *i += 1;
+        if (pv == 85 && man_pres[*i] == 1000) *i += 2;
+        if (*i == 0) return pv == 99 ? 0 : -1;
+    }
+    if (*i < first || *i > last) return -1;
+    if (pv == slot_pp[*i]) return *i;
+    int slot = -1;
+    if (!part_c && !is_missing(sfc)) {
+        // Levels below the surface left out: jump ahead to the level named,
+        // when all those passed over are under the ground.
+        for (int s = *i + 1; s <= last && man_pres[s - 1] > sfc; ++s) {
+            if (pv == slot_pp[s]) {
+                slot = s;
+                break;
+            }
+        }
+    }
+    if (slot < 0 && after_complete) {
+        // A standard level left out above the ground (no 1000 hPa group over
+        // a surface at 1000 hPa, no 700 hPa group): after a level read whole
+        // the cursor stands on a pphhh group, so a later level's indicator
+        // names that level. Temperature and wind groups are never read here.
+        for (int s = *i + 1; s <= last; ++s) {
+            if (pv == slot_pp[s]) {
+                slot = s;
+                break;
+            }
+        }
+    }
+    if (slot >= 0) *i = slot;
+    return slot;
+}
+
 }  // namespace
 
 int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
@@ -611,42 +655,16 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
     // Surface pressure of this part: standard levels with a higher pressure
     // lie below the ground and may be left out altogether.
     int sfc = VOK_MISSING;
+    // The surface or standard level before was read whole (pphhh, TTTDD and
+    // the wind group when one is due): the cursor stands on the next level.
+    bool complete = false;
     while (i < 24) {
         int pv = 0, hhh = 0;
         const int got = scanp(&pp, "%2!//!d%3!///!d ", &pv, &hhh);
         if (got != 2 || pp.len <= 5 || !figures(pv) || !figures(hhh)) break;
 
         // Which level the group names.
-        int slot = -1;
-        if (pv == 88) {
-            slot = UPA_SLOT_TROPO;
-        } else if (pv == 77 || pv == 66) {
-            slot = UPA_SLOT_MAXWIND;
-        } else if (!part_c) {
-            if (pv == 85 && man_pres[i] == 925) i += 1;
-            if (pv == 85 && man_pres[i] == 1000) i += 2;
-            if (i == 0) {
-                if (pv == 99) slot = 0;
-            } else if (i <= 11) {
-                if (pv == slot_pp[i]) {
-                    slot = i;
-                } else if (!is_missing(sfc)) {
-                    // Levels below the surface left out: jump ahead to the
-                    // level named, when all those passed over are under the
-                    // ground.
-                    for (int s = i + 1; s <= 11; ++s) {
-                        if (man_pres[s - 1] <= sfc) break;
-                        if (pv == slot_pp[s]) {
-                            slot = s;
-                            i = s;
-                            break;
-                        }
-                    }
-                }
-            }
-        } else if (i >= 12 && i <= 21 && pv == slot_pp[i]) {
-            slot = i;
-        }
+        const int slot = level_slot(pv, &i, part_c, sfc, complete);
         if (slot < 0) break;
 
         const bool special = slot == 0 || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
@@ -680,8 +698,10 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
         }
         trace_group("pphhh: %5.5s\n", &pp);
         scanp_inc(&pp);
+        bool whole = true;
 
         if (slot != UPA_SLOT_MAXWIND) {
+            whole = false;
             int ttt = 0, dd = 0;
             if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
                 figures(dd)) {
@@ -691,6 +711,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
                     (slot == 2 && ttt >= 850 && ttt <= 859) ||
                     (slot == 3 && ttt >= 700 && ttt <= 709)) {
                     ++i;
+                    complete = false;
                     continue;
                 }
                 const float t = temperature(ttt);
@@ -699,11 +720,13 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
                 rep->man[row].td = td;
                 trace_group("tttdd: %5.5s\n", &pp);
                 scanp_inc(&pp);
+                whole = true;
             }
         }
 
         if (slot <= il || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND) {
             int dd = 0, fff = 0;
+            bool wind_read = false;
             if (scan_wind(&pp, &dd, &fff)) {
                 const Wind w = wind_of(dd, fff, ms);
                 if (!w.valid) {
@@ -715,8 +738,10 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
                     rep->man[row].spd = w.spd;
                     trace_group("dddss: %5.5s\n", &pp);
                     scanp_inc(&pp);
+                    wind_read = true;
                 }
             }
+            whole = whole && wind_read;
         }
 
         if (slot == UPA_SLOT_MAXWIND) {
@@ -733,7 +758,9 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
             if (!sig_ok || (!no_wind && !UPA_add_wnd(rep, 0.0f, s.dir, s.spd))) break;
         }
         // The tropopause and maximum-wind sections follow the standard
-        // levels and may repeat: they take no position of their own.
+        // levels and may repeat: they take no position of their own, and no
+        // standard level is looked for after them.
+        complete = whole && (!special || slot == 0);
         if (!special || slot == 0) ++i;
     }
 

@@ -623,12 +623,56 @@ TEST_F(UaDecoders, LevelsLeftOutBelow850)
     for (int s = 1; s <= 3; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
     expect_man(rep, 4, 700, 3115, 12.0f, -2.0f, 325, 5);
     expect_man(rep, 5, 500, 5820, -8.3f, -38.3f, 350, 7);
-    // Above the ground a level cannot be left out: 700 after a 1010 hPa
-    // surface is out of place and ends the part.
+    // Above the ground the same needs the level before read whole: 700
+    // after a 1010 hPa surface that lacks its wind group is out of place and
+    // ends the part.
     UPA_initialize(&rep);
-    ASSERT_EQ(ttaa("57121 72469 99010 13859 00000 70115 12064 32505 "), 1);
+    ASSERT_EQ(ttaa("57121 72469 99010 13859 70115 12064 32505 "), 1);
     EXPECT_FLOAT_EQ(rep.man[0].p, 1010);
     EXPECT_FLOAT_EQ(rep.man[4].p, M);
+}
+
+// A standard level left out above the ground lost every later level, the
+// tropopause and the maximum wind. 16622 (cut down): no 1000 hPa group over
+// a surface at 1000 hPa. 43353: surface 831 hPa, 850 hPa under the ground,
+// no 700 hPa group.
+TEST_F(UaDecoders, StandardLevelLeftOutAboveTheGround)
+{
+    set_decode_hour(23);
+    ASSERT_EQ(ttaa("55232 16622 99000 06217 11507 92650 09639 28003 85347 05249 29505 "
+                   "88276 49773 31568 77999 31313 46308 82326 "),
+              1);
+    expect_man(rep, 0, 1000, M, 6.2f, 4.5f, 115, 7);
+    EXPECT_FLOAT_EQ(rep.man[1].p, M);
+    expect_man(rep, 2, 925, 650, 9.6f, 5.7f, 280, 3);
+    expect_man(rep, 3, 850, 1347, 5.2f, 0.3f, 295, 5);
+    expect_man(rep, 22, 276, M, -49.7f, -72.7f, 315, 68);
+
+    set_decode_hour(0);
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("56001 43353 99831 04857 19515 50567 03568 28509 40740 15766 20014 "
+                   "30953 29366 19519 "),
+              1);
+    expect_man(rep, 0, 831, M, 4.8f, -2.2f, 195, 15);
+    for (int s = 1; s <= 4; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+    expect_man(rep, 5, 500, 5670, -3.5f, -21.5f, 285, 9);
+    expect_man(rep, 6, 400, 7400, -15.7f, -31.7f, 200, 14);
+    expect_man(rep, 7, 300, 9530, -29.3f, -45.3f, 195, 19);
+
+    // Part C likewise: no 50 hPa group after a whole 70 hPa level.
+    set_decode_hour(12);
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 70830 61168 27535 30390 55966 28040 ", UPA_TTCC), 1);
+    EXPECT_FLOAT_EQ(rep.man[13].p, M);
+    expect_man(rep, 14, 30, 23900, -55.9f, -71.9f, 280, 40);
+
+    // After a level whose wind group is missing, the group standing there
+    // could be a temperature or wind group: a later level's figures end the
+    // part as before.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 50570 20164 28040 "), 1);
+    EXPECT_FLOAT_EQ(rep.man[1].p, 1000);
+    EXPECT_FLOAT_EQ(rep.man[5].p, M);
 }
 
 TEST_F(UaDecoders, MisplacedTemperatureGroup)
@@ -701,12 +745,6 @@ TEST_F(UaDecoders, SpeedAbove249IsNoTempWind)
     // 400 hPa has lost its wind group: 30928 would be 305 deg at 428 kt, so it
     // is the next level's group. It stays for the 300 hPa level and the
     // winds of the part end there.
-    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 40728 30362 "
-                   "30928 44740 25034 50157 29555 "),
-              1);
-    // (1000 hPa followed by 40728: an unexpected level ends the part.)
-    EXPECT_FLOAT_EQ(rep.man[6].p, M);
-    UPA_initialize(&rep);
     ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 92812 10656 24010 "
                    "85512 04308 25620 70062 13556 27535 50570 20164 28040 40728 30362 "
                    "30928 44740 25034 50157 29555 88210 58156 26057 "),
