@@ -339,6 +339,7 @@ constexpr M_type DEC_POS = 0x20000000;     // the position groups
 constexpr M_type DEC_LIST = 0x10000000;    // the levels a part filled
 constexpr M_type DEC_REJECT = 0x400000;    // report outside the decode window
 constexpr float KNOTS_PER_MS = 1.944f;
+constexpr double METRES_PER_FOOT = 0.3048;
 constexpr float MISSING_F = -9999.0f;
 constexpr int ALL_LEVELS = 30;             // wind indicator: no limit
 
@@ -963,15 +964,23 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
     // tn ten-thousands and u thousands. A 1 group can only be told from a
     // wind group by its place, so it is taken only once the 90,000 ft decade
     // (or an earlier 1 group) has been read.
+    //
+    // Height groups led by 8 give altitudes in units of 500 m (WMO FM 32):
+    // 8tnu1u2u3 stands for (tn tens and u units) x 500 m. They are kept in
+    // feet like every wind height. No wind group begins with 8 (directions
+    // end at 36), so they are told apart wherever they stand.
     bool above_90k = false;
     for (int k = 0; k < 40; ++k) {
         int tn = 0, u[3] = {0, 0, 0};
         int base = 0;
+        bool metres = false;
         if (accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             above_90k = tn == 9;
         } else if (above_90k &&
                    accept(&pp, scanp(&pp, "1%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             base = 100000;
+        } else if (accept(&pp, scanp(&pp, "8%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+            metres = true;
         } else {
             break;
         }
@@ -982,7 +991,8 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
             if (is_missing(u[j])) continue;
             Wind w;
             if (!pilot_wind(&pp, ms, &w) || !w.valid) continue;
-            const float h = static_cast<float>(base + tn * 10000 + u[j] * 1000);
+            const float h = metres ? static_cast<float>((tn * 10 + u[j]) * 500 / METRES_PER_FOOT)
+                                   : static_cast<float>(base + tn * 10000 + u[j] * 1000);
             if (h == 0.0f) {
                 full = !pilot_surface(rep, w);
             } else {

@@ -1566,6 +1566,26 @@ TEST_F(UaDecoders, WindsAbove100000FeetAreKept)
     EXPECT_FLOAT_EQ(rep.wnd[6].spd, 40);
 }
 
+// PILOT height groups led by 8 give altitudes in units of 500 m; the part
+// ended at the first of them. PPDD of 72493 (cut down): 86012 is 30.0,
+// 30.5 and 31.0 km, 86345 goes on at 31.5 km.
+TEST_F(UaDecoders, PilotHeightsInUnitsOf500Metres)
+{
+    set_decode_hour(0);
+    ASSERT_EQ(ppbb("56008 72493 9967/ 08521 08510 86012 00502 07011 05515 86345 01011 ",
+                   UPA_PPDD),
+              1);
+    ASSERT_EQ(rep.numwnd, 6);
+    expect_wnd(rep, 0, 96000, 85, 21);
+    expect_wnd(rep, 1, 97000, 85, 10);
+    const float ft[] = {30000 / 0.3048f, 30500 / 0.3048f, 31000 / 0.3048f, 31500 / 0.3048f};
+    expect_wnd(rep, 2, ft[0], 5, 2);
+    expect_wnd(rep, 3, ft[1], 70, 11);
+    expect_wnd(rep, 4, ft[2], 55, 15);
+    expect_wnd(rep, 5, ft[3], 10, 11);
+    EXPECT_NEAR(rep.wnd[2].h, 98425.2f, 0.1f);
+}
+
 // Below 90,000 ft a group led by 1 in the place of a height group is a stray
 // wind group, and it ends the part as before.
 TEST_F(UaDecoders, OneGroupBelowTheHighestDecadeEndsThePart)
