@@ -20,12 +20,13 @@ namespace {
 constexpr M_type RAW_DEBUG = 0x80000000;
 constexpr M_type RAW_DATA = 0x4000000;
 
-// Feeds put whole soundings on one physical line (over 1,200 characters in
-// real bulletins). A line is kept in one piece, so no group is ever split
-// where a fixed-size read would have cut it; what lies beyond this length
-// can never reach a report of UPA_RAW_MAX characters anyway, except its last
-// character, which tells whether the line ends the report.
-constexpr int RAW_LINE_MAX = 2048;
+// Feeds put whole soundings on one physical line (over 1,800 characters in
+// real bulletins), and a part word inside a line starts the next part, so a
+// line may carry more than one part. A line is kept in one piece, so no
+// group is ever split where a fixed-size read would have cut it; of what
+// lies beyond this length only the last character is kept, which tells
+// whether the line ends the report.
+constexpr int RAW_LINE_MAX = 2 * UPA_RAW_MAX;
 constexpr int RAW_WORD_MAX = 25;
 
 // The first two words of a line (at most RAW_WORD_MAX characters kept of
@@ -43,50 +44,188 @@ struct RawWords {
 // report without being used is the first line of the next call, even when
 // that call reads another file.
 static char line[RAW_LINE_MAX + 2];  // and the newline read with it
+// The next line to examine when it is not the next line of the file: the
+// rest of a line from a part word inside it on, or a line read ahead to
+// find the station number of a part word at the end of the line before.
+static char tail[RAW_LINE_MAX + 2];
+static int tail_len = -1;  // -1: none
 // Part identifier seen last and not yet used by a report.
 static int rep_type = UPA_NO_KIND;
 
 void UPA_read_raw_reset()
 {
     line[0] = '\0';
+    tail[0] = '\0';
+    tail_len = -1;
     rep_type = UPA_NO_KIND;
 }
 
 namespace {
 
-// Next physical line into `line`; its length, or -1 at the end of the file
-// (the line is then empty). The stream's buffer is searched for the newline
-// in one go (fgets) rather than byte by byte: this is the reader's hot spot.
-int raw_next_line(FILE* ifile)
+// Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned; its
+// length, or -1 at the end of the file (buf is then empty). The stream's
+// buffer is searched for the newline in one go (fgets) rather than byte by
+// byte: this is the reader's hot spot.
+int raw_read_line(FILE* ifile, char* buf)
 {
-    if (!std::fgets(line, sizeof line, ifile)) {
-        line[0] = '\0';
+    constexpr int size = RAW_LINE_MAX + 2;
+    if (!std::fgets(buf, size, ifile)) {
+        buf[0] = '\0';
         return -1;
     }
     // An embedded NUL ends the text early, as it does for every C-string
     // line helper of the suite.
-    int k = static_cast<int>(std::strlen(line));
-    if (k > 0 && line[k - 1] == '\n') {
+    int k = static_cast<int>(std::strlen(buf));
+    if (k > 0 && buf[k - 1] == '\n') {
         --k;
-    } else if (k == static_cast<int>(sizeof line) - 1) {
+    } else if (k == size - 1) {
         // An over-long line: skip its rest, remembering its last visible
         // character ("=" or ";" ends the report).
-        int c = static_cast<unsigned char>(line[RAW_LINE_MAX]);
+        int c = static_cast<unsigned char>(buf[RAW_LINE_MAX]);
         int last = c > ' ' && c < 0x80 ? c : 0;
         while ((c = getc_unlocked(ifile)) != EOF && c != '\n')
             if (c > ' ' && c < 0x80) last = c;
         k = RAW_LINE_MAX;
-        if (last) line[k - 1] = static_cast<char>(last);
+        if (last) buf[k - 1] = static_cast<char>(last);
     }
     // clean_line and trim_string in one pass over the known length: control
     // and 8-bit bytes become blanks, trailing blanks go (trailing control
     // bytes with them, as clean_line drops them).
-    auto* u = reinterpret_cast<unsigned char*>(line);
+    auto* u = reinterpret_cast<unsigned char*>(buf);
     int n = k;
     for (int i = 0; i < n; ++i)
         if (u[i] < ' ' || u[i] >= 0x80) u[i] = ' ';
     while (n > 0 && u[n - 1] == ' ') --n;
     u[n] = '\0';
+    return n;
+}
+
+// One blank-separated word of a line: where it starts and its length.
+struct RawWord {
+    int pos;
+    int len;
+};
+
+// The word starting at or after pos; len 0 at the end of the line.
+RawWord raw_word_at(const char* s, int pos)
+{
+    while (s[pos] == ' ') ++pos;
+    int end = pos;
+    while (s[end] && s[end] != ' ') ++end;
+    return {pos, end - pos};
+}
+
+// Kind of a word that is a part word (any of the 17), else UPA_NO_KIND.
+int raw_part_word(const char* s, RawWord w)
+{
+    if (w.len != 4) return UPA_NO_KIND;
+    for (int kind = UPA_TTAA; kind <= UPA_EEDD; ++kind)
+        if (std::memcmp(s + w.pos, type_str[kind], 4) == 0) return kind;
+    return UPA_NO_KIND;
+}
+
+// YYGGId: day and hour in four figures, the wind indicator a figure or a
+// solidus.
+bool raw_date_group(const char* s, RawWord w)
+{
+    if (w.len != 5) return false;
+    for (int i = 0; i < 4; ++i)
+        if (s[w.pos + i] < '0' || s[w.pos + i] > '9') return false;
+    const char id = s[w.pos + 4];
+    return (id >= '0' && id <= '9') || id == '/';
+}
+
+// IIiii: block and station number.
+bool raw_station(const char* s, RawWord w)
+{
+    if (w.len != 5) return false;
+    for (int i = 0; i < 5; ++i)
+        if (s[w.pos + i] < '0' || s[w.pos + i] > '9') return false;
+    return true;
+}
+
+// The groups that open a part after its word: YYGGId IIiii for land
+// stations, D....D YYGGId for ships and mobile stations. No code group of a
+// report looks like a part word, and none is followed by these two.
+bool raw_heading_follows(const char* s, int kind, RawWord w)
+{
+    const RawWord a = raw_word_at(s, w.pos + w.len);
+    const RawWord b = raw_word_at(s, a.pos + a.len);
+    if (kind <= UPA_PPDD) return raw_date_group(s, a) && raw_station(s, b);
+    return a.len > 0 && a.len < VOK_ID_LEN && s[a.pos + a.len - 1] != '=' && raw_date_group(s, b);
+}
+
+// Parts run together on one line ("... 10008 13515 TTBB  56008 74005
+// 00991 ..."): from the third word on, a part word followed by the groups
+// that open a part ends the line there; the rest becomes the next line, so
+// that it starts its part exactly as a line of its own would. The first two
+// words are the part word places of a line's start (a station number may
+// stand before the word). Returns the line's new length.
+int raw_cut_at_part_word(int n)
+{
+    if (tail_len >= 0) return n;  // a line read ahead is already waiting
+    RawWord w = raw_word_at(line, 0);
+    w = raw_word_at(line, w.pos + w.len);
+    for (w = raw_word_at(line, w.pos + w.len); w.len > 0; w = raw_word_at(line, w.pos + w.len)) {
+        const int kind = raw_part_word(line, w);
+        if (kind == UPA_NO_KIND || !raw_heading_follows(line, kind, w)) continue;
+        tail_len = n - w.pos;
+        std::memcpy(tail, line + w.pos, static_cast<std::size_t>(tail_len) + 1);
+        n = w.pos;
+        while (n > 0 && line[n - 1] == ' ') --n;
+        line[n] = '\0';
+        break;
+    }
+    return n;
+}
+
+// A land part word and its date group ending a line ("... 82335 TTDD
+// 5600/" with "74005 11954 ..." on the next line): the station number that
+// opens the next line belongs to them, and the two lines are read as one
+// (true, *len updated). Otherwise the line read ahead is the next line
+// examined.
+bool raw_join_heading(FILE* ifile, int* len)
+{
+    const int n = *len;
+    int p = n;
+    while (p > 0 && line[p - 1] != ' ') --p;
+    const RawWord date{p, n - p};
+    if (!raw_date_group(line, date)) return false;
+    int q = p;
+    while (q > 0 && line[q - 1] == ' ') --q;
+    if (q < 4 || (q > 4 && line[q - 5] != ' ')) return false;
+    const int kind = raw_part_word(line, RawWord{q - 4, 4});
+    if (kind == UPA_NO_KIND || kind > UPA_PPDD) return false;
+    const int next = raw_read_line(ifile, tail);
+    if (next < 0) return false;
+    if (raw_station(tail, raw_word_at(tail, 0)) && n + 1 + next <= RAW_LINE_MAX) {
+        line[n] = ' ';
+        std::memcpy(line + n + 1, tail, static_cast<std::size_t>(next) + 1);
+        tail[0] = '\0';
+        *len = n + 1 + next;
+        return true;
+    }
+    tail_len = next;
+    return false;
+}
+
+// The next line to examine into `line`: the one held back, else the next
+// line of the file. Its length, or -1 at the end of the file (the line is
+// then empty).
+int raw_next_line(FILE* ifile)
+{
+    int n;
+    if (tail_len >= 0) {
+        n = tail_len;
+        std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
+        tail_len = -1;
+    } else if ((n = raw_read_line(ifile, line)) < 0) {
+        return -1;
+    }
+    // The first part word inside the line hands the rest of the line on;
+    // the last part of a line may take its station number from the next.
+    n = raw_cut_at_part_word(n);
+    if (tail_len < 0 && raw_join_heading(ifile, &n)) n = raw_cut_at_part_word(n);
     return n;
 }
 
@@ -189,7 +328,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
     // may be the one that ended the previous report.
     int line_len;
     if (line[0] == '\0') {
-        if (std::feof(ifile)) return -1;
+        if (tail_len < 0 && std::feof(ifile)) return -1;
         line_len = raw_next_line(ifile);
     } else {
         line_len = static_cast<int>(std::strlen(line));

@@ -301,9 +301,9 @@ TEST_F(RawReader, StateCarriesIntoTheNextFile)
 
 TEST_F(RawReader, LongReportIsCutAtWholeGroups)
 {
-    // 300 groups on 30 lines: far beyond the capacity.
+    // 1,000 groups on 100 lines: far beyond the capacity.
     std::string text = "TTBB 57128 72469";
-    for (int l = 0; l < 30; ++l) {
+    for (int l = 0; l < 100; ++l) {
         text += "\n";
         for (int g = 0; g < 10; ++g) {
             char grp[8];
@@ -317,7 +317,7 @@ TEST_F(RawReader, LongReportIsCutAtWholeGroups)
     ASSERT_EQ(reps.size(), 2u);
     const std::string& d = reps[0].data;
     EXPECT_LE(d.size(), static_cast<std::size_t>(UPA_RAW_MAX));
-    EXPECT_GT(d.size(), 900u);
+    EXPECT_GT(d.size(), static_cast<std::size_t>(UPA_RAW_MAX - 10));
     ASSERT_EQ(d.back(), ' ');
     // Every group kept is whole, and the kept text is the start of the report.
     std::size_t p = 0;
@@ -337,10 +337,11 @@ TEST_F(RawReader, LongReportIsCutAtWholeGroups)
 
 TEST_F(RawReader, LongLineIsNotSplitInsideAGroup)
 {
-    // One physical line of 120 groups (720 characters), as feeds send whole
-    // soundings: the report holds it exactly, no blank inserted anywhere.
+    // One physical line of 400 groups (2,400 characters), as feeds send
+    // whole soundings: the report holds it exactly, no blank inserted
+    // anywhere.
     std::string groups = "57128 83746";
-    for (int g = 0; g < 118; ++g) {
+    for (int g = 0; g < 398; ++g) {
         char grp[8];
         std::snprintf(grp, sizeof grp, " %05d", 11111 * (g % 9 + 1) % 100000);
         groups += grp;
@@ -351,19 +352,20 @@ TEST_F(RawReader, LongLineIsNotSplitInsideAGroup)
     EXPECT_EQ(reps[1].kind, UPA_TTAA);
 
     // A line longer than anything a report can hold: the report keeps whole
-    // groups up to its capacity, and the far end of the line is not read as
-    // a line of its own (it would start a report here).
+    // groups up to its capacity, and the far end of the line, past what the
+    // reader holds of a line, is not read as a line of its own (it would
+    // start a report here).
     std::string huge = "TTBB 57128 83779";
-    while (huge.size() < 2600) huge += " 11111";
+    while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX)) huge += " 11111";
     huge += " TTAA 57121 83779 99838 12345";
-    while (huge.size() < 3100) huge += " 22222";
+    while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX) + 500) huge += " 22222";
     reps = read_text(huge + "=\nPPBB 57120 83779 90012=\n");
     ASSERT_EQ(reps.size(), 2u);
     EXPECT_EQ(reps[0].kind, UPA_TTBB);
-    // 11 characters and 164 groups of 6 fill 995; the 165th group would be
-    // cut at the capacity and goes.
+    // 11 characters and the groups of 6 whose closing blank still fits; the
+    // next group would be cut at the capacity and goes.
     std::string kept = "57128 83779";
-    for (int g = 0; g < 164; ++g) kept += " 11111";
+    while (kept.size() + 6 < static_cast<std::size_t>(UPA_RAW_MAX)) kept += " 11111";
     EXPECT_EQ(reps[0].data, kept + "  ");
     EXPECT_EQ(reps[1].kind, UPA_PPBB);
     EXPECT_EQ(reps[1].data, "57120 83779 90012  ");
@@ -371,10 +373,11 @@ TEST_F(RawReader, LongLineIsNotSplitInsideAGroup)
 
 TEST_F(RawReader, OverLongLineKeepsItsTerminator)
 {
-    // Only the trace shows it: the "=" at the far end of a 3,000-character
-    // line still ends the report, and the line after it is examined afresh.
+    // Only the trace shows it: the "=" at the far end of a line longer than
+    // the reader holds still ends the report, and the line after it is
+    // examined afresh.
     std::string huge = "TTBB 57128 83779";
-    while (huge.size() < 3000) huge += " 11111";
+    while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX)) huge += " 11111";
     MESS_set(1, 0x80000000u);
     testing::internal::CaptureStdout();
     const auto reps = read_text(huge + "=\n 22222 33333\n");
@@ -384,6 +387,80 @@ TEST_F(RawReader, OverLongLineKeepsItsTerminator)
     EXPECT_NE(out.find("STR-=: 1 1 1\n"), std::string::npos) << out.substr(0, 300);
     EXPECT_NE(out.find("LINE: 22222 33333\n"), std::string::npos);
     EXPECT_NE(out.find("NOT-D: 1 0 0\n"), std::string::npos);
+}
+
+// Parts run together without "=" (USUS45 KPSR, 74005, cut down): a part
+// word inside a line, followed by the groups that open a part, ends the
+// report there and starts the next, even with its station number on the
+// next line. They were glued onto the report before them and lost.
+TEST_F(RawReader, PartWordInsideALineStartsTheNextPart)
+{
+    const auto reps = read_text(
+        "TTAA 56001 74005 99991 24878 08008 00148 ///// /////\n"
+        "51515 10164 00005 10194 10008 13515 TTBB  56008 74005\n"
+        "00991 25078 11921 18473=\n"
+        "PPBB 56008 74005 90012 08008 08510 08010\n"
+        "20025 20024 17019 955// 19517 TTCC  56007 74005 70854 66972 "
+        "14510 50056 ///// 88999 77999 31313 44108 82335 TTDD  5600/\n"
+        "74005 11954 66171 22857 66172 =\n"
+        "USUS44 KJAN 221223 MANJAN 72235 TTAA 72121 72235 99000 24416 18006\n"
+        "00089 ///// /////=\n");
+    ASSERT_EQ(reps.size(), 6u);
+    const int kinds[] = {UPA_TTAA, UPA_TTBB, UPA_PPBB, UPA_TTCC, UPA_TTDD, UPA_TTAA};
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(reps[k].kind, kinds[k]) << k;
+    EXPECT_EQ(reps[0].data,
+              "56001 74005 99991 24878 08008 00148 ///// ///// 51515 10164 00005 10194 10008 "
+              "13515 ");
+    EXPECT_EQ(reps[1].data, "56008 74005 00991 25078 11921 18473  ");
+    EXPECT_EQ(reps[2].data, "56008 74005 90012 08008 08510 08010 20025 20024 17019 955// 19517 ");
+    EXPECT_EQ(reps[3].data,
+              "56007 74005 70854 66972 14510 50056 ///// 88999 77999 31313 44108 82335 ");
+    EXPECT_EQ(reps[4].id, "74005");
+    EXPECT_EQ(reps[4].data, "5600/ 74005 11954 66171 22857 66172   ");
+    // A heading line that carries the first line of the part.
+    EXPECT_EQ(reps[5].id, "72235");
+    EXPECT_EQ(reps[5].data, "72121 72235 99000 24416 18006 00089 ///// /////  ");
+
+    // Not followed by a date group and a station number (call sign and date
+    // group for a ship), a part word stays in the text it stands in.
+    const auto one = read_text(
+        "TTBB 56008 74005 00991 25078 TTDD NIL 11921\n"
+        "18473 22222 TTDD 5600/\n"
+        "///// 66171 UUAA 9ZT9MRK 06001 99602 70467 22106=\n");
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_EQ(one[0].data,
+              "56008 74005 00991 25078 TTDD NIL 11921 18473 22222 TTDD 5600/ ///// 66171 ");
+    EXPECT_EQ(one[1].kind, UPA_UUAA);
+    EXPECT_EQ(one[1].id, "9ZT9MRK");
+    EXPECT_EQ(one[1].data, "9ZT9MRK 06001 99602 70467 22106  ");
+}
+
+// Modern parts B run to 200 levels and a wind section (2,300 characters in
+// real feeds, 91212 among them); they were cut at 1,000. A full part B of
+// 200 levels and 100 winds reaches the report whole.
+TEST_F(RawReader, FullPartBIsNotCut)
+{
+    std::vector<std::string> groups = {"56008", "91212"};
+    for (int k = 0; k < 200; ++k) {
+        groups.push_back(std::to_string(11 * (k % 9 + 1)) + "500");
+        groups.push_back("10456");
+    }
+    groups.push_back("21212");
+    for (int k = 0; k < 100; ++k) {
+        groups.push_back(std::to_string(11 * (k % 9 + 1)) + "500");
+        groups.push_back("27010");
+    }
+    // Ten groups a line, as bulletins are set.
+    std::string text = "TTBB";
+    std::string all;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        text += (g % 10 == 0 ? "\n" : " ") + groups[g];
+        all += (g ? " " : "") + groups[g];
+    }
+    ASSERT_GT(all.size(), 3600u);
+    const auto reps = read_text(text + "=\n");
+    ASSERT_EQ(reps.size(), 1u);
+    EXPECT_EQ(reps[0].data, all + "  ");
 }
 
 TEST_F(RawReader, DebugMessagesTraceTheCutting)
@@ -1455,6 +1532,22 @@ TEST_F(UaDecodersReal, PilotParts)
     expect_wnd(rep, 2, 90000, 100, 16);
     expect_wnd(rep, 3, 100000, 75, 28);
     expect_wnd(rep, 4, 110000, 95, 29);
+}
+
+// Long parts B of the global feed, read whole by the reader and decoded to
+// their last level group: 72493's 51st group is 55283 47156, and 91212's
+// part (1,900 characters) ends its levels with 55102 84556.
+TEST_F(UaDecodersReal, LongPartsBReadToTheirLastLevel)
+{
+    set_decode_hour(0);
+    decode("feed_global_2026020600.txt", UPA_TTBB, "72493");
+    EXPECT_EQ(rep.numsig, 75);
+    expect_sig(rep, 50, 283, -47.1f, -53.1f);
+    expect_sig(rep, 74, 100, -63.7f, -86.7f);
+    UPA_initialize(&rep);
+    decode("feed_global_2026020600.txt", UPA_TTBB, "91212");
+    EXPECT_EQ(rep.numsig, 123);
+    expect_sig(rep, 122, 102, -84.5f, -90.5f);
 }
 
 TEST_F(UaDecodersReal, EveryRealPartDecodesSoundly)
