@@ -166,12 +166,22 @@ int raw_cut_at_part_word(int n)
     if (tail_len >= 0) return n;  // a line read ahead is already waiting
     RawWord w = raw_word_at(line, 0);
     w = raw_word_at(line, w.pos + w.len);
-    for (w = raw_word_at(line, w.pos + w.len); w.len > 0; w = raw_word_at(line, w.pos + w.len)) {
-        const int kind = raw_part_word(line, w);
-        if (kind == UPA_NO_KIND || !raw_heading_follows(line, kind, w)) continue;
-        tail_len = n - w.pos;
-        std::memcpy(tail, line + w.pos, static_cast<std::size_t>(tail_len) + 1);
-        n = w.pos;
+    // Code groups hold figures and solidi: most lines have no letter at all
+    // past their first two words, which one quick pass tells; otherwise a
+    // capital that starts a word of four letters is worth a closer look.
+    const auto* u = reinterpret_cast<const unsigned char*>(line);
+    unsigned letters = 0;
+    for (int p = w.pos + w.len; p < n; ++p) letters |= u[p] >= 'A';
+    if (!letters) return n;
+    for (int p = w.pos + w.len; p + 4 <= n; ++p) {
+        if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
+            continue;
+        const RawWord word{p, 4};
+        const int kind = raw_part_word(line, word);
+        if (kind == UPA_NO_KIND || !raw_heading_follows(line, kind, word)) continue;
+        tail_len = n - p;
+        std::memcpy(tail, line + p, static_cast<std::size_t>(tail_len) + 1);
+        n = p;
         while (n > 0 && line[n - 1] == ' ') --n;
         line[n] = '\0';
         break;
