@@ -138,13 +138,16 @@ void UPA_read_raw_reset();
 // Parts A and C of TEMP (TTAA, TTCC, UUAA, UUCC, IIAA, IICC) into man; the
 // surface also into sig and into wnd at height 0.
 int UPA_decode_TTAA(const char* data, int type, UPA_report* rep);
-// Parts B and D of TEMP (TTBB, TTDD, UUBB, UUDD, IIBB, IIDD) into sig.
+// Parts B and D of TEMP (TTBB, TTDD, UUBB, UUDD, IIBB, IIDD) into sig:
+// every level group of the section, bounded only by the 200 rows.
 int UPA_decode_TTBB(const char* data, int type, UPA_report* rep);
 // PILOT part A (44/55 sections) into the winds of man; a surface wind
 // (pp 99) goes to wnd at height 0 and to the surface row only when that row
 // holds a pressure.
 int UPA_decode_PPAA(const char* data, int type, UPA_report* rep);
-// PILOT parts with height groups (PPBB, PPDD, EEBB, EEDD) into wnd.
+// PILOT parts with height groups (PPBB, PPDD, EEBB, EEDD) into wnd. Heights
+// are in feet: 9 (and, past 90,000 ft, 1) groups give thousands of feet, 8
+// groups units of 500 m, which are converted (30 km is 98,425.2 ft).
 int UPA_decode_PPBB(const char* data, int type, UPA_report* rep);
 // The decoder for a part's kind: A/C TEMP parts to UPA_decode_TTAA, B/D TEMP
 // parts to UPA_decode_TTBB, PPAA to UPA_decode_PPAA, the PILOT height parts
