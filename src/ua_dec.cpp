@@ -20,12 +20,13 @@ namespace {
 constexpr M_type RAW_DEBUG = 0x80000000;
 constexpr M_type RAW_DATA = 0x4000000;
 
-// Feeds put whole soundings on one physical line (over 1,200 characters in
-// real bulletins). A line is kept in one piece, so no group is ever split
-// where a fixed-size read would have cut it; what lies beyond this length
-// can never reach a report of UPA_RAW_MAX characters anyway, except its last
-// character, which tells whether the line ends the report.
-constexpr int RAW_LINE_MAX = 2048;
+// Feeds put whole soundings on one physical line (over 1,800 characters in
+// real bulletins), and a part word inside a line starts the next part, so a
+// line may carry more than one part. A line is kept in one piece, so no
+// group is ever split where a fixed-size read would have cut it; of what
+// lies beyond this length only the last character is kept, which tells
+// whether the line ends the report.
+constexpr int RAW_LINE_MAX = 2 * UPA_RAW_MAX;
 constexpr int RAW_WORD_MAX = 25;
 
 // The first two words of a line (at most RAW_WORD_MAX characters kept of
@@ -43,50 +44,198 @@ struct RawWords {
 // report without being used is the first line of the next call, even when
 // that call reads another file.
 static char line[RAW_LINE_MAX + 2];  // and the newline read with it
+// The next line to examine when it is not the next line of the file: the
+// rest of a line from a part word inside it on, or a line read ahead to
+// find the station number of a part word at the end of the line before.
+static char tail[RAW_LINE_MAX + 2];
+static int tail_len = -1;  // -1: none
 // Part identifier seen last and not yet used by a report.
 static int rep_type = UPA_NO_KIND;
 
 void UPA_read_raw_reset()
 {
     line[0] = '\0';
+    tail[0] = '\0';
+    tail_len = -1;
     rep_type = UPA_NO_KIND;
 }
 
 namespace {
 
-// Next physical line into `line`; its length, or -1 at the end of the file
-// (the line is then empty). The stream's buffer is searched for the newline
-// in one go (fgets) rather than byte by byte: this is the reader's hot spot.
-int raw_next_line(FILE* ifile)
+// Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned; its
+// length, or -1 at the end of the file (buf is then empty). The stream's
+// buffer is searched for the newline in one go (fgets) rather than byte by
+// byte: this is the reader's hot spot.
+int raw_read_line(FILE* ifile, char* buf)
 {
-    if (!std::fgets(line, sizeof line, ifile)) {
-        line[0] = '\0';
+    constexpr int size = RAW_LINE_MAX + 2;
+    if (!std::fgets(buf, size, ifile)) {
+        buf[0] = '\0';
         return -1;
     }
     // An embedded NUL ends the text early, as it does for every C-string
     // line helper of the suite.
-    int k = static_cast<int>(std::strlen(line));
-    if (k > 0 && line[k - 1] == '\n') {
+    int k = static_cast<int>(std::strlen(buf));
+    if (k > 0 && buf[k - 1] == '\n') {
         --k;
-    } else if (k == static_cast<int>(sizeof line) - 1) {
+    } else if (k == size - 1) {
         // An over-long line: skip its rest, remembering its last visible
         // character ("=" or ";" ends the report).
-        int c = static_cast<unsigned char>(line[RAW_LINE_MAX]);
+        int c = static_cast<unsigned char>(buf[RAW_LINE_MAX]);
         int last = c > ' ' && c < 0x80 ? c : 0;
         while ((c = getc_unlocked(ifile)) != EOF && c != '\n')
             if (c > ' ' && c < 0x80) last = c;
         k = RAW_LINE_MAX;
-        if (last) line[k - 1] = static_cast<char>(last);
+        if (last) buf[k - 1] = static_cast<char>(last);
     }
     // clean_line and trim_string in one pass over the known length: control
     // and 8-bit bytes become blanks, trailing blanks go (trailing control
     // bytes with them, as clean_line drops them).
-    auto* u = reinterpret_cast<unsigned char*>(line);
+    auto* u = reinterpret_cast<unsigned char*>(buf);
     int n = k;
     for (int i = 0; i < n; ++i)
         if (u[i] < ' ' || u[i] >= 0x80) u[i] = ' ';
     while (n > 0 && u[n - 1] == ' ') --n;
     u[n] = '\0';
+    return n;
+}
+
+// One blank-separated word of a line: where it starts and its length.
+struct RawWord {
+    int pos;
+    int len;
+};
+
+// The word starting at or after pos; len 0 at the end of the line.
+RawWord raw_word_at(const char* s, int pos)
+{
+    while (s[pos] == ' ') ++pos;
+    int end = pos;
+    while (s[end] && s[end] != ' ') ++end;
+    return {pos, end - pos};
+}
+
+// Kind of a word that is a part word (any of the 17), else UPA_NO_KIND.
+int raw_part_word(const char* s, RawWord w)
+{
+    if (w.len != 4) return UPA_NO_KIND;
+    for (int kind = UPA_TTAA; kind <= UPA_EEDD; ++kind)
+        if (std::memcmp(s + w.pos, type_str[kind], 4) == 0) return kind;
+    return UPA_NO_KIND;
+}
+
+// YYGGId: day and hour in four figures, the wind indicator a figure or a
+// solidus.
+bool raw_date_group(const char* s, RawWord w)
+{
+    if (w.len != 5) return false;
+    for (int i = 0; i < 4; ++i)
+        if (s[w.pos + i] < '0' || s[w.pos + i] > '9') return false;
+    const char id = s[w.pos + 4];
+    return (id >= '0' && id <= '9') || id == '/';
+}
+
+// IIiii: block and station number.
+bool raw_station(const char* s, RawWord w)
+{
+    if (w.len != 5) return false;
+    for (int i = 0; i < 5; ++i)
+        if (s[w.pos + i] < '0' || s[w.pos + i] > '9') return false;
+    return true;
+}
+
+// The groups that open a part after its word: YYGGId IIiii for land
+// stations, D....D YYGGId for ships and mobile stations. No code group of a
+// report looks like a part word, and none is followed by these two.
+bool raw_heading_follows(const char* s, int kind, RawWord w)
+{
+    const RawWord a = raw_word_at(s, w.pos + w.len);
+    const RawWord b = raw_word_at(s, a.pos + a.len);
+    if (kind <= UPA_PPDD) return raw_date_group(s, a) && raw_station(s, b);
+    return a.len > 0 && a.len < VOK_ID_LEN && s[a.pos + a.len - 1] != '=' && raw_date_group(s, b);
+}
+
+// Parts run together on one line ("... 10008 13515 TTBB  56008 74005
+// 00991 ..."): from the third word on, a part word followed by the groups
+// that open a part ends the line there; the rest becomes the next line, so
+// that it starts its part exactly as a line of its own would. The first two
+// words are the part word places of a line's start (a station number may
+// stand before the word). Returns the line's new length.
+int raw_cut_at_part_word(int n)
+{
+    if (tail_len >= 0) return n;  // a line read ahead is already waiting
+    RawWord w = raw_word_at(line, 0);
+    w = raw_word_at(line, w.pos + w.len);
+    // Code groups hold figures and solidi: most lines have no letter at all
+    // past their first two words, which one quick pass tells; otherwise a
+    // capital that starts a word of four letters is worth a closer look.
+    const auto* u = reinterpret_cast<const unsigned char*>(line);
+    unsigned letters = 0;
+    for (int p = w.pos + w.len; p < n; ++p) letters |= u[p] >= 'A';
+    if (!letters) return n;
+    for (int p = w.pos + w.len; p + 4 <= n; ++p) {
+        if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
+            continue;
+        const RawWord word{p, 4};
+        const int kind = raw_part_word(line, word);
+        if (kind == UPA_NO_KIND || !raw_heading_follows(line, kind, word)) continue;
+        tail_len = n - p;
+        std::memcpy(tail, line + p, static_cast<std::size_t>(tail_len) + 1);
+        n = p;
+        while (n > 0 && line[n - 1] == ' ') --n;
+        line[n] = '\0';
+        break;
+    }
+    return n;
+}
+
+// A land part word and its date group ending a line ("... 82335 TTDD
+// 5600/" with "74005 11954 ..." on the next line): the station number that
+// opens the next line belongs to them, and the two lines are read as one
+// (true, *len updated). Otherwise the line read ahead is the next line
+// examined.
+bool raw_join_heading(FILE* ifile, int* len)
+{
+    const int n = *len;
+    int p = n;
+    while (p > 0 && line[p - 1] != ' ') --p;
+    const RawWord date{p, n - p};
+    if (!raw_date_group(line, date)) return false;
+    int q = p;
+    while (q > 0 && line[q - 1] == ' ') --q;
+    if (q < 4 || (q > 4 && line[q - 5] != ' ')) return false;
+    const int kind = raw_part_word(line, RawWord{q - 4, 4});
+    if (kind == UPA_NO_KIND || kind > UPA_PPDD) return false;
+    const int next = raw_read_line(ifile, tail);
+    if (next < 0) return false;
+    if (raw_station(tail, raw_word_at(tail, 0)) && n + 1 + next <= RAW_LINE_MAX) {
+        line[n] = ' ';
+        std::memcpy(line + n + 1, tail, static_cast<std::size_t>(next) + 1);
+        tail[0] = '\0';
+        *len = n + 1 + next;
+        return true;
+    }
+    tail_len = next;
+    return false;
+}
+
+// The next line to examine into `line`: the one held back, else the next
+// line of the file. Its length, or -1 at the end of the file (the line is
+// then empty).
+int raw_next_line(FILE* ifile)
+{
+    int n;
+    if (tail_len >= 0) {
+        n = tail_len;
+        std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
+        tail_len = -1;
+    } else if ((n = raw_read_line(ifile, line)) < 0) {
+        return -1;
+    }
+    // The first part word inside the line hands the rest of the line on;
+    // the last part of a line may take its station number from the next.
+    n = raw_cut_at_part_word(n);
+    if (tail_len < 0 && raw_join_heading(ifile, &n)) n = raw_cut_at_part_word(n);
     return n;
 }
 
@@ -189,7 +338,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
     // may be the one that ended the previous report.
     int line_len;
     if (line[0] == '\0') {
-        if (std::feof(ifile)) return -1;
+        if (tail_len < 0 && std::feof(ifile)) return -1;
         line_len = raw_next_line(ifile);
     } else {
         line_len = static_cast<int>(std::strlen(line));
@@ -339,6 +488,7 @@ constexpr M_type DEC_POS = 0x20000000;     // the position groups
 constexpr M_type DEC_LIST = 0x10000000;    // the levels a part filled
 constexpr M_type DEC_REJECT = 0x400000;    // report outside the decode window
 constexpr float KNOTS_PER_MS = 1.944f;
+constexpr double METRES_PER_FOOT = 0.3048;
 constexpr float MISSING_F = -9999.0f;
 constexpr int ALL_LEVELS = 30;             // wind indicator: no limit
 
@@ -567,6 +717,50 @@ int top_wind_slot(int id, bool part_c)
     }
 }
 
+// Slot of the level that a pphhh group with the figures pv names at level
+// position *i of a part, or -1 when it names none there (the level decoding
+// ends). Standard levels may be left out: *i then moves on to the level
+// named, and those passed over stay missing.
+int level_slot(int pv, int* i, bool part_c, int sfc, bool after_complete)
+{
+    if (pv == 88) return UPA_SLOT_TROPO;
+    if (pv == 77 || pv == 66) return UPA_SLOT_MAXWIND;
+    const int first = part_c ? 12 : 1;
+    const int last = part_c ? 21 : 11;
+    if (!part_c) {
+        if (pv == 85 && man_pres[*i] == 925) *i += 1;
+        if (pv == 85 && man_pres[*i] == 1000) *i += 2;
+        if (*i == 0) return pv == 99 ? 0 : -1;
+    }
+    if (*i < first || *i > last) return -1;
+    if (pv == slot_pp[*i]) return *i;
+    int slot = -1;
+    if (!part_c && !is_missing(sfc)) {
+        // Levels below the surface left out: jump ahead to the level named,
+        // when all those passed over are under the ground.
+        for (int s = *i + 1; s <= last && man_pres[s - 1] > sfc; ++s) {
+            if (pv == slot_pp[s]) {
+                slot = s;
+                break;
+            }
+        }
+    }
+    if (slot < 0 && after_complete) {
+        // A standard level left out above the ground (no 1000 hPa group over
+        // a surface at 1000 hPa, no 700 hPa group): after a level read whole
+        // the cursor stands on a pphhh group, so a later level's indicator
+        // names that level. Temperature and wind groups are never read here.
+        for (int s = *i + 1; s <= last; ++s) {
+            if (pv == slot_pp[s]) {
+                slot = s;
+                break;
+            }
+        }
+    }
+    if (slot >= 0) *i = slot;
+    return slot;
+}
+
 }  // namespace
 
 int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
@@ -611,42 +805,16 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
     // Surface pressure of this part: standard levels with a higher pressure
     // lie below the ground and may be left out altogether.
     int sfc = VOK_MISSING;
+    // The surface or standard level before was read whole (pphhh, TTTDD and
+    // the wind group when one is due): the cursor stands on the next level.
+    bool complete = false;
     while (i < 24) {
         int pv = 0, hhh = 0;
         const int got = scanp(&pp, "%2!//!d%3!///!d ", &pv, &hhh);
         if (got != 2 || pp.len <= 5 || !figures(pv) || !figures(hhh)) break;
 
         // Which level the group names.
-        int slot = -1;
-        if (pv == 88) {
-            slot = UPA_SLOT_TROPO;
-        } else if (pv == 77 || pv == 66) {
-            slot = UPA_SLOT_MAXWIND;
-        } else if (!part_c) {
-            if (pv == 85 && man_pres[i] == 925) i += 1;
-            if (pv == 85 && man_pres[i] == 1000) i += 2;
-            if (i == 0) {
-                if (pv == 99) slot = 0;
-            } else if (i <= 11) {
-                if (pv == slot_pp[i]) {
-                    slot = i;
-                } else if (!is_missing(sfc)) {
-                    // Levels below the surface left out: jump ahead to the
-                    // level named, when all those passed over are under the
-                    // ground.
-                    for (int s = i + 1; s <= 11; ++s) {
-                        if (man_pres[s - 1] <= sfc) break;
-                        if (pv == slot_pp[s]) {
-                            slot = s;
-                            i = s;
-                            break;
-                        }
-                    }
-                }
-            }
-        } else if (i >= 12 && i <= 21 && pv == slot_pp[i]) {
-            slot = i;
-        }
+        const int slot = level_slot(pv, &i, part_c, sfc, complete);
         if (slot < 0) break;
 
         const bool special = slot == 0 || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
@@ -680,8 +848,10 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
         }
         trace_group("pphhh: %5.5s\n", &pp);
         scanp_inc(&pp);
+        bool whole = true;
 
         if (slot != UPA_SLOT_MAXWIND) {
+            whole = false;
             int ttt = 0, dd = 0;
             if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
                 figures(dd)) {
@@ -691,6 +861,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
                     (slot == 2 && ttt >= 850 && ttt <= 859) ||
                     (slot == 3 && ttt >= 700 && ttt <= 709)) {
                     ++i;
+                    complete = false;
                     continue;
                 }
                 const float t = temperature(ttt);
@@ -699,11 +870,13 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
                 rep->man[row].td = td;
                 trace_group("tttdd: %5.5s\n", &pp);
                 scanp_inc(&pp);
+                whole = true;
             }
         }
 
         if (slot <= il || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND) {
             int dd = 0, fff = 0;
+            bool wind_read = false;
             if (scan_wind(&pp, &dd, &fff)) {
                 const Wind w = wind_of(dd, fff, ms);
                 if (!w.valid) {
@@ -715,8 +888,10 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
                     rep->man[row].spd = w.spd;
                     trace_group("dddss: %5.5s\n", &pp);
                     scanp_inc(&pp);
+                    wind_read = true;
                 }
             }
+            whole = whole && wind_read;
         }
 
         if (slot == UPA_SLOT_MAXWIND) {
@@ -733,7 +908,9 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
             if (!sig_ok || (!no_wind && !UPA_add_wnd(rep, 0.0f, s.dir, s.spd))) break;
         }
         // The tropopause and maximum-wind sections follow the standard
-        // levels and may repeat: they take no position of their own.
+        // levels and may repeat: they take no position of their own, and no
+        // standard level is looked for after them.
+        complete = whole && (!special || slot == 0);
         if (!special || slot == 0) ++i;
     }
 
@@ -775,7 +952,9 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         read_position(&pp, rep, mobile);
     }
 
-    for (int n = 0; n < 50; ++n) {
+    // Every level group of the section is read: modern soundings report well
+    // over fifty levels in part B, and only the 200 rows of the list bound them.
+    for (;;) {
         int nn = 0, ppp = 0;
         const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
         if (got != 2 || pp.len <= 5 || !figures(ppp)) break;
@@ -934,15 +1113,23 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
     // tn ten-thousands and u thousands. A 1 group can only be told from a
     // wind group by its place, so it is taken only once the 90,000 ft decade
     // (or an earlier 1 group) has been read.
+    //
+    // Height groups led by 8 give altitudes in units of 500 m (WMO FM 32):
+    // 8tnu1u2u3 stands for (tn tens and u units) x 500 m. They are kept in
+    // feet like every wind height. No wind group begins with 8 (directions
+    // end at 36), so they are told apart wherever they stand.
     bool above_90k = false;
     for (int k = 0; k < 40; ++k) {
         int tn = 0, u[3] = {0, 0, 0};
         int base = 0;
+        bool metres = false;
         if (accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             above_90k = tn == 9;
         } else if (above_90k &&
                    accept(&pp, scanp(&pp, "1%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             base = 100000;
+        } else if (accept(&pp, scanp(&pp, "8%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+            metres = true;
         } else {
             break;
         }
@@ -953,7 +1140,8 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
             if (is_missing(u[j])) continue;
             Wind w;
             if (!pilot_wind(&pp, ms, &w) || !w.valid) continue;
-            const float h = static_cast<float>(base + tn * 10000 + u[j] * 1000);
+            const float h = metres ? static_cast<float>((tn * 10 + u[j]) * 500 / METRES_PER_FOOT)
+                                   : static_cast<float>(base + tn * 10000 + u[j] * 1000);
             if (h == 0.0f) {
                 full = !pilot_surface(rep, w);
             } else {

@@ -109,14 +109,20 @@ inline constexpr int UPA_NO_KIND = 99;  // no kind known yet
 extern const char* const type_str[UPA_NUM_KINDS];
 
 // Report text capacity of the bulletin reader (characters, the terminator
-// not counted) and the buffer sizes its callers pass.
-inline constexpr int UPA_RAW_MAX = 1000;
+// not counted) and the buffer sizes its callers pass. Modern parts B and D
+// run to 200 significant levels and their wind section (over 2,300
+// characters in real feeds); 4,096 holds a full part B with room to spare.
+inline constexpr int UPA_RAW_MAX = 4096;
 inline constexpr int UPA_RAW_DATA_LEN = UPA_RAW_MAX + 1;
 inline constexpr int UPA_RAW_ID_LEN = 11;
 
-// Cuts a raw bulletin file into report parts, one per call. data (1001 bytes)
-// receives the code groups of one part on one line, ending with one blank;
-// id (11 bytes) its station number or call sign; *type its kind. Returns 1
+// Cuts a raw bulletin file into report parts, one per call. data
+// (UPA_RAW_DATA_LEN bytes) receives the code groups of one part on one line,
+// ending with one blank; a longer part is cut at a whole group. id (11
+// bytes) its station number or call sign; *type its kind. A part word that
+// starts a line, or stands inside one followed by its date group and station
+// number (call sign and date group for ships and mobile stations), starts a
+// new part and ends the one being collected. Returns 1
 // for a report; 0 when the file ended before a report started (data, id and
 // *type untouched); -1 when called at the end of the file with no line
 // pending. The current line and a pending part identifier carry over to the
@@ -132,13 +138,16 @@ void UPA_read_raw_reset();
 // Parts A and C of TEMP (TTAA, TTCC, UUAA, UUCC, IIAA, IICC) into man; the
 // surface also into sig and into wnd at height 0.
 int UPA_decode_TTAA(const char* data, int type, UPA_report* rep);
-// Parts B and D of TEMP (TTBB, TTDD, UUBB, UUDD, IIBB, IIDD) into sig.
+// Parts B and D of TEMP (TTBB, TTDD, UUBB, UUDD, IIBB, IIDD) into sig:
+// every level group of the section, bounded only by the 200 rows.
 int UPA_decode_TTBB(const char* data, int type, UPA_report* rep);
 // PILOT part A (44/55 sections) into the winds of man; a surface wind
 // (pp 99) goes to wnd at height 0 and to the surface row only when that row
 // holds a pressure.
 int UPA_decode_PPAA(const char* data, int type, UPA_report* rep);
-// PILOT parts with height groups (PPBB, PPDD, EEBB, EEDD) into wnd.
+// PILOT parts with height groups (PPBB, PPDD, EEBB, EEDD) into wnd. Heights
+// are in feet: 9 (and, past 90,000 ft, 1) groups give thousands of feet, 8
+// groups units of 500 m, which are converted (30 km is 98,425.2 ft).
 int UPA_decode_PPBB(const char* data, int type, UPA_report* rep);
 // The decoder for a part's kind: A/C TEMP parts to UPA_decode_TTAA, B/D TEMP
 // parts to UPA_decode_TTBB, PPAA to UPA_decode_PPAA, the PILOT height parts

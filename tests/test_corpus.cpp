@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,69 @@ bool missing_or_within(float v, float lo, float hi)
     return v == -9999.0f || (v >= lo && v <= hi);
 }
 
+// A decode time of 00 UTC with a window of twelve hours either side lets
+// nearly every report through to the decoders.
+void open_window()
+{
+    Date when{};
+    DATE_init(&when);
+    when.year = 2026;
+    when.month = 2;
+    when.day = 6;
+    when.hour = 0;
+    when.min = 0;
+    DATE_reset();
+    DATE_set_range(-720, 720);
+    DATE_set_datim(&when);
+}
+
+std::vector<std::string> groups_of(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::size_t p = 0;
+    while ((p = text.find_first_not_of(' ', p)) != std::string::npos) {
+        const std::size_t q = text.find(' ', p);
+        out.push_back(text.substr(p, q - p));
+        p = q;
+    }
+    return out;
+}
+
+bool digits(const std::string& g, std::size_t from, std::size_t n)
+{
+    for (std::size_t i = from; i < from + n; ++i)
+        if (g[i] < '0' || g[i] > '9') return false;
+    return true;
+}
+
+// The level section of a part B or D counted from its groups as the code
+// form sets them: pairs of nnPPP TTTDD while nn is a level number (00, 11
+// ... 99). Pressures reported more than once count once; nn/// groups
+// (with their ///// group) carry no pressure and are not counted. Returns
+// the number of distinct pressures.
+int count_level_section(const std::string& text, int kind)
+{
+    const auto g = groups_of(text);
+    std::size_t i = 0;
+    if (!g.empty() && g[0] == type_str[kind]) ++i;
+    const bool ship = kind == UPA_UUBB || kind == UPA_UUDD;
+    const bool mobile = kind == UPA_IIBB || kind == UPA_IIDD;
+    i += ship ? 5 : mobile ? 6 : 2;  // call sign, YYGGI, position; YYGGI IIiii
+    std::set<std::string> seen;
+    while (i < g.size()) {
+        const std::string& x = g[i];
+        if (x.size() != 5 || !digits(x, 0, 2) || std::stoi(x.substr(0, 2)) % 11 != 0) break;
+        if (x.compare(2, 3, "///") == 0) {
+            if (++i < g.size() && g[i][0] == '/') ++i;
+            continue;
+        }
+        if (!digits(x, 2, 3)) break;
+        seen.insert(x.substr(2));
+        i += 2;
+    }
+    return static_cast<int>(seen.size());
+}
+
 const CorpusReport* find(const std::vector<CorpusReport>& reps, const std::string& file, int kind)
 {
     for (const auto& r : reps)
@@ -164,18 +228,7 @@ TEST_F(Corpus, SingleLineSoundingsReachTheReportWhole)
 
 TEST_F(Corpus, EveryReportDecodesWithinBounds)
 {
-    // A decode time of 00 UTC with a window of twelve hours either side lets
-    // nearly every report through to the decoders.
-    Date when{};
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_reset();
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
+    open_window();
 
     std::map<std::string, UPA_report> stations;
     long decoded = 0;
@@ -229,4 +282,35 @@ TEST_F(Corpus, EveryReportDecodesWithinBounds)
     }
     // About 490 stations report in the global feed alone.
     EXPECT_GT(with_man, 300);
+}
+
+// Every significant level of the real global feed: each part B and D, decoded
+// alone, holds one row per distinct pressure of its level section (up to the
+// 200 rows of a record), and no part was cut by the reader. Levels were lost
+// past the 50th group, past 1,000 characters and in parts run together.
+TEST_F(Corpus, EverySignificantLevelOfTheGlobalFeedIsDecoded)
+{
+    const fs::path path = bulletin_dir() / "feed_global_2026020600.txt";
+    if (!fs::exists(path)) GTEST_SKIP() << "no global feed at " << path;
+    open_window();
+    int parts = 0, over_fifty = 0;
+    static UPA_report rep;
+    for (const auto& r : read_file(path)) {
+        SCOPED_TRACE(std::string(type_str[r.kind]) + " " + r.id + ": " + r.data.substr(0, 60));
+        EXPECT_LT(r.data.size(), static_cast<std::size_t>(UPA_RAW_MAX));
+        if (r.kind != UPA_TTBB && r.kind != UPA_TTDD && r.kind != UPA_UUBB && r.kind != UPA_UUDD &&
+            r.kind != UPA_IIBB && r.kind != UPA_IIDD)
+            continue;
+        const int pressures = count_level_section(r.data, r.kind);
+        UPA_initialize(&rep);
+        ASSERT_EQ(UPA_decode_TTBB(r.data.c_str(), r.kind, &rep), 1);
+        EXPECT_EQ(rep.numsig, std::min(pressures, UPA_MAX_SIG));
+        ++parts;
+        if (pressures > 50) ++over_fifty;
+    }
+    DATE_reset();
+    // 944 parts B and 730 parts D, NIL parts aside; 317 parts B and 20
+    // parts D hold more than fifty levels.
+    EXPECT_GT(parts, 1500);
+    EXPECT_GE(over_fifty, 330);
 }

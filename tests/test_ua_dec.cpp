@@ -301,9 +301,9 @@ TEST_F(RawReader, StateCarriesIntoTheNextFile)
 
 TEST_F(RawReader, LongReportIsCutAtWholeGroups)
 {
-    // 300 groups on 30 lines: far beyond the capacity.
+    // 1,000 groups on 100 lines: far beyond the capacity.
     std::string text = "TTBB 57128 72469";
-    for (int l = 0; l < 30; ++l) {
+    for (int l = 0; l < 100; ++l) {
         text += "\n";
         for (int g = 0; g < 10; ++g) {
             char grp[8];
@@ -317,7 +317,7 @@ TEST_F(RawReader, LongReportIsCutAtWholeGroups)
     ASSERT_EQ(reps.size(), 2u);
     const std::string& d = reps[0].data;
     EXPECT_LE(d.size(), static_cast<std::size_t>(UPA_RAW_MAX));
-    EXPECT_GT(d.size(), 900u);
+    EXPECT_GT(d.size(), static_cast<std::size_t>(UPA_RAW_MAX - 10));
     ASSERT_EQ(d.back(), ' ');
     // Every group kept is whole, and the kept text is the start of the report.
     std::size_t p = 0;
@@ -337,10 +337,11 @@ TEST_F(RawReader, LongReportIsCutAtWholeGroups)
 
 TEST_F(RawReader, LongLineIsNotSplitInsideAGroup)
 {
-    // One physical line of 120 groups (720 characters), as feeds send whole
-    // soundings: the report holds it exactly, no blank inserted anywhere.
+    // One physical line of 400 groups (2,400 characters), as feeds send
+    // whole soundings: the report holds it exactly, no blank inserted
+    // anywhere.
     std::string groups = "57128 83746";
-    for (int g = 0; g < 118; ++g) {
+    for (int g = 0; g < 398; ++g) {
         char grp[8];
         std::snprintf(grp, sizeof grp, " %05d", 11111 * (g % 9 + 1) % 100000);
         groups += grp;
@@ -351,19 +352,20 @@ TEST_F(RawReader, LongLineIsNotSplitInsideAGroup)
     EXPECT_EQ(reps[1].kind, UPA_TTAA);
 
     // A line longer than anything a report can hold: the report keeps whole
-    // groups up to its capacity, and the far end of the line is not read as
-    // a line of its own (it would start a report here).
+    // groups up to its capacity, and the far end of the line, past what the
+    // reader holds of a line, is not read as a line of its own (it would
+    // start a report here).
     std::string huge = "TTBB 57128 83779";
-    while (huge.size() < 2600) huge += " 11111";
+    while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX)) huge += " 11111";
     huge += " TTAA 57121 83779 99838 12345";
-    while (huge.size() < 3100) huge += " 22222";
+    while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX) + 500) huge += " 22222";
     reps = read_text(huge + "=\nPPBB 57120 83779 90012=\n");
     ASSERT_EQ(reps.size(), 2u);
     EXPECT_EQ(reps[0].kind, UPA_TTBB);
-    // 11 characters and 164 groups of 6 fill 995; the 165th group would be
-    // cut at the capacity and goes.
+    // 11 characters and the groups of 6 whose closing blank still fits; the
+    // next group would be cut at the capacity and goes.
     std::string kept = "57128 83779";
-    for (int g = 0; g < 164; ++g) kept += " 11111";
+    while (kept.size() + 6 < static_cast<std::size_t>(UPA_RAW_MAX)) kept += " 11111";
     EXPECT_EQ(reps[0].data, kept + "  ");
     EXPECT_EQ(reps[1].kind, UPA_PPBB);
     EXPECT_EQ(reps[1].data, "57120 83779 90012  ");
@@ -371,10 +373,11 @@ TEST_F(RawReader, LongLineIsNotSplitInsideAGroup)
 
 TEST_F(RawReader, OverLongLineKeepsItsTerminator)
 {
-    // Only the trace shows it: the "=" at the far end of a 3,000-character
-    // line still ends the report, and the line after it is examined afresh.
+    // Only the trace shows it: the "=" at the far end of a line longer than
+    // the reader holds still ends the report, and the line after it is
+    // examined afresh.
     std::string huge = "TTBB 57128 83779";
-    while (huge.size() < 3000) huge += " 11111";
+    while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX)) huge += " 11111";
     MESS_set(1, 0x80000000u);
     testing::internal::CaptureStdout();
     const auto reps = read_text(huge + "=\n 22222 33333\n");
@@ -384,6 +387,80 @@ TEST_F(RawReader, OverLongLineKeepsItsTerminator)
     EXPECT_NE(out.find("STR-=: 1 1 1\n"), std::string::npos) << out.substr(0, 300);
     EXPECT_NE(out.find("LINE: 22222 33333\n"), std::string::npos);
     EXPECT_NE(out.find("NOT-D: 1 0 0\n"), std::string::npos);
+}
+
+// Parts run together without "=" (USUS45 KPSR, 74005, cut down): a part
+// word inside a line, followed by the groups that open a part, ends the
+// report there and starts the next, even with its station number on the
+// next line. They were glued onto the report before them and lost.
+TEST_F(RawReader, PartWordInsideALineStartsTheNextPart)
+{
+    const auto reps = read_text(
+        "TTAA 56001 74005 99991 24878 08008 00148 ///// /////\n"
+        "51515 10164 00005 10194 10008 13515 TTBB  56008 74005\n"
+        "00991 25078 11921 18473=\n"
+        "PPBB 56008 74005 90012 08008 08510 08010\n"
+        "20025 20024 17019 955// 19517 TTCC  56007 74005 70854 66972 "
+        "14510 50056 ///// 88999 77999 31313 44108 82335 TTDD  5600/\n"
+        "74005 11954 66171 22857 66172 =\n"
+        "USUS44 KJAN 221223 MANJAN 72235 TTAA 72121 72235 99000 24416 18006\n"
+        "00089 ///// /////=\n");
+    ASSERT_EQ(reps.size(), 6u);
+    const int kinds[] = {UPA_TTAA, UPA_TTBB, UPA_PPBB, UPA_TTCC, UPA_TTDD, UPA_TTAA};
+    for (int k = 0; k < 6; ++k) EXPECT_EQ(reps[k].kind, kinds[k]) << k;
+    EXPECT_EQ(reps[0].data,
+              "56001 74005 99991 24878 08008 00148 ///// ///// 51515 10164 00005 10194 10008 "
+              "13515 ");
+    EXPECT_EQ(reps[1].data, "56008 74005 00991 25078 11921 18473  ");
+    EXPECT_EQ(reps[2].data, "56008 74005 90012 08008 08510 08010 20025 20024 17019 955// 19517 ");
+    EXPECT_EQ(reps[3].data,
+              "56007 74005 70854 66972 14510 50056 ///// 88999 77999 31313 44108 82335 ");
+    EXPECT_EQ(reps[4].id, "74005");
+    EXPECT_EQ(reps[4].data, "5600/ 74005 11954 66171 22857 66172   ");
+    // A heading line that carries the first line of the part.
+    EXPECT_EQ(reps[5].id, "72235");
+    EXPECT_EQ(reps[5].data, "72121 72235 99000 24416 18006 00089 ///// /////  ");
+
+    // Not followed by a date group and a station number (call sign and date
+    // group for a ship), a part word stays in the text it stands in.
+    const auto one = read_text(
+        "TTBB 56008 74005 00991 25078 TTDD NIL 11921\n"
+        "18473 22222 TTDD 5600/\n"
+        "///// 66171 UUAA 9ZT9MRK 06001 99602 70467 22106=\n");
+    ASSERT_EQ(one.size(), 2u);
+    EXPECT_EQ(one[0].data,
+              "56008 74005 00991 25078 TTDD NIL 11921 18473 22222 TTDD 5600/ ///// 66171 ");
+    EXPECT_EQ(one[1].kind, UPA_UUAA);
+    EXPECT_EQ(one[1].id, "9ZT9MRK");
+    EXPECT_EQ(one[1].data, "9ZT9MRK 06001 99602 70467 22106  ");
+}
+
+// Modern parts B run to 200 levels and a wind section (2,300 characters in
+// real feeds, 91212 among them); they were cut at 1,000. A full part B of
+// 200 levels and 100 winds reaches the report whole.
+TEST_F(RawReader, FullPartBIsNotCut)
+{
+    std::vector<std::string> groups = {"56008", "91212"};
+    for (int k = 0; k < 200; ++k) {
+        groups.push_back(std::to_string(11 * (k % 9 + 1)) + "500");
+        groups.push_back("10456");
+    }
+    groups.push_back("21212");
+    for (int k = 0; k < 100; ++k) {
+        groups.push_back(std::to_string(11 * (k % 9 + 1)) + "500");
+        groups.push_back("27010");
+    }
+    // Ten groups a line, as bulletins are set.
+    std::string text = "TTBB";
+    std::string all;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        text += (g % 10 == 0 ? "\n" : " ") + groups[g];
+        all += (g ? " " : "") + groups[g];
+    }
+    ASSERT_GT(all.size(), 3600u);
+    const auto reps = read_text(text + "=\n");
+    ASSERT_EQ(reps.size(), 1u);
+    EXPECT_EQ(reps[0].data, all + "  ");
 }
 
 TEST_F(RawReader, DebugMessagesTraceTheCutting)
@@ -623,12 +700,56 @@ TEST_F(UaDecoders, LevelsLeftOutBelow850)
     for (int s = 1; s <= 3; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
     expect_man(rep, 4, 700, 3115, 12.0f, -2.0f, 325, 5);
     expect_man(rep, 5, 500, 5820, -8.3f, -38.3f, 350, 7);
-    // Above the ground a level cannot be left out: 700 after a 1010 hPa
-    // surface is out of place and ends the part.
+    // Above the ground the same needs the level before read whole: 700
+    // after a 1010 hPa surface that lacks its wind group is out of place and
+    // ends the part.
     UPA_initialize(&rep);
-    ASSERT_EQ(ttaa("57121 72469 99010 13859 00000 70115 12064 32505 "), 1);
+    ASSERT_EQ(ttaa("57121 72469 99010 13859 70115 12064 32505 "), 1);
     EXPECT_FLOAT_EQ(rep.man[0].p, 1010);
     EXPECT_FLOAT_EQ(rep.man[4].p, M);
+}
+
+// A standard level left out above the ground lost every later level, the
+// tropopause and the maximum wind. 16622 (cut down): no 1000 hPa group over
+// a surface at 1000 hPa. 43353: surface 831 hPa, 850 hPa under the ground,
+// no 700 hPa group.
+TEST_F(UaDecoders, StandardLevelLeftOutAboveTheGround)
+{
+    set_decode_hour(23);
+    ASSERT_EQ(ttaa("55232 16622 99000 06217 11507 92650 09639 28003 85347 05249 29505 "
+                   "88276 49773 31568 77999 31313 46308 82326 "),
+              1);
+    expect_man(rep, 0, 1000, M, 6.2f, 4.5f, 115, 7);
+    EXPECT_FLOAT_EQ(rep.man[1].p, M);
+    expect_man(rep, 2, 925, 650, 9.6f, 5.7f, 280, 3);
+    expect_man(rep, 3, 850, 1347, 5.2f, 0.3f, 295, 5);
+    expect_man(rep, 22, 276, M, -49.7f, -72.7f, 315, 68);
+
+    set_decode_hour(0);
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("56001 43353 99831 04857 19515 50567 03568 28509 40740 15766 20014 "
+                   "30953 29366 19519 "),
+              1);
+    expect_man(rep, 0, 831, M, 4.8f, -2.2f, 195, 15);
+    for (int s = 1; s <= 4; ++s) EXPECT_FLOAT_EQ(rep.man[s].p, M) << s;
+    expect_man(rep, 5, 500, 5670, -3.5f, -21.5f, 285, 9);
+    expect_man(rep, 6, 400, 7400, -15.7f, -31.7f, 200, 14);
+    expect_man(rep, 7, 300, 9530, -29.3f, -45.3f, 195, 19);
+
+    // Part C likewise: no 50 hPa group after a whole 70 hPa level.
+    set_decode_hour(12);
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 70830 61168 27535 30390 55966 28040 ", UPA_TTCC), 1);
+    EXPECT_FLOAT_EQ(rep.man[13].p, M);
+    expect_man(rep, 14, 30, 23900, -55.9f, -71.9f, 280, 40);
+
+    // After a level whose wind group is missing, the group standing there
+    // could be a temperature or wind group: a later level's figures end the
+    // part as before.
+    UPA_initialize(&rep);
+    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 50570 20164 28040 "), 1);
+    EXPECT_FLOAT_EQ(rep.man[1].p, 1000);
+    EXPECT_FLOAT_EQ(rep.man[5].p, M);
 }
 
 TEST_F(UaDecoders, MisplacedTemperatureGroup)
@@ -701,12 +822,6 @@ TEST_F(UaDecoders, SpeedAbove249IsNoTempWind)
     // 400 hPa has lost its wind group: 30928 would be 305 deg at 428 kt, so it
     // is the next level's group. It stays for the 300 hPa level and the
     // winds of the part end there.
-    ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 40728 30362 "
-                   "30928 44740 25034 50157 29555 "),
-              1);
-    // (1000 hPa followed by 40728: an unexpected level ends the part.)
-    EXPECT_FLOAT_EQ(rep.man[6].p, M);
-    UPA_initialize(&rep);
     ASSERT_EQ(ttaa("57121 72469 99838 13456 22005 00144 13658 21010 92812 10656 24010 "
                    "85512 04308 25620 70062 13556 27535 50570 20164 28040 40728 30362 "
                    "30928 44740 25034 50157 29555 88210 58156 26057 "),
@@ -925,14 +1040,16 @@ TEST_F(UaDecoders, PartsBAndDShareOneList)
     expect_sig(rep, 3, 12.3f, -57.3f, -77.3f);
 }
 
-TEST_F(UaDecoders, AtMostFiftyLevelGroups)
+// Parts B and D stopped after 50 level groups; modern soundings send far
+// more (317 parts B of the global feed), and every one of them is read.
+TEST_F(UaDecoders, EveryLevelGroupOfTheSectionIsRead)
 {
     std::string text = "57128 72469";
-    for (int k = 0; k < 51; ++k) text += " 11" + std::to_string(900 - k) + " 10456";
-    ASSERT_EQ(ttbb(text + " "), 1);
-    EXPECT_EQ(rep.numsig, 50);
-    EXPECT_EQ(sig_row(851), 49);  // the 50th group
-    EXPECT_EQ(sig_row(850), -1);  // the 51st is not read
+    for (int k = 0; k < 120; ++k) text += " 11" + std::to_string(900 - k) + " 10456";
+    ASSERT_EQ(ttbb(text + " 21212 00838 22005 "), 1);
+    EXPECT_EQ(rep.numsig, 120);
+    EXPECT_EQ(sig_row(850), 50);   // the 51st group
+    EXPECT_EQ(sig_row(781), 119);  // the last before the wind section
 }
 
 TEST_F(UaDecoders, FullSignificantListEndsThePart)
@@ -1417,6 +1534,22 @@ TEST_F(UaDecodersReal, PilotParts)
     expect_wnd(rep, 4, 110000, 95, 29);
 }
 
+// Long parts B of the global feed, read whole by the reader and decoded to
+// their last level group: 72493's 51st group is 55283 47156, and 91212's
+// part (1,900 characters) ends its levels with 55102 84556.
+TEST_F(UaDecodersReal, LongPartsBReadToTheirLastLevel)
+{
+    set_decode_hour(0);
+    decode("feed_global_2026020600.txt", UPA_TTBB, "72493");
+    EXPECT_EQ(rep.numsig, 75);
+    expect_sig(rep, 50, 283, -47.1f, -53.1f);
+    expect_sig(rep, 74, 100, -63.7f, -86.7f);
+    UPA_initialize(&rep);
+    decode("feed_global_2026020600.txt", UPA_TTBB, "91212");
+    EXPECT_EQ(rep.numsig, 123);
+    expect_sig(rep, 122, 102, -84.5f, -90.5f);
+}
+
 TEST_F(UaDecodersReal, EveryRealPartDecodesSoundly)
 {
     // Every part of every bulletin file, each into a fresh slot, with a
@@ -1524,6 +1657,26 @@ TEST_F(UaDecoders, WindsAbove100000FeetAreKept)
         EXPECT_FLOAT_EQ(rep.wnd[i].dir, dirs[i]) << i;
     }
     EXPECT_FLOAT_EQ(rep.wnd[6].spd, 40);
+}
+
+// PILOT height groups led by 8 give altitudes in units of 500 m; the part
+// ended at the first of them. PPDD of 72493 (cut down): 86012 is 30.0,
+// 30.5 and 31.0 km, 86345 goes on at 31.5 km.
+TEST_F(UaDecoders, PilotHeightsInUnitsOf500Metres)
+{
+    set_decode_hour(0);
+    ASSERT_EQ(ppbb("56008 72493 9967/ 08521 08510 86012 00502 07011 05515 86345 01011 ",
+                   UPA_PPDD),
+              1);
+    ASSERT_EQ(rep.numwnd, 6);
+    expect_wnd(rep, 0, 96000, 85, 21);
+    expect_wnd(rep, 1, 97000, 85, 10);
+    const float ft[] = {30000 / 0.3048f, 30500 / 0.3048f, 31000 / 0.3048f, 31500 / 0.3048f};
+    expect_wnd(rep, 2, ft[0], 5, 2);
+    expect_wnd(rep, 3, ft[1], 70, 11);
+    expect_wnd(rep, 4, ft[2], 55, 15);
+    expect_wnd(rep, 5, ft[3], 10, 11);
+    EXPECT_NEAR(rep.wnd[2].h, 98425.2f, 0.1f);
 }
 
 // Below 90,000 ft a group led by 1 in the place of a height group is a stray
