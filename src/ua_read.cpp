@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,7 +42,46 @@ int cdf_id = -1;            // netCDF identifier of the netCDF forms
 bool stream_failed = false; // a write to cvt_file failed: the file is incomplete
 long num_station = 0;       // record count of a netCDF file whose header was read
 long num_records = -1;      // records in the open file (-1: unknown)
-std::string rec;            // the record being formatted
+
+// Text of one record, grown as needed and kept from record to record: the
+// writer appends a few hundred short pieces per report.
+class Text {
+public:
+    void clear() { n_ = 0; }
+    const char* data() const { return buf_.data(); }
+    std::size_t size() const { return n_; }
+    operator std::string_view() const { return {buf_.data(), n_}; }
+    void append(const char* p, std::size_t k)
+    {
+        std::memcpy(room(k), p, k);
+        n_ += k;
+    }
+    // Room for k more characters written in place, then kept with commit.
+    char* reserve(std::size_t k) { return room(k); }
+    void commit(std::size_t k) { n_ += k; }
+    Text& operator+=(std::string_view s)
+    {
+        append(s.data(), s.size());
+        return *this;
+    }
+    Text& operator+=(char c)
+    {
+        *room(1) = c;
+        ++n_;
+        return *this;
+    }
+
+private:
+    char* room(std::size_t k)
+    {
+        if (buf_.size() - n_ < k) buf_.resize(std::max(2 * buf_.size(), n_ + k + 4096));
+        return buf_.data() + n_;
+    }
+    std::vector<char> buf_;
+    std::size_t n_ = 0;
+};
+
+Text rec;  // the record being formatted
 
 // netCDF variables of the header, in the order they are defined.
 enum CdfVar {
@@ -154,51 +194,126 @@ std::string_view field_text(const char (&field)[N])
 }
 
 // ------------------------------------------------------------ number texts
-// printf's "%W.Wd": a sign, then at least w digits.
-void put_zint(std::string& s, long long v, int w)
+// Number texts are built backwards from the end of a small buffer and
+// appended in one piece: the writer formats some hundred numbers a report.
+constexpr int NUM_BUF = 32;
+constexpr int MAX_DIGITS = 20;  // of an unsigned 64-bit number
+
+constexpr unsigned long long pow10_table[MAX_DIGITS] = {
+    1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL, 100000000ULL,
+    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+    100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL, 100000000000000000ULL,
+    1000000000000000000ULL, 10000000000000000000ULL};
+
+constexpr char two_digits[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+int digit_count(unsigned long long u)
 {
-    char digits[24];
-    unsigned long long u = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + u % 10);
-        u /= 10;
-    } while (u != 0);
-    if (v < 0) s += '-';
-    for (int i = n; i < w; ++i) s += '0';
-    while (n > 0) s += digits[--n];
+    if (u < 10) return 1;
+    if (u < 100) return 2;
+    if (u < 1000) return 3;
+    if (u < 10000) return 4;
+    int n = 5;
+    while (n < MAX_DIGITS && u >= pow10_table[n]) ++n;
+    return n;
+}
+
+// The n lowest digits of u (leading zeros included), ending at end. The
+// numbers of a report fit 32 bits, whose arithmetic is the cheaper.
+template <typename U>
+void write_digits_of(char* end, U u, int n)
+{
+    for (; n >= 2; n -= 2) {
+        end -= 2;
+        std::memcpy(end, &two_digits[2 * (u % 100)], 2);
+        u /= 100;
+    }
+    if (n == 1) end[-1] = static_cast<char>('0' + u % 10);
+}
+
+void write_digits(char* end, unsigned long long u, int n)
+{
+    if (u <= 0xFFFFFFFFULL) write_digits_of(end, static_cast<std::uint32_t>(u), n);
+    else write_digits_of(end, u, n);
+}
+
+unsigned long long magnitude(long long v)
+{
+    return v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+}
+
+// printf's "%W.Wd": a sign, then at least w digits.
+void put_zint(Text& s, long long v, int w)
+{
+    const unsigned long long u = magnitude(v);
+    const int n = std::max(digit_count(u), std::min(w, MAX_DIGITS));
+    const std::size_t len = static_cast<std::size_t>(n) + (v < 0 ? 1 : 0);
+    char* d = s.reserve(len);
+    if (v < 0) *d++ = '-';
+    write_digits(d + n, u, n);
+    s.commit(len);
 }
 
 // printf's "%Wd": blanks before the number up to a width of w.
-void put_bint(std::string& s, long long v, int w)
+void put_bint(Text& s, long long v, int w)
 {
-    std::string num;
-    put_zint(num, v, 1);
-    for (int i = static_cast<int>(num.size()); i < w; ++i) s += ' ';
-    s += num;
+    const int n = digit_count(magnitude(v)) + (v < 0 ? 1 : 0);
+    for (int k = n; k < std::min(w, NUM_BUF); ++k) s += ' ';
+    put_zint(s, v, 1);
 }
 
-// printf's "%.Nf" for N = 0, 1 or 2, digit for digit: v times 10^N is exact
-// in double for any float v (and for any double when N is 0), and
-// nearbyint rounds half to even as printf does in the default rounding mode.
-void put_fixed(std::string& s, double v, int dec)
+// m >= 0 rounded to a whole number, half to even, as printf rounds the
+// exact value it is given in the default rounding mode; m < 1e15.
+unsigned long long round_half_even(double m)
 {
-    static constexpr double scale[] = {1.0, 10.0, 100.0};
-    static constexpr unsigned long long iscale[] = {1, 10, 100};
-    const double x = v * scale[dec];
-    if (!(std::fabs(x) < 1e15)) {
-        char buf[512];
-        std::snprintf(buf, sizeof buf, "%.*f", dec, v);
-        s += buf;
-        return;
+    auto u = static_cast<long long>(m);  // exact: m is below 2^53
+    const double frac = m - static_cast<double>(u);
+    if (frac > 0.5 || (frac == 0.5 && (u & 1) != 0)) ++u;
+    return static_cast<unsigned long long>(u);
+}
+
+// Room for any number of a report as fixed_to writes it (a float has at
+// most 39 digits before the point).
+constexpr std::size_t NUMBER_ROOM = 64;
+
+// printf's "%.Nf" for N = 0, 1 or 2, digit for digit, written at d (which
+// has NUMBER_ROOM characters); returns the end. v times 10^N is exact in
+// double for any float v (and for any double when N is 0), so rounding that
+// product rounds the value as printf does. N is a template argument: the
+// divisions by 10^N are then by constants, which costs far less.
+template <int Dec>
+char* fixed_to(char* d, double v)
+{
+    static_assert(Dec >= 0 && Dec <= 2);
+    constexpr unsigned long long scale = Dec == 0 ? 1 : Dec == 1 ? 10 : 100;
+    const double x = v * static_cast<double>(scale);
+    if (!(x > -1e15 && x < 1e15)) {  // NaN and infinities too
+        const int n = std::snprintf(d, NUMBER_ROOM, "%.*f", Dec, v);
+        return d + std::clamp(n, 0, static_cast<int>(NUMBER_ROOM) - 1);
     }
-    const auto u = static_cast<unsigned long long>(std::fabs(std::nearbyint(x)));
-    if (std::signbit(v)) s += '-';
-    put_zint(s, static_cast<long long>(u / iscale[dec]), 1);
-    if (dec > 0) {
-        s += '.';
-        put_zint(s, static_cast<long long>(u % iscale[dec]), dec);
+    const bool neg = std::signbit(v);  // printf keeps the sign of -0.0 and of -0.04 as "-0.0"
+    const unsigned long long u = round_half_even(neg ? -x : x);
+    const unsigned long long whole = u / scale;
+    const int n = digit_count(whole);
+    if (neg) *d++ = '-';
+    write_digits(d + n, whole, n);
+    d += n;
+    if constexpr (Dec > 0) {
+        *d++ = '.';
+        write_digits(d + Dec, u % scale, Dec);
+        d += Dec;
     }
+    return d;
+}
+
+template <int Dec>
+void put_fixed(Text& s, double v)
+{
+    char* d = s.reserve(NUMBER_ROOM);
+    s.commit(static_cast<std::size_t>(fixed_to<Dec>(d, v) - d));
 }
 
 // ------------------------------------------------------------ XML text
@@ -233,7 +348,7 @@ std::size_t utf8_char_len(std::string_view t, std::size_t i)
 // feed and carriage return as references (so that parsers keep them), other
 // control characters, which XML cannot carry at all, as U+FFFD; UTF-8 as it
 // stands, and any other byte as the Latin-1 character of that code.
-void xml_escape(std::string& s, std::string_view text)
+void xml_escape(Text& s, std::string_view text)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < text.size();) {
@@ -254,7 +369,7 @@ void xml_escape(std::string& s, std::string_view text)
             } else if (c < 0x80) {
                 s += static_cast<char>(c);
             } else if ((n = utf8_char_len(text, i)) != 0) {
-                s.append(text.substr(i, n));
+                s += text.substr(i, n);
             } else {
                 n = 1;
                 s += "&#x";
@@ -295,21 +410,60 @@ std::string xml_unescape(std::string_view t)
 // ================================================================ encoders
 namespace {
 
-std::string group;  // the group being built, then bounded into encd_str
+std::size_t encd_len = 0;  // characters in encd_str
 
-int store_group(const std::string& g)
+// Groups are at most 6 characters for any value the code forms carry; a
+// value beyond them is cut to what encd_str holds.
+void group_put(std::string_view part)
 {
-    const std::size_t n = std::min(g.size(), sizeof encd_str - 1);
-    std::memcpy(encd_str, g.data(), n);
-    encd_str[n] = '\0';
-    return 0;
+    const std::size_t n = std::min(part.size(), sizeof encd_str - 1 - encd_len);
+    std::memcpy(encd_str + encd_len, part.data(), n);
+    encd_len += n;
+    encd_str[encd_len] = '\0';
+}
+
+// "%W.Wd" into the group.
+void group_zint(long long v, int w)
+{
+    const unsigned long long u = magnitude(v);
+    const int n = std::max(digit_count(u), std::min(w, MAX_DIGITS));
+    char buf[NUM_BUF];
+    char* p = buf;
+    if (v < 0) *p++ = '-';
+    write_digits(p + n, u, n);
+    group_put(std::string_view(buf, static_cast<std::size_t>(p + n - buf)));
+}
+
+void group_start()
+{
+    encd_len = 0;
+    encd_str[0] = '\0';
+}
+
+// Two numbers as "%W.Wd" each, one after the other. Nearly every group is
+// two numbers that fit their places, written here without the general
+// formatting; anything else takes the general way.
+void group_pair(long long a, int wa, long long b, int wb)
+{
+    if (a >= 0 && b >= 0 && a < static_cast<long long>(pow10_table[wa]) &&
+        b < static_cast<long long>(pow10_table[wb])) {
+        write_digits_of(encd_str + wa, static_cast<std::uint32_t>(a), wa);
+        write_digits_of(encd_str + wa + wb, static_cast<std::uint32_t>(b), wb);
+        encd_len = static_cast<std::size_t>(wa + wb);
+        encd_str[encd_len] = '\0';
+        return;
+    }
+    group_start();
+    group_zint(a, wa);
+    group_zint(b, wb);
 }
 
 // The text forms mark a missing group with "X"; other forms with the
 // all-nines group of the code.
 int store_marker()
 {
-    std::snprintf(encd_str, sizeof encd_str, "%s", file_type >= UPA_FILE_VOKUPA && file_type <= UPA_FILE_VOKUPAX ? "X" : "99999");
+    group_start();
+    group_put(file_type >= UPA_FILE_VOKUPA && file_type <= UPA_FILE_VOKUPAX ? "X" : "99999");
     return -1;
 }
 
@@ -322,18 +476,27 @@ int encd_ph(float p, float h)
     // hPa surface of a deep high lies below ground).
     double hh = h;
     if (h < 0 && !is_missing(h)) hh = 500.0 - h;
-    group.clear();
-    if (p < 10) {
-        group += '-';
-        put_zint(group, trunc_int(p), 1);
-    } else {
+    // Decametres from 500 hPa up, metres below; -1 for no height ("/").
+    long long height = -1;
+    if (!is_missing(h)) height = p <= 500 ? (trunc_int(hh) % 10000) / 10 : trunc_int(hh) % 1000;
+    if (p >= 10) {
         // Hundreds and tens of hPa: 1000 gives 00, 925 gives 92, 70 gives 07.
-        put_zint(group, (trunc_int(p) % 1000) / 10, 2);
+        const long long hundreds = (trunc_int(p) % 1000) / 10;
+        if (height >= 0) {
+            group_pair(hundreds, 2, height, 3);
+            return 0;
+        }
+        group_start();
+        group_zint(hundreds, 2);
+    } else {
+        // Above the 10 hPa level: a minus sign and the whole hPa.
+        group_start();
+        group_put("-");
+        group_zint(trunc_int(p), 1);
+        if (height >= 0) group_zint(height, 3);
     }
-    if (is_missing(h)) group += '/';
-    else if (p <= 500) put_zint(group, (trunc_int(hh) % 10000) / 10, 3);  // decametres
-    else put_zint(group, trunc_int(hh) % 1000, 3);                        // metres
-    return store_group(group);
+    if (height < 0) group_put("/");
+    return 0;
 }
 
 int encd_td(float t, float td)
@@ -355,10 +518,8 @@ int encd_td(float t, float td)
     // temperature just below zero (-0.1) still takes the odd digit.
     const long long i = trunc_int(10.0 * (static_cast<double>(t) + 0.01));
     const long long ttt = (i < 0 || t < 0) ? -(i / 2) * 2 + 1 : (i / 2) * 2;
-    group.clear();
-    put_zint(group, ttt, 3);
-    put_zint(group, dd, 2);
-    return store_group(group);
+    group_pair(ttt, 3, dd, 2);
+    return 0;
 }
 
 int encd_wd(float dir, float spd)
@@ -368,10 +529,8 @@ int encd_wd(float dir, float spd)
     // its units digit (273 at 115 kt gives 27615).
     const long long s = trunc_int(static_cast<double>(spd) + 0.01);
     const long long d = trunc_int(static_cast<double>(dir) + 2.5) / 5 * 5;
-    group.clear();
-    put_zint(group, d + s / 100, 3);
-    put_zint(group, s % 100, 2);
-    return store_group(group);
+    group_pair(d + s / 100, 3, s % 100, 2);
+    return 0;
 }
 
 // ================================================================ text records
@@ -400,7 +559,7 @@ void surface_wnd(UPA_report& r)
 
 void put_encoded()
 {
-    rec += encd_str;
+    rec.append(encd_str, encd_len);
 }
 
 // The station identifier of a text head: the head is one blank-delimited
@@ -421,9 +580,9 @@ void text_head(const UPA_report& r)
         put_text_id(r);
         if (!is_missing(r.lat)) {
             rec += ':';
-            put_fixed(rec, r.lat, 2);
+            put_fixed<2>(rec, r.lat);
             rec += ':';
-            put_fixed(rec, r.lon, 2);
+            put_fixed<2>(rec, r.lon);
         }
     } else {
         put_text_id(r);
@@ -509,7 +668,7 @@ bool sig_in_mandatory(const UPA_report& r, int s)
 void put_sig_level(const UPA_sig& sg)
 {
     if (sg.p >= 1000) put_zint(rec, trunc_int(sg.p) % 1000, 3);
-    else if (sg.p < 10) put_fixed(rec, sg.p, 1);  // tenths of hPa high up
+    else if (sg.p < 10) put_fixed<1>(rec, sg.p);  // tenths of hPa high up
     else put_bint(rec, trunc_int(sg.p) % 1000, 3);
     rec += ' ';
     encd_td(sg.t, sg.td);
@@ -575,72 +734,94 @@ void text_record(UPA_report& r)
 }
 
 // ================================================================ XML records
-void xml_attr(const char* name, double v, int dec)
-{
-    rec += ' ';
-    rec += name;
-    rec += "=\"";
-    put_fixed(rec, v, dec);
-    rec += '"';
-}
+// One XML line written in place: room for the longest line (a level with
+// six attributes) is taken once, then the pieces go in without checks.
+class XmlLine {
+public:
+    static constexpr std::size_t ROOM = 512;
 
-void xml_value(const char* name, float v, int dec)
-{
-    if (!is_missing(v)) xml_attr(name, v, dec);
-}
+    explicit XmlLine(std::string_view start) : begin_(rec.reserve(ROOM)), d_(begin_) { put(start); }
+    ~XmlLine() { rec.commit(static_cast<std::size_t>(d_ - begin_)); }
+    XmlLine(const XmlLine&) = delete;
+    XmlLine& operator=(const XmlLine&) = delete;
 
-// Whole hPa down to 100 hPa, tenths above.
-void xml_pressure(float p)
-{
-    xml_value("pres.mb", p, p >= 100 ? 0 : 1);
-}
+    void put(std::string_view text)
+    {
+        std::memcpy(d_, text.data(), text.size());
+        d_ += text.size();
+    }
+    // An attribute: its lead-in (blank, name, equals sign and quote), the
+    // number, the closing quote.
+    template <int Dec>
+    void attr(std::string_view lead, double v)
+    {
+        put(lead);
+        d_ = fixed_to<Dec>(d_, v);
+        *d_++ = '"';
+    }
+    // An attribute whose value is missing is left out.
+    template <int Dec>
+    void value(std::string_view lead, float v)
+    {
+        if (!is_missing(v)) attr<Dec>(lead, v);
+    }
+    // Whole hPa down to 100 hPa, tenths above.
+    void pressure(float p)
+    {
+        if (p >= 100) value<0>(" pres.mb=\"", p);
+        else value<1>(" pres.mb=\"", p);
+    }
+    void level_values(const UPA_man& m)
+    {
+        value<0>(" hght.m=\"", m.h);
+        value<1>(" temp.C=\"", m.t);
+        value<1>(" dewp.C=\"", m.td);
+        value<0>(" wdir.deg=\"", m.dir);
+        value<0>(" wspd.knt=\"", m.spd);
+    }
 
-void xml_level_values(const UPA_man& m)
-{
-    xml_value("hght.m", m.h, 0);
-    xml_value("temp.C", m.t, 1);
-    xml_value("dewp.C", m.td, 1);
-    xml_value("wdir.deg", m.dir, 0);
-    xml_value("wspd.knt", m.spd, 0);
-}
+private:
+    char* begin_;
+    char* d_;
+};
 
 void xml_mandatory(const UPA_report& r)
 {
     rec += "  <mand_level>\n";
     const UPA_man& sfc = r.man[UPA_SLOT_SURFACE];
     if (!is_missing(sfc.p)) {
-        rec += "    <level type=\"sfc\"";
-        xml_pressure(sfc.p);
-        xml_level_values(sfc);
-        rec += "/>\n";
+        XmlLine line("    <level type=\"sfc\"");
+        line.pressure(sfc.p);
+        line.level_values(sfc);
+        line.put("/>\n");
     }
     for (int s = 1; s <= 21; ++s) {
         if (is_missing(r.man[s].p)) continue;
-        rec += "    <level";
-        xml_value("pres.mb", r.man[s].p, 0);
-        xml_level_values(r.man[s]);
-        rec += "/>\n";
+        XmlLine line("    <level");
+        line.value<0>(" pres.mb=\"", r.man[s].p);
+        line.level_values(r.man[s]);
+        line.put("/>\n");
     }
     const UPA_man& tr = r.man[UPA_SLOT_TROPO];
     if (!is_missing(tr.p)) {
-        rec += "    <level type=\"trop\"";
-        xml_pressure(tr.p);
-        xml_level_values(tr);
-        rec += "/>\n";
+        XmlLine line("    <level type=\"trop\"");
+        line.pressure(tr.p);
+        line.level_values(tr);
+        line.put("/>\n");
     }
     const UPA_man& mw = r.man[UPA_SLOT_MAXWIND];
     if (!is_missing(mw.p)) {
-        rec += "    <level type=\"mwnd\"";
-        xml_pressure(mw.p);
-        xml_value("hght.m", mw.h, 0);
-        xml_value("wdir.deg", mw.dir, 0);
-        xml_value("wspd.knt", mw.spd, 0);
-        rec += "/>\n";
+        XmlLine line("    <level type=\"mwnd\"");
+        line.pressure(mw.p);
+        line.value<0>(" hght.m=\"", mw.h);
+        line.value<0>(" wdir.deg=\"", mw.dir);
+        line.value<0>(" wspd.knt=\"", mw.spd);
+        line.put("/>\n");
     }
     rec += "  </mand_level>\n";
 }
 
-void xml_record(UPA_report& r)
+void xml_head(const UPA_report& r)
 {
     rec += "<obs wmo=\"";
     put_zint(rec, r.wmo, 5);
@@ -648,31 +829,37 @@ void xml_record(UPA_report& r)
     xml_escape(rec, field_text(r.id));
     rec += '"';
     if (!is_missing(r.lat)) {
-        xml_attr("lat", r.lat, 2);
-        xml_attr("lon", r.lon, 2);
+        XmlLine line(" lat=\"");
+        line.attr<2>("", r.lat);  // the lead-in opened the line
+        line.attr<2>(" lon=\"", r.lon);
     }
     rec += ">\n";
+}
+
+void xml_record(UPA_report& r)
+{
+    xml_head(r);
     xml_mandatory(r);
     surface_sig(r);
     rec += "  <sig_level>\n";
     for (int s = 0; s < clamp_count(r.numsig, UPA_MAX_SIG); ++s) {
-        rec += "    <level";
-        xml_pressure(r.sig[s].p);
-        xml_value("temp.C", r.sig[s].t, 1);
-        xml_value("dewp.C", r.sig[s].td, 1);
-        rec += "/>\n";
+        XmlLine line("    <level");
+        line.pressure(r.sig[s].p);
+        line.value<1>(" temp.C=\"", r.sig[s].t);
+        line.value<1>(" dewp.C=\"", r.sig[s].td);
+        line.put("/>\n");
     }
     rec += "  </sig_level>\n";
     surface_wnd(r);
     rec += "  <wnd_level>\n";
     for (int s = 0; s < clamp_count(r.numwnd, UPA_MAX_WND); ++s) {
-        // The same metres as the netCDF wind heights.
+        // The same metres as the netCDF wind heights, always written.
         const auto z = static_cast<float>(r.wnd[s].h * FEET_TO_M);
-        rec += "    <level";
-        xml_attr("hght.m", z, 0);
-        xml_value("wdir.deg", r.wnd[s].dir, 0);
-        xml_value("wspd.knt", r.wnd[s].spd, 0);
-        rec += "/>\n";
+        XmlLine line("    <level");
+        line.attr<0>(" hght.m=\"", z);
+        line.value<0>(" wdir.deg=\"", r.wnd[s].dir);
+        line.value<0>(" wspd.knt=\"", r.wnd[s].spd);
+        line.put("/>\n");
     }
     rec += "  </wnd_level>\n</obs>\n";
 }
@@ -1014,24 +1201,24 @@ int UPA_putinfo(int handle, UPA_info* info)
     if (is_cdf_form(file_type)) return cdf_header(info);
     if (stream_failed) return -1;
     const std::string_view datim = field_text(info->datim);
-    std::string head;
+    Text head;
     switch (file_type) {
     case UPA_FILE_OLD500:
     case UPA_FILE_OLD100:
     case UPA_FILE_VOKUPA:
     case UPA_FILE_VOKUPA_PLUS:
     case UPA_FILE_VOKUPAX:
-        head = magic_of(file_type);
-        head.append(datim);
+        head += magic_of(file_type);
+        head += datim;
         head += '\n';
         break;
     case UPA_FILE_XML:
-        head = "<vokupa date=\"";
+        head += "<vokupa date=\"";
         xml_escape(head, datim);
         head += "\">\n";
         break;
     case UPA_FILE_FIXED:
-        head = fixed_date_line(info->date);
+        head += fixed_date_line(info->date);
         swap_setup(2);  // the binary records are little-endian
         break;
     default: return -1;
@@ -1406,6 +1593,9 @@ int open_stream(const char* filename, int access, int type)
         if (fp) num_records = access == 1 ? 0 : -1;
     }
     if (!fp) return -1;
+    // Records are written a few kilobytes at a time; a larger buffer saves
+    // system calls (the standard streams keep theirs).
+    if (access != 0 && fp != stdout) std::setvbuf(fp, nullptr, _IOFBF, 1 << 16);
     cvt_file = fp;
     cvt_name = filename;
     stream_failed = false;
