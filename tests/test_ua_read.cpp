@@ -269,6 +269,7 @@ TEST_F(UaRead, XmlRecordAndHostileIdentifiers)
     std::vector<UPA_report> reps;
     for (const auto& id : ids) {
         reps.push_back(station("", 99999, M, M));
+        std::memset(reps.back().id, 0, sizeof reps.back().id);
         std::memcpy(reps.back().id, id.data(), std::min<std::size_t>(id.size(), 10));
     }
     const std::string h = write_file("h.xml", UPA_FILE_XML, reps);
