@@ -6,6 +6,7 @@
 
 #include <netcdf.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <vector>

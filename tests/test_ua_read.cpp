@@ -585,17 +585,6 @@ TEST_F(UaRead, NetcdfHeaderIsTheLayoutClientsExpect)
     EXPECT_EQ(run("/usr/bin/python3 -c 'import netCDF4,sys; netCDF4.Dataset(sys.argv[1])' " + p).status, 0);
 }
 
-TEST_F(UaRead, NetcdfRecordsReadBackInSiUnits)
-{
-    UPA_report full = denver();
-    std::snprintf(full.area, sizeof full.area, "SH");
-    for (int k = 0; k < UPA_MAX_SIG; ++k) UPA_add_sig(&full, 1000.0f - 4.9f * k, -40.0f + k * 0.1f, -60.0f);
-    for (int k = 0; k < UPA_MAX_WND; ++k) UPA_add_wnd(&full, 1000.0f * k, 5.0f * k, 0.5f * k);
-    UPA_report empty = station("", VOK_MISSING, M, M);
-    const std::vector<UPA_report> reps = {denver(), full, empty};
-    expect_cdf_holds(write_file("r.nc", UPA_FILE_CDF, reps), reps);
-}
-
 TEST_F(UaRead, FailedWritesAreReported)
 {
     // A stream that cannot take the data: a write or the close says so, and
