@@ -154,3 +154,85 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep);
 // to UPA_decode_PPBB. Returns the decoder's result, or -1 for a kind that
 // has no decoder (UNK, no kind).
 int UPA_decode_part(const char* data, int type, UPA_report* rep);
+
+// ---- ua_read (src/ua_read.cpp): upper-air file forms, headers and writer
+// File type codes: older text layouts without a magic line (1: levels to
+// 500 hPa, 2: to 100 hPa), text generations "VOKUPA" (3), "VOKUPA+" (4) and
+// "VOKUPAx" (5, the default output), netCDF with record dimension "station"
+// (11) or "report" (12), the fixed-record form (41) and XML (51).
+inline constexpr int UPA_FILE_OLD500 = 1;
+inline constexpr int UPA_FILE_OLD100 = 2;
+inline constexpr int UPA_FILE_VOKUPA = 3;
+inline constexpr int UPA_FILE_VOKUPA_PLUS = 4;
+inline constexpr int UPA_FILE_VOKUPAX = 5;
+inline constexpr int UPA_FILE_CDF_STATION = 11;
+inline constexpr int UPA_FILE_CDF = 12;
+inline constexpr int UPA_FILE_FIXED = 41;
+inline constexpr int UPA_FILE_XML = 51;
+
+// Bytes of one fixed-record (type 41) record and of that form's date line.
+inline constexpr int UPA_FIXED_RECORD_LEN = 78;
+inline constexpr int UPA_FIXED_HEADER_LEN = 22;
+
+// Header contents of an upper-air data file.
+inline constexpr int UPA_DATIM_LEN = 40;
+inline constexpr int UPA_FILE_KEY_LEN = 20;
+struct UPA_info {
+    char datim[UPA_DATIM_LEN];     // date line: a date label, at most 39 characters
+    char file[UPA_FILE_KEY_LEN];   // date key of the file (netCDF "yymmddhh")
+    const char* cmdline;           // netCDF "history"; null: the default text
+    Date date;                     // observation date, from datim when read
+};
+
+// Form of an existing file: the type code, or -1 (unknown form, no file).
+int UPA_chktype(const char* filename);
+// Opens an upper-air file: access 0 read, 1 create (or overwrite), 2 append
+// to an existing file of the same form (refused with -1, nothing written,
+// when the file is of another form or damaged; types 1 to 3 cannot be
+// appended to). Type 0 with access 0: the form is recognised and stored
+// through type. The handle (stream descriptor, or netCDF identifier), or -1;
+// also -1 while another file is open.
+int UPA_open(const char* filename, int access, int* type);
+// Writes the header of a file opened with access 1. 0, or -1 (unknown type,
+// another access, or the write failed).
+int UPA_putinfo(int handle, UPA_info* info);
+// Reads the header of the open file into datim and date (netCDF: also the
+// variable identifiers and the record count). 0 for the text forms, 1
+// otherwise or when nothing was read. An appended file keeps its write
+// position.
+int UPA_getinfo(int handle, UPA_info* info);
+// Closes the open file (XML written to: the closing tag first). 0; -1 when no
+// file is open, or when a write or the close failed (the file is closed and
+// forgotten in every case).
+int UPA_close(int handle);
+// Records in the open file: those it held when opened for appending (or, for
+// netCDF, any opened file) plus those written since. A run that appends
+// starts its record counter here, so that new netCDF records follow the old
+// ones. -1 when no file is open or, for a stream form opened for reading,
+// unknown.
+long UPA_num_records();
+// Closes any open file as UPA_close does and forgets the module state (tests).
+void UPA_file_reset();
+
+// Writes one report in the form of the open file (types 3, 4, 5, 11, 12, 41,
+// 51). Text and XML may add a surface row to sig and wnd of the report. The
+// counter is increased by the text and XML forms, is the record index of the
+// netCDF forms and is not used by the fixed-record form. 0; -1 when no file
+// written to is open, or when a write failed (a netCDF record is still
+// written as far as it goes; once a stream write failed, every later record
+// is refused).
+int UPA_write(int handle, UPA_report* report, int type, int* counter);
+
+// Group encoders shared by the text layouts: each leaves a NUL-terminated
+// group in encd_str and returns 0, or stores the missing marker ("X" for the
+// text forms 3 to 5, "99999" otherwise) and returns -1.
+inline constexpr int UPA_ENCD_LEN = 10;
+extern char encd_str[UPA_ENCD_LEN];
+// Pressure (hPa) and height (m): "85457", "50564", "85/".
+int encd_ph(float p, float h);
+// Temperature and dew point (C): temperature with the sign in the tenths
+// digit, then the dew-point depression code.
+int encd_td(float t, float td);
+// Direction (degrees) and speed (knots): "27515"; speeds of 100 kt and more
+// add their hundreds to the direction.
+int encd_wd(float dir, float spd);
