@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
+#include <link.h>
 #include <string_view>
 #include <system_error>
 
@@ -40,9 +41,6 @@ struct char_set {
     bool has(unsigned char c) const { return (bits[c >> 6] >> (c & 63)) & 1ull; }
 };
 
-// What a known conversion letter does with its field.
-enum class Conv { integer, real, position, alternatives, text };
-
 // One parsed directive.
 struct directive {
     bool store = true;
@@ -50,7 +48,7 @@ struct directive {
     int width = NO_WIDTH;           // already bounded by SCANP_FIELD_MAX
     std::string_view missing;       // text between the "!" characters
     char letter = '\0';
-    Conv conv = Conv::text;
+    bool real = false;              // f and F
     bool padded = false;            // D and F: white space around the number
     std::string_view alternatives;  // inside "(...)", "|"-separated
     char_set set;
@@ -200,19 +198,6 @@ bool known_letter(char c)
     }
 }
 
-// Sets the conversion of a directive with a known letter.
-void classify(directive& d)
-{
-    switch (d.letter) {
-    case 'd': case 'D': d.conv = Conv::integer; break;
-    case 'f': case 'F': d.conv = Conv::real; break;
-    case 'n': d.conv = Conv::position; break;
-    case '(': d.conv = Conv::alternatives; break;
-    default: d.conv = Conv::text; break;
-    }
-    d.padded = d.letter == 'D' || d.letter == 'F';
-}
-
 // Value of "[-]digits" in [b, e) (at least one digit); false when it does
 // not fit 32 bits. Leading zeros do not count against the range.
 bool to_int32(const char* b, const char* e, std::int32_t& out)
@@ -237,9 +222,28 @@ bool to_int32(const char* b, const char* e, std::int32_t& out)
 // text; the kept copy of the text is compared on every use, so a stale form is
 // never run. Patterns too long to keep are read step by step as they run.
 
-// A run of blanks, one character to match, a conversion, or the point where
-// the pattern ends inside a directive.
-enum class Step : unsigned char { blank, literal, field, cut };
+// A run of blanks, one character to match, the point where the pattern ends
+// inside a directive, or a conversion: "digits" is a fixed-width integer
+// short enough to need no range check ("%3!///!d"), the usual code group
+// field, tried on a fast path first; "number" any other d, D, f or F.
+enum class Step : unsigned char { blank, literal, cut, digits, number, position, alternatives, text };
+
+constexpr bool is_field(Step s) { return s >= Step::digits; }
+
+// The step of a directive with a known letter.
+Step field_step(directive& d)
+{
+    d.real = d.letter == 'f' || d.letter == 'F';
+    d.padded = d.letter == 'D' || d.letter == 'F';
+    switch (d.letter) {
+    case 'd':
+        return d.mode == Mode::exact && d.width <= 9 ? Step::digits : Step::number;
+    case 'D': case 'f': case 'F': return Step::number;
+    case 'n': return Step::position;
+    case '(': return Step::alternatives;
+    default: return Step::text;
+    }
+}
 
 struct step {
     Step kind = Step::literal;
@@ -271,8 +275,7 @@ const char* compile_step(const char* p, step& e)
             return nullptr;
         }
         if (known_letter(e.d.letter)) {
-            e.kind = Step::field;
-            classify(e.d);
+            e.kind = field_step(e.d);
         } else {
             // Not a directive: its letter is an ordinary character.
             e.ch = e.d.letter;
@@ -291,6 +294,7 @@ constexpr int CACHE_STEPS = 16;
 
 struct compiled {
     const char* key = nullptr;  // the caller's pattern address
+    bool fixed = false;         // the key lies in read-only memory
     char text[CACHE_TEXT] = {};
     int count = 0;
     step steps[CACHE_STEPS];
@@ -298,6 +302,48 @@ struct compiled {
 
 compiled cache[CACHE_SLOTS];
 unsigned evict_next = 0;
+
+// The read-only segments (code and constant data, where the string literals
+// live) of the program object that holds this module. A text there cannot
+// change for as long as the scanner itself is loaded, so a pattern found
+// there needs no comparison with its kept copy.
+struct address_span {
+    std::uintptr_t lo, hi;
+};
+constexpr int RO_SPANS_MAX = 8;
+address_span ro_spans[RO_SPANS_MAX];
+int ro_span_count = -1;  // -1 until the segments have been looked up
+
+int collect_own_segments(dl_phdr_info* info, std::size_t, void*)
+{
+    const auto self = reinterpret_cast<std::uintptr_t>(&ro_span_count);
+    bool own = false;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const auto& ph = info->dlpi_phdr[i];
+        const std::uintptr_t lo = info->dlpi_addr + ph.p_vaddr;
+        if (ph.p_type == PT_LOAD && self >= lo && self - lo < ph.p_memsz) own = true;
+    }
+    if (!own) return 0;
+    for (int i = 0; i < info->dlpi_phnum && ro_span_count < RO_SPANS_MAX; ++i) {
+        const auto& ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_LOAD || (ph.p_flags & PF_W)) continue;
+        const std::uintptr_t lo = info->dlpi_addr + ph.p_vaddr;
+        ro_spans[ro_span_count++] = {lo, lo + ph.p_memsz};
+    }
+    return 1;
+}
+
+bool in_read_only_memory(const char* p)
+{
+    if (ro_span_count < 0) {
+        ro_span_count = 0;
+        dl_iterate_phdr(collect_own_segments, nullptr);
+    }
+    const auto a = reinterpret_cast<std::uintptr_t>(p);
+    for (int i = 0; i < ro_span_count; ++i)
+        if (a >= ro_spans[i].lo && a < ro_spans[i].hi) return true;
+    return false;
+}
 
 std::size_t home_slot(const char* pat)
 {
@@ -323,6 +369,7 @@ bool compile_into(compiled& c, const char* pat)
     }
     c.count = count;
     c.key = pat;
+    c.fixed = in_read_only_memory(pat);
     return true;
 }
 
@@ -334,7 +381,7 @@ const compiled* lookup(const char* pat)
     for (int k = 0; k < CACHE_PROBES; ++k) {
         compiled& c = cache[(home + static_cast<std::size_t>(k)) & (CACHE_SLOTS - 1)];
         if (c.key == pat) {
-            if (std::strcmp(c.text, pat) == 0) return &c;
+            if (c.fixed || std::strcmp(c.text, pat) == 0) return &c;
             return compile_into(c, pat) ? &c : nullptr;  // address reused
         }
         if (!c.key && !free_slot) free_slot = &c;
@@ -365,7 +412,7 @@ struct scan_state {
 
 void scan_number(const directive& d, scan_state& st, void* target)
 {
-    const bool real = d.conv == Conv::real;
+    const bool real = d.real;
     const char* s = st.in + st.pos;
     const int rest = st.avail - st.pos;
     const int lim = d.width < rest ? d.width : rest;
@@ -405,6 +452,25 @@ void scan_number(const directive& d, scan_state& st, void* target)
     }
     if (ok) st.take(n, target != nullptr);
     else st.stopped = true;
+}
+
+// The common case of a "digits" step: the input holds the full width of
+// digits. False, with nothing done, for anything else (a sign, a missing
+// text, a short field), which the general path then reads.
+bool scan_digits(const directive& d, scan_state& st, void* target)
+{
+    const int w = d.width;
+    if (st.avail - st.pos < w) return false;
+    const char* s = st.in + st.pos;
+    std::int32_t v = 0;
+    for (int i = 0; i < w; ++i) {
+        const unsigned c = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+        if (c > 9) return false;
+        v = v * 10 + static_cast<std::int32_t>(c);
+    }
+    if (target) *static_cast<std::int32_t*>(target) = v;
+    st.take(w, target != nullptr);
+    return true;
 }
 
 void scan_alternatives(const directive& d, scan_state& st, char* target)
@@ -493,22 +559,21 @@ bool run_step(const step& e, scan_state& st, void* target)
         }
         st.stopped = true;
         return false;
-    case Step::field:
-        switch (e.d.conv) {
-        case Conv::integer: case Conv::real: scan_number(e.d, st, target); break;
-        case Conv::position:
-            if (target) *static_cast<int*>(target) = st.pos;
-            st.take(0, target != nullptr);
-            break;
-        case Conv::alternatives: scan_alternatives(e.d, st, static_cast<char*>(target)); break;
-        case Conv::text: scan_text(e.d, st, static_cast<char*>(target)); break;
-        }
-        return !st.stopped;
     case Step::cut:
         st.stopped = true;
         return false;
+    case Step::digits:
+        if (!scan_digits(e.d, st, target)) scan_number(e.d, st, target);
+        break;
+    case Step::number: scan_number(e.d, st, target); break;
+    case Step::position:
+        if (target) *static_cast<int*>(target) = st.pos;
+        st.take(0, target != nullptr);
+        break;
+    case Step::alternatives: scan_alternatives(e.d, st, static_cast<char*>(target)); break;
+    case Step::text: scan_text(e.d, st, static_cast<char*>(target)); break;
     }
-    return false;
+    return !st.stopped;
 }
 
 // The caller's pattern position for a compiled one (for the traces).
@@ -526,7 +591,7 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
     const char* p = first < last ? first->at : nullptr;
     for (const step* e = first; e != last && !st.stopped; ++e) {
         void* target = nullptr;
-        if (e->kind == Step::field && e->d.store) target = va_arg(args, void*);
+        if (is_field(e->kind) && e->d.store) target = va_arg(args, void*);
         if (run_step(*e, st, target)) p = e->next;
         if (e->kind == Step::cut) break;  // no trace for a cut directive
         if (debug) MESS_print(SCANP_DEBUG, "     :%s:%.50s:\n", view.at(p), st.in + st.pos);
