@@ -219,8 +219,10 @@ bool to_int32(const char* b, const char* e, std::int32_t& out)
 // The decoders scan every group of every report with a handful of fixed
 // patterns, so the pattern text is read once into steps and kept, keyed by
 // its address. A pattern built at run time may reuse an address with another
-// text; the kept copy of the text is compared on every use, so a stale form is
-// never run. Patterns too long to keep are read step by step as they run.
+// text, so the kept copy of the text is compared on every use (string
+// literals in read-only memory excepted, see in_read_only_memory) and a stale
+// form is never run. Patterns too long to keep are read a few steps at a time
+// as they run.
 
 // A run of blanks, one character to match, the point where the pattern ends
 // inside a directive, or a conversion: "digits" is a fixed-width integer
@@ -295,6 +297,7 @@ constexpr int CACHE_STEPS = 16;
 struct compiled {
     const char* key = nullptr;  // the caller's pattern address
     bool fixed = false;         // the key lies in read-only memory
+    int group_width = 0;        // see scan_group; 0 when that does not apply
     char text[CACHE_TEXT] = {};
     int count = 0;
     step steps[CACHE_STEPS];
@@ -352,6 +355,19 @@ std::size_t home_slot(const char* pat)
     return static_cast<std::size_t>(a >> (64 - CACHE_BITS));
 }
 
+// The width of a code group pattern: fixed-width digit fields closed by one
+// blank, such as "%2!//!d%3!///!d "; 0 for any other pattern.
+int group_width(const step* steps, int count)
+{
+    if (count < 2 || steps[count - 1].kind != Step::blank) return 0;
+    int w = 0;
+    for (int i = 0; i < count - 1; ++i) {
+        if (steps[i].kind != Step::digits) return 0;
+        w += steps[i].d.width;
+    }
+    return w;
+}
+
 // Compiles pat into the slot; false (slot left empty) when the pattern is too
 // long to keep.
 bool compile_into(compiled& c, const char* pat)
@@ -368,6 +384,7 @@ bool compile_into(compiled& c, const char* pat)
         if (!p) break;
     }
     c.count = count;
+    c.group_width = group_width(c.steps, count);
     c.key = pat;
     c.fixed = in_read_only_memory(pat);
     return true;
@@ -386,6 +403,8 @@ const compiled* lookup(const char* pat)
         }
         if (!c.key && !free_slot) free_slot = &c;
     }
+    // A text too long to keep must not push a kept one out.
+    if (strnlen(pat, CACHE_TEXT) >= static_cast<std::size_t>(CACHE_TEXT)) return nullptr;
     if (!free_slot) {
         free_slot = &cache[(home + evict_next) & (CACHE_SLOTS - 1)];
         evict_next = (evict_next + 1) % CACHE_PROBES;
@@ -599,6 +618,28 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
     return p;
 }
 
+// A code group pattern (group_width) met by a complete group: its digits and
+// the white space after them. Every field is taken at once, as the steps
+// would take them one by one; false, with nothing done, for other input.
+bool scan_group(const compiled& c, scan_state& st, std::va_list& args)
+{
+    const int w = c.group_width;
+    const char* s = st.in;
+    if (st.avail <= w || !is_white(static_cast<unsigned char>(s[w]))) return false;
+    for (int i = 0; i < w; ++i)
+        if (!is_digit(static_cast<unsigned char>(s[i]))) return false;
+    for (int k = 0; k < c.count - 1; ++k) {
+        const directive& d = c.steps[k].d;
+        std::int32_t v = 0;
+        for (int i = 0; i < d.width; ++i) v = v * 10 + (s[st.pos + i] - '0');
+        void* target = d.store ? va_arg(args, void*) : nullptr;
+        if (target) *static_cast<std::int32_t*>(target) = v;
+        st.take(d.width, target != nullptr);
+    }
+    st.pos += span(s + st.pos, st.avail - st.pos, is_white);
+    return true;
+}
+
 // A pattern too long to keep: read and run a few steps at a time.
 const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bool debug)
 {
@@ -663,7 +704,10 @@ int scanp(parse_param* param, const char* pat, ...)
     const char* p;
     if (const compiled* c = lookup(pat)) {
         const pattern_view view{pat, c->text};
-        p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
+        if (c->group_width && !debug && scan_group(*c, st, args))
+            p = c->steps[c->count - 1].next;
+        else
+            p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
     } else {
         p = run_uncached(pat, st, args, debug);
     }
