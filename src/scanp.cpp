@@ -620,23 +620,30 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
 
 // A code group pattern (group_width) met by a complete group: its digits and
 // the white space after them. Every field is taken at once, as the steps
-// would take them one by one; false, with nothing done, for other input.
+// would take them one by one; false, with nothing stored, for other input.
 bool scan_group(const compiled& c, scan_state& st, std::va_list& args)
 {
     const int w = c.group_width;
     const char* s = st.in;
     if (st.avail <= w || !is_white(static_cast<unsigned char>(s[w]))) return false;
-    for (int i = 0; i < w; ++i)
-        if (!is_digit(static_cast<unsigned char>(s[i]))) return false;
-    for (int k = 0; k < c.count - 1; ++k) {
-        const directive& d = c.steps[k].d;
+    const int fields = c.count - 1;
+    std::int32_t value[CACHE_STEPS];
+    for (int k = 0; k < fields; ++k) {
         std::int32_t v = 0;
-        for (int i = 0; i < d.width; ++i) v = v * 10 + (s[st.pos + i] - '0');
+        for (int i = c.steps[k].d.width; i > 0; --i) {
+            const unsigned digit = static_cast<unsigned char>(*s++) - unsigned{'0'};
+            if (digit > 9) return false;
+            v = v * 10 + static_cast<std::int32_t>(digit);
+        }
+        value[k] = v;
+    }
+    for (int k = 0; k < fields; ++k) {
+        const directive& d = c.steps[k].d;
         void* target = d.store ? va_arg(args, void*) : nullptr;
-        if (target) *static_cast<std::int32_t*>(target) = v;
+        if (target) *static_cast<std::int32_t*>(target) = value[k];
         st.take(d.width, target != nullptr);
     }
-    st.pos += span(s + st.pos, st.avail - st.pos, is_white);
+    st.pos += span(st.in + st.pos, st.avail - st.pos, is_white);
     return true;
 }
 
