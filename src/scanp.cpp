@@ -222,13 +222,15 @@ bool to_int32(const char* b, const char* e, std::int32_t& out)
 // text, so the kept copy of the text is compared on every use (string
 // literals in read-only memory excepted, see in_read_only_memory) and a stale
 // form is never run. Patterns too long to keep are read a few steps at a time
-// as they run.
+// as they run. The table belongs to the one thread the program runs in.
 
 // A run of blanks, one character to match, the point where the pattern ends
 // inside a directive, or a conversion: "digits" is a fixed-width integer
 // short enough to need no range check ("%3!///!d"), the usual code group
 // field, tried on a fast path first; "number" any other d, D, f or F.
-enum class Step : unsigned char { blank, literal, cut, digits, number, position, alternatives, text };
+enum class Step : unsigned char {
+    blank, literal, cut, digits, number, position, alternatives, text
+};
 
 constexpr bool is_field(Step s) { return s >= Step::digits; }
 
