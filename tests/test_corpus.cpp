@@ -245,7 +245,7 @@ TEST_F(Corpus, EveryReportDecodesWithinBounds)
 // scanning is only made faster. When decoded values change on purpose,
 // rewrite the file and review its diff:
 //
-//   SONDEX_UPDATE_DIGESTS=1 ./build/vok_tests --gtest_filter='CorpusDigest.*'
+//   SONDEX_UPDATE_DIGESTS=1 ./build/vok_tests --gtest_filter='Corpus.Digest*'
 
 namespace {
 
