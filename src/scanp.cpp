@@ -1,14 +1,17 @@
 // The pattern scanner: reads one code group (or any short field sequence) at
 // a cursor, with fixed or maximum widths, a text that stands for a missing
 // value ("///" in a TEMP group), alternatives and a count of the consumed
-// input. The decoders call it for every group of every report, so it keeps
-// to the stack: no allocation, and the debug traces are formatted only when
-// their level is on.
+// input. The decoders call it for every group of every report, so each
+// pattern is read into steps once and kept in a small table of the module;
+// nothing is allocated, and the debug traces are formatted only when their
+// level is on.
 #include "vok.h"
 
 #include <charconv>
 #include <cstdarg>
+#include <cstdint>
 #include <cstring>
+#include <link.h>
 #include <string_view>
 #include <system_error>
 
@@ -45,6 +48,8 @@ struct directive {
     int width = NO_WIDTH;           // already bounded by SCANP_FIELD_MAX
     std::string_view missing;       // text between the "!" characters
     char letter = '\0';
+    bool real = false;              // f and F
+    bool padded = false;            // D and F: white space around the number
     std::string_view alternatives;  // inside "(...)", "|"-separated
     char_set set;
     bool negate = false;
@@ -193,6 +198,473 @@ bool known_letter(char c)
     }
 }
 
+// Value of "[-]digits" in [b, e) (at least one digit); false when it does
+// not fit 32 bits. Leading zeros do not count against the range.
+bool to_int32(const char* b, const char* e, std::int32_t& out)
+{
+    const bool neg = *b == '-';
+    if (neg) ++b;
+    std::int64_t v = 0;
+    for (; b != e; ++b) {
+        v = v * 10 + (*b - '0');
+        if (v > 2147483648LL) return false;
+    }
+    if (!neg && v > 2147483647LL) return false;
+    out = static_cast<std::int32_t>(neg ? -v : v);
+    return true;
+}
+
+// ---- compiled patterns
+//
+// The decoders scan every group of every report with a handful of fixed
+// patterns, so the pattern text is read once into steps and kept, keyed by
+// its address. A pattern built at run time may reuse an address with another
+// text, so the kept copy of the text is compared on every use (string
+// literals in read-only memory excepted, see in_read_only_memory) and a stale
+// form is never run. Patterns too long to keep are read a few steps at a time
+// as they run. The table belongs to the one thread the program runs in.
+
+// A run of blanks, one character to match, the point where the pattern ends
+// inside a directive, or a conversion: "digits" is a fixed-width integer
+// short enough to need no range check ("%3!///!d"), the usual code group
+// field, tried on a fast path first; "number" any other d, D, f or F.
+enum class Step : unsigned char {
+    blank, literal, cut, digits, number, position, alternatives, text
+};
+
+constexpr bool is_field(Step s) { return s >= Step::digits; }
+
+// The step of a directive with a known letter.
+Step field_step(directive& d)
+{
+    d.real = d.letter == 'f' || d.letter == 'F';
+    d.padded = d.letter == 'D' || d.letter == 'F';
+    switch (d.letter) {
+    case 'd':
+        return d.mode == Mode::exact && d.width <= 9 ? Step::digits : Step::number;
+    case 'D': case 'f': case 'F': return Step::number;
+    case 'n': return Step::position;
+    case '(': return Step::alternatives;
+    default: return Step::text;
+    }
+}
+
+struct step {
+    Step kind = Step::literal;
+    char ch = '\0';           // literal: the character to match
+    const char* at = nullptr;    // the step in the compiled text
+    const char* next = nullptr;  // the text after it
+    directive d;              // field only
+};
+
+// Reads the step at p (not at the end of the pattern). Returns the text
+// after it, or nullptr after a cut step.
+const char* compile_step(const char* p, step& e)
+{
+    e = step{};
+    e.at = p;
+    const unsigned char pc = static_cast<unsigned char>(*p);
+    if (is_white(pc)) {
+        // One or more blanks in the pattern: one or more white-space
+        // characters in the input.
+        while (is_white(static_cast<unsigned char>(*p))) ++p;
+        e.kind = Step::blank;
+    } else if (pc != '%') {
+        e.ch = *p++;
+    } else {
+        const char* next = parse_directive(p + 1, e.d);
+        if (!next) {
+            e.kind = Step::cut;
+            e.next = p;
+            return nullptr;
+        }
+        if (known_letter(e.d.letter)) {
+            e.kind = field_step(e.d);
+        } else {
+            // Not a directive: its letter is an ordinary character.
+            e.ch = e.d.letter;
+        }
+        p = next;
+    }
+    e.next = p;
+    return p;
+}
+
+constexpr int CACHE_BITS = 5;
+constexpr int CACHE_SLOTS = 1 << CACHE_BITS;
+constexpr int CACHE_PROBES = 4;
+constexpr int CACHE_TEXT = 48;    // longest kept pattern, terminator included
+constexpr int CACHE_STEPS = 16;
+
+struct compiled {
+    const char* key = nullptr;  // the caller's pattern address
+    bool fixed = false;         // the key lies in read-only memory
+    int group_width = 0;        // see scan_group; 0 when that does not apply
+    char text[CACHE_TEXT] = {};
+    int count = 0;
+    step steps[CACHE_STEPS];
+};
+
+compiled cache[CACHE_SLOTS];
+unsigned evict_next = 0;
+
+// The read-only segments (code and constant data, where the string literals
+// live) of the program object that holds this module. A text there cannot
+// change for as long as the scanner itself is loaded, so a pattern found
+// there needs no comparison with its kept copy.
+struct address_span {
+    std::uintptr_t lo, hi;
+};
+constexpr int RO_SPANS_MAX = 8;
+address_span ro_spans[RO_SPANS_MAX];
+int ro_span_count = -1;  // -1 until the segments have been looked up
+
+int collect_own_segments(dl_phdr_info* info, std::size_t, void*)
+{
+    const auto self = reinterpret_cast<std::uintptr_t>(&ro_span_count);
+    bool own = false;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const auto& ph = info->dlpi_phdr[i];
+        const std::uintptr_t lo = info->dlpi_addr + ph.p_vaddr;
+        if (ph.p_type == PT_LOAD && self >= lo && self - lo < ph.p_memsz) own = true;
+    }
+    if (!own) return 0;
+    for (int i = 0; i < info->dlpi_phnum && ro_span_count < RO_SPANS_MAX; ++i) {
+        const auto& ph = info->dlpi_phdr[i];
+        if (ph.p_type != PT_LOAD || (ph.p_flags & PF_W)) continue;
+        const std::uintptr_t lo = info->dlpi_addr + ph.p_vaddr;
+        ro_spans[ro_span_count++] = {lo, lo + ph.p_memsz};
+    }
+    return 1;
+}
+
+bool in_read_only_memory(const char* p)
+{
+    if (ro_span_count < 0) {
+        ro_span_count = 0;
+        dl_iterate_phdr(collect_own_segments, nullptr);
+    }
+    const auto a = reinterpret_cast<std::uintptr_t>(p);
+    for (int i = 0; i < ro_span_count; ++i)
+        if (a >= ro_spans[i].lo && a < ro_spans[i].hi) return true;
+    return false;
+}
+
+std::size_t home_slot(const char* pat)
+{
+    auto a = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pat));
+    a *= 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(a >> (64 - CACHE_BITS));
+}
+
+// The width of a code group pattern: fixed-width digit fields closed by one
+// blank, such as "%2!//!d%3!///!d "; 0 for any other pattern.
+int group_width(const step* steps, int count)
+{
+    if (count < 2 || steps[count - 1].kind != Step::blank) return 0;
+    int w = 0;
+    for (int i = 0; i < count - 1; ++i) {
+        if (steps[i].kind != Step::digits) return 0;
+        w += steps[i].d.width;
+    }
+    return w;
+}
+
+// Compiles pat into the slot; false (slot left empty) when the pattern is too
+// long to keep.
+bool compile_into(compiled& c, const char* pat)
+{
+    c.key = nullptr;
+    const std::size_t n = strnlen(pat, CACHE_TEXT);
+    if (n >= static_cast<std::size_t>(CACHE_TEXT)) return false;
+    std::memcpy(c.text, pat, n + 1);
+    int count = 0;
+    const char* p = c.text;
+    while (*p) {
+        if (count == CACHE_STEPS) return false;
+        p = compile_step(p, c.steps[count++]);
+        if (!p) break;
+    }
+    c.count = count;
+    c.group_width = group_width(c.steps, count);
+    c.key = pat;
+    c.fixed = in_read_only_memory(pat);
+    return true;
+}
+
+// The compiled form of pat, or nullptr when it cannot be kept.
+const compiled* lookup(const char* pat)
+{
+    const std::size_t home = home_slot(pat);
+    compiled* free_slot = nullptr;
+    for (int k = 0; k < CACHE_PROBES; ++k) {
+        compiled& c = cache[(home + static_cast<std::size_t>(k)) & (CACHE_SLOTS - 1)];
+        if (c.key == pat) {
+            if (c.fixed || std::strcmp(c.text, pat) == 0) return &c;
+            return compile_into(c, pat) ? &c : nullptr;  // address reused
+        }
+        if (!c.key && !free_slot) free_slot = &c;
+    }
+    // A text too long to keep must not push a kept one out.
+    if (strnlen(pat, CACHE_TEXT) >= static_cast<std::size_t>(CACHE_TEXT)) return nullptr;
+    if (!free_slot) {
+        free_slot = &cache[(home + evict_next) & (CACHE_SLOTS - 1)];
+        evict_next = (evict_next + 1) % CACHE_PROBES;
+    }
+    return compile_into(*free_slot, pat) ? free_slot : nullptr;
+}
+
+// ---- running the steps
+
+struct scan_state {
+    const char* in;  // the text at the cursor
+    int avail;       // characters from there to the end
+    int pos = 0;
+    int matched = 0;
+    int assigned = 0;
+    bool stopped = false;
+    void take(int n, bool stored)
+    {
+        ++matched;
+        if (stored) ++assigned;
+        pos += n;
+    }
+};
+
+void scan_number(const directive& d, scan_state& st, void* target)
+{
+    const bool real = d.real;
+    const char* s = st.in + st.pos;
+    const int rest = st.avail - st.pos;
+    const int lim = d.width < rest ? d.width : rest;
+    int digits = 0, nb = 0, ne = 0;
+    const int n = number_field(s, lim, real, d.padded, digits, nb, ne);
+    if (digits == 0) {
+        if (d.missing.empty()) {
+            st.stopped = true;
+            return;
+        }
+        const int m = static_cast<int>(d.missing.size());
+        if (m <= d.width && m <= rest && std::memcmp(s, d.missing.data(), d.missing.size()) == 0) {
+            if (target) {
+                if (real) *static_cast<float*>(target) = -9999.0f;
+                else *static_cast<std::int32_t*>(target) = VOK_MISSING;
+            }
+            st.take(m, target != nullptr);
+        }
+        // A missing text that does not fit is no failure: nothing is taken
+        // and the pattern goes on.
+        return;
+    }
+    if (d.mode == Mode::exact && n != d.width) {
+        st.stopped = true;
+        return;
+    }
+    bool ok;
+    if (real) {
+        float v = 0.0f;
+        const auto r = std::from_chars(s + nb, s + ne, v);
+        ok = r.ec == std::errc() && r.ptr == s + ne;
+        if (ok && target) *static_cast<float*>(target) = v;
+    } else {
+        std::int32_t v = 0;
+        ok = to_int32(s + nb, s + ne, v);
+        if (ok && target) *static_cast<std::int32_t*>(target) = v;
+    }
+    if (ok) st.take(n, target != nullptr);
+    else st.stopped = true;
+}
+
+// The common case of a "digits" step: the input holds the full width of
+// digits. False, with nothing done, for anything else (a sign, a missing
+// text, a short field), which the general path then reads.
+bool scan_digits(const directive& d, scan_state& st, void* target)
+{
+    const int w = d.width;
+    if (st.avail - st.pos < w) return false;
+    const char* s = st.in + st.pos;
+    std::int32_t v = 0;
+    for (int i = 0; i < w; ++i) {
+        const unsigned c = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+        if (c > 9) return false;
+        v = v * 10 + static_cast<std::int32_t>(c);
+    }
+    if (target) *static_cast<std::int32_t*>(target) = v;
+    st.take(w, target != nullptr);
+    return true;
+}
+
+void scan_alternatives(const directive& d, scan_state& st, char* target)
+{
+    const char* s = st.in + st.pos;
+    const int rest = st.avail - st.pos;
+    const int lim = d.width < rest ? d.width : rest;
+    // First alternative, in pattern order, that the input begins with.
+    std::string_view alts = d.alternatives;
+    while (true) {
+        const std::size_t bar = alts.find('|');
+        const std::string_view alt = alts.substr(0, bar);
+        const int m = static_cast<int>(alt.size());
+        if (m > 0 && m <= SCANP_FIELD_MAX && m <= rest &&
+            std::memcmp(s, alt.data(), alt.size()) == 0) {
+            store_text(target, s, m, true);
+            st.take(m, target != nullptr);
+            return;
+        }
+        if (bar == std::string_view::npos) break;
+        alts.remove_prefix(bar + 1);
+    }
+    if (!d.missing.empty()) {
+        // Matched in any case: the characters that agree with the missing
+        // text are consumed.
+        const int m = static_cast<int>(d.missing.size());
+        int k = 0;
+        while (k < m && k < lim && s[k] == d.missing[static_cast<std::size_t>(k)]) ++k;
+        store_text(target, s, 0, true);
+        st.take(k, target != nullptr);
+    } else if (d.mode == Mode::optional) {
+        st.take(0, target != nullptr);
+    } else {
+        st.stopped = true;
+    }
+}
+
+void scan_text(const directive& d, scan_state& st, char* target)
+{
+    const char* s = st.in + st.pos;
+    const int rest = st.avail - st.pos;
+    const int lim = d.width < rest ? d.width : rest;
+    int n = 0;
+    bool terminate = true;
+    switch (d.letter) {
+    case 's': n = span(s, lim, [](unsigned char c) { return !is_white(c); }); break;
+    case 'S': n = lim; break;
+    case 'N': n = span(s, lim, is_digit); break;
+    case 'A': n = span(s, lim, is_alpha); break;
+    case 'c':
+        n = lim;
+        terminate = false;
+        break;
+    case 'w': n = span(s, lim, is_white); break;
+    case 'W': n = span(s, lim, [](unsigned char c) { return is_white(c) && c != '\n'; }); break;
+    case '[': {
+        const char_set& set = d.set;
+        const bool neg = d.negate;
+        n = span(s, lim, [&set, neg](unsigned char c) { return set.has(c) != neg; });
+        break;
+    }
+    default: break;
+    }
+    if (n == 0 || (d.mode == Mode::exact && n != d.width)) {
+        st.stopped = true;
+        return;
+    }
+    store_text(target, s, n, terminate);
+    st.take(n, target != nullptr);
+}
+
+// Runs one step; true when the pattern moves past it.
+bool run_step(const step& e, scan_state& st, void* target)
+{
+    switch (e.kind) {
+    case Step::blank: {
+        const int n = span(st.in + st.pos, st.avail - st.pos, is_white);
+        if (n == 0) st.stopped = true;
+        st.pos += n;
+        return true;  // the pattern is past its blanks either way
+    }
+    case Step::literal:
+        if (st.pos < st.avail && st.in[st.pos] == e.ch) {
+            ++st.pos;
+            return true;
+        }
+        st.stopped = true;
+        return false;
+    case Step::cut:
+        st.stopped = true;
+        return false;
+    case Step::digits:
+        if (!scan_digits(e.d, st, target)) scan_number(e.d, st, target);
+        break;
+    case Step::number: scan_number(e.d, st, target); break;
+    case Step::position:
+        if (target) *static_cast<int*>(target) = st.pos;
+        st.take(0, target != nullptr);
+        break;
+    case Step::alternatives: scan_alternatives(e.d, st, static_cast<char*>(target)); break;
+    case Step::text: scan_text(e.d, st, static_cast<char*>(target)); break;
+    }
+    return !st.stopped;
+}
+
+// The caller's pattern position for a compiled one (for the traces).
+struct pattern_view {
+    const char* pat;   // the caller's text
+    const char* base;  // the text the steps point into, equal to it
+    const char* at(const char* p) const { return pat + (p - base); }
+};
+
+// Runs steps [first, last) and returns where the pattern stands: after the
+// last step run, or at the step that stopped the scan.
+const char* run_steps(const step* first, const step* last, scan_state& st, std::va_list& args,
+                      const pattern_view& view, bool debug)
+{
+    const char* p = first < last ? first->at : nullptr;
+    for (const step* e = first; e != last && !st.stopped; ++e) {
+        void* target = nullptr;
+        if (is_field(e->kind) && e->d.store) target = va_arg(args, void*);
+        if (run_step(*e, st, target)) p = e->next;
+        if (e->kind == Step::cut) break;  // no trace for a cut directive
+        if (debug) MESS_print(SCANP_DEBUG, "     :%s:%.50s:\n", view.at(p), st.in + st.pos);
+    }
+    return p;
+}
+
+// A code group pattern (group_width) met by a complete group: its digits and
+// the white space after them. Every field is taken at once, as the steps
+// would take them one by one; false, with nothing stored, for other input.
+bool scan_group(const compiled& c, scan_state& st, std::va_list& args)
+{
+    const int w = c.group_width;
+    const char* s = st.in;
+    if (st.avail <= w || !is_white(static_cast<unsigned char>(s[w]))) return false;
+    const int fields = c.count - 1;
+    std::int32_t value[CACHE_STEPS];
+    for (int k = 0; k < fields; ++k) {
+        std::int32_t v = 0;
+        for (int i = c.steps[k].d.width; i > 0; --i) {
+            const unsigned digit = static_cast<unsigned char>(*s++) - unsigned{'0'};
+            if (digit > 9) return false;
+            v = v * 10 + static_cast<std::int32_t>(digit);
+        }
+        value[k] = v;
+    }
+    for (int k = 0; k < fields; ++k) {
+        const directive& d = c.steps[k].d;
+        void* target = d.store ? va_arg(args, void*) : nullptr;
+        if (target) *static_cast<std::int32_t*>(target) = value[k];
+        st.take(d.width, target != nullptr);
+    }
+    st.pos += span(st.in + st.pos, st.avail - st.pos, is_white);
+    return true;
+}
+
+// A pattern too long to keep: read and run a few steps at a time.
+const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bool debug)
+{
+    constexpr int CHUNK = 8;
+    step steps[CHUNK];
+    const pattern_view view{pat, pat};
+    const char* p = pat;
+    while (*p && !st.stopped) {
+        int count = 0;
+        const char* q = p;
+        while (q && *q && count < CHUNK) q = compile_step(q, steps[count++]);
+        p = run_steps(steps, steps + count, st, args, view, debug);
+    }
+    return p;
+}
+
 }  // namespace
 
 int scanp_set(parse_param* param, const char* str)
@@ -234,214 +706,29 @@ int scanp(parse_param* param, const char* pat, ...)
     if (!pat || !*pat || !param->ptr || param->off < 0 || param->off >= param->length) return -1;
 
     const bool debug = MESS_check(SCANP_DEBUG) != 0;
-    const char* in = param->ptr + param->off;
-    const int avail = param->length - param->off;
-    int pos = 0;
-    int matched = 0;
-    int assigned = 0;
-    bool stopped = false;
+    scan_state st{param->ptr + param->off, param->length - param->off};
 
-    va_list args;
+    std::va_list args;
     va_start(args, pat);
-
-    const char* p = pat;
-    while (*p && !stopped) {
-        const unsigned char pc = static_cast<unsigned char>(*p);
-        if (is_white(pc)) {
-            // One or more blanks in the pattern: one or more white-space
-            // characters in the input.
-            while (is_white(static_cast<unsigned char>(*p))) ++p;
-            const int n = span(in + pos, avail - pos, is_white);
-            if (n == 0) {
-                stopped = true;
-            } else {
-                pos += n;
-            }
-        } else if (pc != '%') {
-            if (pos < avail && in[pos] == *p) {
-                ++pos;
-                ++p;
-            } else {
-                stopped = true;
-            }
-        } else {
-            directive d;
-            const char* next = parse_directive(p + 1, d);
-            if (!next) {
-                // The pattern ends inside a directive.
-                stopped = true;
-                break;
-            }
-            if (!known_letter(d.letter)) {
-                // Not a directive: its letter is an ordinary character.
-                if (pos < avail && in[pos] == d.letter) {
-                    ++pos;
-                    p = next;
-                } else {
-                    stopped = true;
-                }
-            } else {
-                void* target = d.store && d.letter != '\0' ? va_arg(args, void*) : nullptr;
-                const char* s = in + pos;
-                const int rest = avail - pos;
-                const int lim = d.width < rest ? d.width : rest;
-                int n = 0;          // characters taken by the field
-                bool ok = false;
-                switch (d.letter) {
-                case 'd': case 'D': case 'f': case 'F': {
-                    const bool real = d.letter == 'f' || d.letter == 'F';
-                    const bool padded = d.letter == 'D' || d.letter == 'F';
-                    int digits = 0, nb = 0, ne = 0;
-                    n = number_field(s, lim, real, padded, digits, nb, ne);
-                    if (digits == 0) {
-                        if (d.missing.empty()) {
-                            stopped = true;
-                            break;
-                        }
-                        const int m = static_cast<int>(d.missing.size());
-                        if (m <= d.width && m <= rest &&
-                            std::memcmp(s, d.missing.data(), d.missing.size()) == 0) {
-                            if (target) {
-                                if (real) *static_cast<float*>(target) = -9999.0f;
-                                else *static_cast<std::int32_t*>(target) = VOK_MISSING;
-                                ++assigned;
-                            }
-                            ++matched;
-                            pos += m;
-                        }
-                        // A missing text that does not fit is no failure:
-                        // nothing is taken and the pattern goes on.
-                        break;
-                    }
-                    if (d.mode == Mode::exact && n != d.width) {
-                        stopped = true;
-                        break;
-                    }
-                    if (real) {
-                        float v = 0.0f;
-                        const auto r = std::from_chars(s + nb, s + ne, v);
-                        if (r.ec != std::errc() || r.ptr != s + ne) {
-                            stopped = true;
-                            break;
-                        }
-                        if (target) *static_cast<float*>(target) = v;
-                    } else {
-                        std::int32_t v = 0;
-                        const auto r = std::from_chars(s + nb, s + ne, v);
-                        if (r.ec != std::errc() || r.ptr != s + ne) {
-                            stopped = true;
-                            break;
-                        }
-                        if (target) *static_cast<std::int32_t*>(target) = v;
-                    }
-                    ok = true;
-                    break;
-                }
-                case 'n':
-                    if (target) *static_cast<int*>(target) = pos;
-                    ok = true;
-                    n = 0;
-                    break;
-                case '(': {
-                    // First alternative, in pattern order, that the input
-                    // begins with.
-                    std::string_view alts = d.alternatives;
-                    bool found = false;
-                    while (true) {
-                        const std::size_t bar = alts.find('|');
-                        const std::string_view alt = alts.substr(0, bar);
-                        const int m = static_cast<int>(alt.size());
-                        if (m > 0 && m <= SCANP_FIELD_MAX && m <= rest &&
-                            std::memcmp(s, alt.data(), alt.size()) == 0) {
-                            store_text(static_cast<char*>(target), s, m, true);
-                            n = m;
-                            found = true;
-                            break;
-                        }
-                        if (bar == std::string_view::npos) break;
-                        alts.remove_prefix(bar + 1);
-                    }
-                    if (found) {
-                        ok = true;
-                    } else if (!d.missing.empty()) {
-                        // Matched in any case: the characters that agree
-                        // with the missing text are consumed.
-                        const int m = static_cast<int>(d.missing.size());
-                        int k = 0;
-                        while (k < m && k < lim && s[k] == d.missing[static_cast<std::size_t>(k)]) ++k;
-                        store_text(static_cast<char*>(target), s, 0, true);
-                        n = k;
-                        ok = true;
-                    } else if (d.mode == Mode::optional) {
-                        n = 0;
-                        ok = true;
-                    } else {
-                        stopped = true;
-                    }
-                    break;
-                }
-                default: {
-                    bool terminate = true;
-                    switch (d.letter) {
-                    case 's':
-                        n = span(s, lim, [](unsigned char c) { return !is_white(c); });
-                        break;
-                    case 'S':
-                        n = lim;
-                        break;
-                    case 'N':
-                        n = span(s, lim, is_digit);
-                        break;
-                    case 'A':
-                        n = span(s, lim, is_alpha);
-                        break;
-                    case 'c':
-                        n = lim;
-                        terminate = false;
-                        break;
-                    case 'w':
-                        n = span(s, lim, is_white);
-                        break;
-                    case 'W':
-                        n = span(s, lim, [](unsigned char c) { return is_white(c) && c != '\n'; });
-                        break;
-                    case '[': {
-                        const char_set& set = d.set;
-                        const bool neg = d.negate;
-                        n = span(s, lim, [&set, neg](unsigned char c) { return set.has(c) != neg; });
-                        break;
-                    }
-                    default:
-                        break;
-                    }
-                    if (n == 0 || (d.mode == Mode::exact && n != d.width)) {
-                        stopped = true;
-                        break;
-                    }
-                    store_text(static_cast<char*>(target), s, n, terminate);
-                    ok = true;
-                    break;
-                }
-                }
-                if (ok) {
-                    ++matched;
-                    if (target) ++assigned;
-                    pos += n;
-                }
-                if (!stopped) p = next;
-            }
-        }
-        if (debug) MESS_print(SCANP_DEBUG, "     :%s:%.50s:\n", p, in + pos);
+    const char* p;
+    if (const compiled* c = lookup(pat)) {
+        const pattern_view view{pat, c->text};
+        if (c->group_width && !debug && scan_group(*c, st, args))
+            p = c->steps[c->count - 1].next;
+        else
+            p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
+    } else {
+        p = run_uncached(pat, st, args, debug);
     }
     va_end(args);
 
-    param->len = pos;
-    param->matched = matched;
-    param->assigned = assigned;
-    param->done = (!stopped && !*p) ? 1 : 0;
+    param->len = st.pos;
+    param->matched = st.matched;
+    param->assigned = st.assigned;
+    param->done = (!st.stopped && !*p) ? 1 : 0;
     if (debug) {
-        MESS_print(SCANP_DEBUG, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", in, pat, param->off, param->len,
-                   param->done, param->assigned, param->matched);
+        MESS_print(SCANP_DEBUG, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", st.in, pat, param->off,
+                   param->len, param->done, param->assigned, param->matched);
     }
-    return matched;
+    return st.matched;
 }

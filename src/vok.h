@@ -690,6 +690,9 @@ int scanp_set(parse_param* param, const char* str);
 // in "<" mode without a width they match without consuming or storing.
 //
 // Debug traces at mask 0x80000000 are formatted only when that level is on.
+// A pattern is read once and kept by its address (a short table, nothing
+// allocated); a different text at a kept address is read afresh, so patterns
+// built at run time are safe, string literals simply fast.
 int scanp(parse_param* param, const char* pat, ...);
 
 // Accepts the last match: off += len. Returns 1.

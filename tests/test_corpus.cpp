@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -313,4 +317,150 @@ TEST_F(Corpus, EverySignificantLevelOfTheGlobalFeedIsDecoded)
     // parts D hold more than fifty levels.
     EXPECT_GT(parts, 1500);
     EXPECT_GE(over_fifty, 330);
+}
+
+// ---------------------------------------------------------------- digests
+//
+// One digest per bulletin file of every value the reader and the decoders
+// produce from it: the kind, identifier and result of every part, then every
+// field of every station record (all mandatory rows, the significant and wind
+// levels in the order decoded). The checked-in digests in
+// tests/golden/decoded_digests.txt must not move when the reading or the
+// scanning is only made faster. When decoded values change on purpose,
+// rewrite the file and review its diff:
+//
+//   SONDEX_UPDATE_DIGESTS=1 ./build/vok_tests --gtest_filter='Corpus.Digest*'
+
+namespace {
+
+// 64-bit FNV-1a over the values in a fixed order; floats by their bits, so
+// that -0.0 or a changed rounding shows.
+class Digest {
+public:
+    void bytes(const void* p, std::size_t n)
+    {
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (std::size_t i = 0; i < n; ++i) {
+            h_ ^= b[i];
+            h_ *= 0x100000001b3ull;
+        }
+    }
+    void i32(std::int32_t v) { bytes(&v, sizeof v); }
+    void f32(float v) { i32(std::bit_cast<std::int32_t>(v)); }
+    // A text field up to its terminator (or its size), then the length, so
+    // that neighbouring fields cannot trade characters.
+    void text(const char* s, std::size_t cap)
+    {
+        const std::size_t n = strnlen(s, cap);
+        bytes(s, n);
+        i32(static_cast<std::int32_t>(n));
+    }
+    std::uint64_t value() const { return h_; }
+
+private:
+    std::uint64_t h_ = 0xcbf29ce484222325ull;
+};
+
+void digest_report(Digest& d, const UPA_report& r)
+{
+    d.text(r.id, sizeof r.id);
+    d.text(r.area, sizeof r.area);
+    d.i32(r.wmo);
+    d.f32(r.lat);
+    d.f32(r.lon);
+    d.f32(r.elev);
+    d.i32(r.time);
+    d.i32(r.type);
+    d.i32(r.numman);
+    for (const UPA_man& m : r.man)
+        for (float v : {m.p, m.h, m.t, m.td, m.dir, m.spd}) d.f32(v);
+    d.i32(r.numsig);
+    for (int i = 0; i < r.numsig; ++i)
+        for (float v : {r.sig[i].p, r.sig[i].t, r.sig[i].td}) d.f32(v);
+    d.i32(r.numwnd);
+    for (int i = 0; i < r.numwnd; ++i)
+        for (float v : {r.wnd[i].h, r.wnd[i].dir, r.wnd[i].spd}) d.f32(v);
+}
+
+// "<file> <digest> parts=<n> stations=<n> decoded=<n>" for one file, read
+// from a fresh reader into fresh records with a window that admits every
+// report hour.
+std::string digest_line(const fs::path& path)
+{
+    Date when{};
+    DATE_init(&when);
+    when.year = 2026;
+    when.month = 2;
+    when.day = 6;
+    when.hour = 0;
+    when.min = 0;
+    DATE_reset();
+    DATE_set_range(-720, 720);
+    DATE_set_datim(&when);
+
+    UPA_read_raw_reset();
+    Digest d;
+    std::map<std::string, UPA_report> stations;
+    long parts = 0, decoded = 0;
+    for (const auto& r : read_file(path)) {
+        auto [it, fresh] = stations.try_emplace(r.id);
+        if (fresh) UPA_initialize(&it->second);
+        const int rc = UPA_decode_part(r.data.c_str(), r.kind, &it->second);
+        d.i32(r.kind);
+        d.text(r.id.c_str(), r.id.size());
+        d.i32(rc);
+        ++parts;
+        if (rc > 0) decoded += rc;
+    }
+    for (const auto& [id, rep] : stations) digest_report(d, rep);
+    DATE_reset();
+
+    char line[512];
+    std::snprintf(line, sizeof line, "%s %016llx parts=%ld stations=%zu decoded=%ld",
+                  path.filename().c_str(), static_cast<unsigned long long>(d.value()), parts,
+                  stations.size(), decoded);
+    return line;
+}
+
+fs::path digest_file()
+{
+    return fs::path(SONDEX_SOURCE_DIR) / "tests" / "golden" / "decoded_digests.txt";
+}
+
+}  // namespace
+
+TEST_F(Corpus, DigestOfEveryDecodedValueStaysFixed)
+{
+    std::vector<std::string> now;
+    for (const auto& f : files) now.push_back(digest_line(f));
+
+    const char* update = std::getenv("SONDEX_UPDATE_DIGESTS");
+    if (update && *update && std::strcmp(update, "0") != 0) {
+        std::ofstream out(digest_file(), std::ios::trunc);
+        out << "# Digest of every decoded value per bulletin file; see the end of\n"
+               "# tests/test_corpus.cpp. Rewrite with SONDEX_UPDATE_DIGESTS=1.\n";
+        for (const auto& l : now) out << l << '\n';
+        out.close();
+        ASSERT_TRUE(out) << "cannot write " << digest_file();
+        std::fprintf(stderr, "rewrote %zu digests in %s\n", now.size(), digest_file().c_str());
+        return;
+    }
+
+    std::ifstream in(digest_file());
+    ASSERT_TRUE(in) << "no " << digest_file() << "; create it with SONDEX_UPDATE_DIGESTS=1";
+    std::map<std::string, std::string> want;
+    for (std::string l; std::getline(in, l);)
+        if (!l.empty() && l[0] != '#') want[l.substr(0, l.find(' '))] = l;
+    for (const auto& l : now) {
+        const std::string name = l.substr(0, l.find(' '));
+        const auto it = want.find(name);
+        if (it == want.end()) {
+            ADD_FAILURE() << "no digest checked in for " << name << "; now " << l;
+            continue;
+        }
+        EXPECT_EQ(l, it->second) << "decoded values of " << name
+                                 << " changed (SONDEX_UPDATE_DIGESTS=1 rewrites the digests)";
+        want.erase(it);
+    }
+    for (const auto& [name, l] : want) ADD_FAILURE() << "digest of a file no longer present: " << l;
 }

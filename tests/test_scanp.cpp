@@ -534,3 +534,100 @@ TEST(ScanpPattern, DebugTraceOnlyWhenOn)
               "     :::\n"
               "SCANP:85512 :%2!//!d%3!///!d :0:6:1:2:2\n");
 }
+
+// ---------------------------------------------------------------- kept patterns
+
+TEST(ScanpKept, NewTextAtAReusedAddressIsReadAfresh)
+{
+    // A pattern built at run time in one buffer, rewritten between scans:
+    // the form kept for the first text must not serve the second.
+    char pat[32];
+    int a = 0, b = 0;
+    Cursor c("85512 70123 ");
+    std::snprintf(pat, sizeof pat, "%s", "%2d%3d ");
+    EXPECT_EQ(scanp(&c.p, pat, &a, &b), 2);
+    EXPECT_EQ(a, 85);
+    EXPECT_EQ(b, 512);
+    std::snprintf(pat, sizeof pat, "%s", "%3d%2d ");
+    EXPECT_EQ(scanp(&c.p, pat, &a, &b), 2);
+    EXPECT_EQ(a, 855);
+    EXPECT_EQ(b, 12);
+    // A shorter text, then one that no longer fits the kept forms.
+    std::snprintf(pat, sizeof pat, "%s", "%1d");
+    EXPECT_EQ(scanp(&c.p, pat, &a), 1);
+    EXPECT_EQ(a, 8);
+    EXPECT_EQ(c.p.len, 1);
+    std::snprintf(pat, sizeof pat, "%s", "%d %d %d %d %d %d %d %d %d");  // 17 steps
+    int v[9] = {};
+    c.p.off = 6;
+    EXPECT_EQ(scanp(&c.p, pat, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]), 1);
+    EXPECT_EQ(v[0], 70123);
+    EXPECT_EQ(c.p.len, 6);
+    EXPECT_EQ(c.p.done, 0);
+}
+
+TEST(ScanpKept, ManyPatternsAtOnceAndLongOnes)
+{
+    // More live patterns than the table keeps: every one still scans right,
+    // the first round and again after the others pushed it out.
+    std::vector<std::string> pats;
+    for (int w = 1; w <= 5; ++w)
+        for (int lead = 0; lead < 20; ++lead)
+            pats.push_back(std::string(static_cast<std::size_t>(lead), ' ') + "%" + std::to_string(w) + "d%n");
+    Cursor c("  \t   123456789 ");
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& pat : pats) {
+            const int lead = static_cast<int>(pat.find('%'));
+            const int w = pat[static_cast<std::size_t>(lead) + 1] - '0';
+            int v = 0, n = 0;
+            SCOPED_TRACE(pat);
+            if (lead == 0) {
+                EXPECT_EQ(scanp(&c.p, pat.c_str(), &v, &n), 0);  // no digit at the cursor
+                continue;
+            }
+            ASSERT_EQ(scanp(&c.p, pat.c_str(), &v, &n), 2);
+            EXPECT_EQ(v, std::stoi(std::string("123456789").substr(0, static_cast<std::size_t>(w))));
+            EXPECT_EQ(n, 6 + w);
+        }
+    }
+
+    // A pattern longer than any kept one (and so read as it runs, a few
+    // steps at a time) means what it says, traces included.
+    std::string longpat;
+    for (int i = 0; i < 12; ++i) longpat += "%1!/!d ";
+    Cursor groups("1 / 3 4 5 6 7 8 9 0 1 x ");
+    int d[12];
+    std::fill(std::begin(d), std::end(d), 5);
+    EXPECT_EQ(scanp(&groups.p, longpat.c_str(), &d[0], &d[1], &d[2], &d[3], &d[4], &d[5], &d[6],
+                    &d[7], &d[8], &d[9], &d[10], &d[11]),
+              11);
+    EXPECT_EQ(d[1], -9999);
+    EXPECT_EQ(d[10], 1);
+    EXPECT_EQ(d[11], 5);  // "x" is neither digit nor "/": skipped, then the blank stops
+    EXPECT_EQ(groups.p.len, 22);
+    EXPECT_EQ(groups.p.done, 0);
+}
+
+TEST(ScanpKept, CodeGroupsTakenWholeOrStepByStepAlike)
+{
+    // The complete five-digit group takes a shorter road than a group with
+    // slashes, a sign or a missing blank; the counts must not tell.
+    int a = 0, b = 0;
+    Cursor full("85512\t\t70123");
+    EXPECT_EQ(scanp(&full.p, "%*2d%3d ", &b), 2);
+    EXPECT_EQ(b, 512);
+    EXPECT_EQ(full.p.assigned, 1);
+    EXPECT_EQ(full.p.len, 7);
+    EXPECT_EQ(full.p.done, 1);
+
+    Cursor last("85512");  // no blank after the group: the blank stops
+    EXPECT_EQ(scanp(&last.p, "%2!//!d%3!///!d ", &a, &b), 2);
+    EXPECT_EQ(last.p.len, 5);
+    EXPECT_EQ(last.p.done, 0);
+
+    Cursor sign("-5512 ");
+    EXPECT_EQ(scanp(&sign.p, "%2!//!d%3!///!d ", &a, &b), 2);
+    EXPECT_EQ(a, -5);
+    EXPECT_EQ(b, 512);
+    EXPECT_EQ(sign.p.done, 1);
+}
