@@ -1233,6 +1233,7 @@ std::string out_name;              // the output file, for messages
 // Outcome of the run, for its exit status.
 int counter = 0;           // record number of the next report written
 int files_read = 0;        // input files read to their end
+long reports_read = 0;     // report parts the reader gave
 int stations_written = 0;
 int write_failures = 0;
 
@@ -1438,7 +1439,10 @@ int UPA_decode_file(const char* filename)
     bool read_error = false;
     for (;;) {
         const int r = UPA_read_raw(fp, data, id, &kind);
-        if (r == 1) decode_report(data, id, kind);
+        if (r == 1) {
+            ++reports_read;
+            decode_report(data, id, kind);
+        }
         if (std::ferror(fp)) {
             read_error = true;
             break;
@@ -1497,6 +1501,7 @@ void UPA_driver_reset()
     out_name.clear();
     counter = 0;
     files_read = 0;
+    reports_read = 0;
     stations_written = 0;
     write_failures = 0;
 }
@@ -1613,7 +1618,7 @@ int run_status()
         MESS_print(DRV_ERROR, "UPA_decode_all: %s is incomplete: writing it failed\n", out_name.c_str());
         return UPA_EXIT_WRITE;
     }
-    MESS_print(DRV_MESS, "Stations written: %d\n", stations_written);
+    MESS_print(DRV_MESS, "Reports read: %ld, stations written: %d\n", reports_read, stations_written);
     if (files_read == 0) {
         MESS_print(DRV_ERROR, "UPA_decode_all: No input file could be read\n");
         return UPA_EXIT_NO_INPUT;
