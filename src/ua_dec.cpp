@@ -1393,14 +1393,13 @@ bool selected(const char* id)
     return std::any_of(ids.begin(), ids.end(), [id](const std::string& s) { return stricmp(s.c_str(), id) == 0; });
 }
 
-// The slot of the station a report names. A station missing from the table
-// is added: a WMO block and station number (five characters beginning with
-// a digit, the form the table knows as a WMO number) under the identifier
-// made from it, anything else (a ship's call sign, which may begin with a
-// digit) under itself. Null when even that fails.
-UPA_report* station_slot(const char* id)
+// The slot of a station missing from the table, added now: a WMO block and
+// station number (five characters beginning with a digit, the form the
+// table knows as a WMO number) under the identifier made from it, anything
+// else (a ship's call sign, which may begin with a digit) under itself.
+// Null when even that fails.
+UPA_report* add_station(const char* id)
 {
-    if (void* slot = CTY_get_data(id)) return static_cast<UPA_report*>(slot);
     MESS_print(DRV_UNKNOWN, "Station not in database: %s\n", id);
     char newid[VOK_ID_LEN];
     if (std::strlen(id) == 5 && id[0] >= '0' && id[0] <= '9') wmo_to_id(newid, std::atoi(id));
@@ -1411,9 +1410,12 @@ UPA_report* station_slot(const char* id)
 
 void decode_report(const char* data, const char* id, int kind)
 {
-    if (!selected(id)) return;
-    UPA_report* slot = station_slot(id);
-    if (!slot) return;
+    // With an identifier selection the station table holds only the
+    // stations it chose (by number, identifier, name or position), so a
+    // station found there is selected; one missing from the table is taken
+    // when its identifier is one of the values.
+    UPA_report* slot = static_cast<UPA_report*>(CTY_get_data(id));
+    if (!slot && (!selected(id) || !(slot = add_station(id)))) return;
     UPA_decode_part(data, kind, slot);
     UPA_print_report(DRV_REPORT, slot);
 }

@@ -356,6 +356,11 @@ TEST_F(Sondex, IdentifiersWindowAndDecodeHourNarrowTheRun)
     Result r = run({"-ba", "-ho", "#2026020600", "-id", "89009,9zt9mrk", global.string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(text_stations(read_file(at("2026020600.vok"))), (std::vector<std::string>{"89009", "9ZT9MRK"}));
+    // A station chosen in the station table by its identifier or its name.
+    fs::remove(at("2026020600.vok"));
+    r = run({"-ba", "-ho", "#2026020600", "-id", "KOAK,AMUNDSEN", global.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(text_stations(read_file(at("2026020600.vok"))), (std::vector<std::string>{"72493", "89009"}));
 
     // Half an hour before to three quarters after: the parts of 23 UTC go.
     fs::remove(at("2026020600.vok"));
@@ -529,6 +534,15 @@ TEST_F(Sondex, InputThatCannotBeReadEndsWithItsOwnStatus)
     r = run({"-ba", "2026020600.upa"});
     EXPECT_EQ(r.status, UPA_EXIT_NO_INPUT);
     EXPECT_NE(r.err.find("UPA_decode_file: Unable to open file:./2026020600.upa\n"), std::string::npos) << r.err;
+    // A file without read permission (root reads it all the same).
+    if (geteuid() != 0) {
+        fs::remove(at("2026020600.vok"));
+        fs::copy_file(sample, at("locked.txt"));
+        fs::permissions(at("locked.txt"), fs::perms::none);
+        r = run({"-ba", "-ho", "#2026020600", "locked.txt"});
+        EXPECT_EQ(r.status, UPA_EXIT_NO_INPUT);
+        EXPECT_NE(r.err.find("UPA_decode_file: Unable to open file:./locked.txt\n"), std::string::npos) << r.err;
+    }
     // One missing file of several is no failure of the run.
     fs::remove(at("2026020600.vok"));
     EXPECT_EQ(run({"-ba", "-ho", "#2026020600", "missing.txt", sample.string()}).status, 0);
