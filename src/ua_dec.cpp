@@ -1354,7 +1354,8 @@ int UPA_out_file(const Date* date)
     const bool cdf = file_type == UPA_FILE_CDF;
     if (cdf && FILE_is_stdio(outfile))
         output_refused("A netCDF file cannot be written to standard output", outfile);
-    if (!FILE_is_stdio(outfile) && FILE_is_dir(outfile)) output_refused("Output file is a directory", outfile);
+    if (!FILE_is_stdio(outfile) && FILE_is_dir(outfile))
+        output_refused("Output file is a directory", outfile);
     file_mode = FILE_overwrite(outfile, 2);
     int fd = -1;
     if (file_mode == 1) {
@@ -1390,7 +1391,8 @@ namespace {
 bool selected(const char* id)
 {
     if (ids.empty()) return true;
-    return std::any_of(ids.begin(), ids.end(), [id](const std::string& s) { return stricmp(s.c_str(), id) == 0; });
+    return std::any_of(ids.begin(), ids.end(),
+                       [id](const std::string& s) { return stricmp(s.c_str(), id) == 0; });
 }
 
 // The slot of a station missing from the table, added now: a WMO block and
@@ -1486,26 +1488,12 @@ int UPA_save_report(int fd, UPA_report* report)
     int index = counter++;
     if (UPA_write(fd, report, 1, &index) != 0) {
         ++write_failures;
-        MESS_print(DRV_ERROR, "UPA_save_report: Writing to %s failed (at station %s)\n", out_name.c_str(),
-                   report->id);
+        MESS_print(DRV_ERROR, "UPA_save_report: Writing to %s failed (at station %s)\n",
+                   out_name.c_str(), report->id);
         return -1;
     }
     ++stations_written;
     return 1;
-}
-
-void UPA_driver_reset()
-{
-    file_type = UPA_FILE_VOKUPAX;
-    file_mode = 0;
-    cvt_fd = 0;
-    ids.clear();
-    out_name.clear();
-    counter = 0;
-    files_read = 0;
-    reports_read = 0;
-    stations_written = 0;
-    write_failures = 0;
 }
 
 namespace {

@@ -205,8 +205,6 @@ int UPA_enter_func(const CTY_data* data, void* report);
 // Writes one station's report with the next record number. 1, or -1 when
 // the write failed.
 int UPA_save_report(int cvt_fd, UPA_report* report);
-// The driver's state back to its start (tests).
-void UPA_driver_reset();
 
 // ---- ua_read (src/ua_read.cpp): upper-air file forms, headers and writer
 // File type codes: older text layouts without a magic line (1: levels to
