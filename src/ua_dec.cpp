@@ -1184,6 +1184,8 @@ int UPA_decode_part(const char* data, int type, UPA_report* rep)
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "vokresrc.h"
 
 const int UPA_res_key[] = {
@@ -1229,6 +1231,7 @@ int file_mode = 0;                 // 1 created, 2 appended to
 int cvt_fd = 0;                    // handle of the output file
 std::vector<std::string> ids;      // identifier filter; empty: every station
 std::string out_name;              // the output file, for messages
+std::string in_name;               // the input file chosen first
 
 // Outcome of the run, for its exit status.
 int counter = 0;           // record number of the next report written
@@ -1311,6 +1314,14 @@ bool read_minutes(const char** p, int* value)
     return true;
 }
 
+// True when two names are one existing file (also through links).
+bool same_file(const char* a, const char* b)
+{
+    struct stat sa;
+    struct stat sb;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 // The output file cannot be made: the run ends before anything is read.
 [[noreturn]] void output_refused(const char* why, const char* name)
 {
@@ -1356,6 +1367,9 @@ int UPA_out_file(const Date* date)
         output_refused("A netCDF file cannot be written to standard output", outfile);
     if (!FILE_is_stdio(outfile) && FILE_is_dir(outfile))
         output_refused("Output file is a directory", outfile);
+    // Overwriting the raw file being converted would destroy it unread.
+    if (!FILE_is_stdio(outfile) && same_file(outfile, in_name.c_str()))
+        output_refused("Output file is the input file", outfile);
     file_mode = FILE_overwrite(outfile, 2);
     int fd = -1;
     if (file_mode == 1) {
@@ -1506,6 +1520,7 @@ void choose_input(char* filename, Date* file_date)
     FILE_set_name(in_file && in_file[0] ? in_file : "upa_dat");
     FILE_save_name_conv();
     FILE_get_file_only("Enter the upper air filename: ", filename);
+    in_name = filename;
     FILE_get_date(file_date);
     if (file_date->year != VOK_MISSING) return;
     MESS_print(DRV_ERROR, "UPA_decode_all: No date for the input file: %s\n", filename);

@@ -593,6 +593,12 @@ TEST_F(Sondex, OutputThatCannotBeWrittenEndsWithItsOwnStatus)
         EXPECT_EQ(r.status, UPA_EXIT_OUTPUT) << name;
         EXPECT_TRUE(has(r.err, "UPA_out_file: Unable to create output file: plain/sub/x."));
     }
+    // The raw file itself is never overwritten.
+    fs::copy_file(sample, at("2026020600.upa"));
+    r = run({"-ba", "-pf", "over", "-of", "2026020600.upa", "2026020600.upa"});
+    EXPECT_EQ(r.status, UPA_EXIT_OUTPUT);
+    EXPECT_TRUE(has(r.err, "UPA_out_file: Output file is the input file: 2026020600.upa\n"));
+    EXPECT_EQ(read_file(at("2026020600.upa")), read_file(sample));
     fs::create_directory(at("dir.vok"));
     EXPECT_EQ(run({"-ba", "-pf", "over", "-of", "dir.vok", in}).status, UPA_EXIT_OUTPUT);
     // Missing directories are made, for every form.
