@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "vok.h"
+#include "vokcty.h"
 
 // One mandatory-level row: pressure (hPa), height (m), temperature and dew
 // point (degrees C), wind direction (degrees) and speed (knots).
@@ -154,6 +155,56 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep);
 // to UPA_decode_PPBB. Returns the decoder's result, or -1 for a kind that
 // has no decoder (UNK, no kind).
 int UPA_decode_part(const char* data, int type, UPA_report* rep);
+
+// ---- ua_dec (src/ua_dec.cpp): the conversion driver
+// The resources this program accepts, in the order RES_init takes them, and
+// its positional resource (the input file names); both end with RES_null.
+extern const int UPA_res_key[];
+extern const int UPA_res_pos[];
+
+// Exit statuses of a run. A run that converted, or that kept an existing
+// output file as the user (or batch mode) asked, ends with UPA_EXIT_OK; a
+// silent loop window ends it with MQ_EXIT_STATUS (7).
+inline constexpr int UPA_EXIT_OK = 0;
+// Nothing was converted: the input's date is unknown (its name gives none
+// and no "#" date was set), or no station table could be loaded. No output
+// file was touched.
+inline constexpr int UPA_EXIT_SETUP = 1;
+// Not one input file could be read. The output file is written all the
+// same (its header, and no reports).
+inline constexpr int UPA_EXIT_NO_INPUT = 2;
+// The output file could not be created, or opened for appending (it does
+// not exist as a file of the chosen form, or it is damaged), or its name was
+// refused. Nothing was written.
+inline constexpr int UPA_EXIT_OUTPUT = 3;
+// A write to the output file, or its close, failed (a full disk): the file
+// is incomplete.
+inline constexpr int UPA_EXIT_WRITE = 4;
+
+// The whole conversion: decode window, input file and decode date, station
+// table, output file, every input file of the run, every station with data
+// written in slot order. Returns the run's exit status (above); ends the
+// process itself with UPA_EXIT_SETUP or UPA_EXIT_OUTPUT, or with
+// UPA_EXIT_OK when an existing output file is kept.
+int UPA_decode_all();
+// The "parameter" resource: "range=pre:post" sets the decode window in
+// minutes around the decode time ("range" alone: -120:120). Returns 0.
+int UPA_decode_params();
+// Chooses the output form and name for the date ("output", "out_file"),
+// asks what to do with an existing file and opens it. The handle from
+// UPA_open; ends the process when the file cannot be opened or is kept.
+int UPA_out_file(const Date* date);
+// Decodes every report of one raw file into the station slots. 1 when the
+// file was read to its end, 0 when it could not be opened or read (the
+// message names it). The file is closed.
+int UPA_decode_file(const char* filename);
+// Slot initialiser for the station table: an empty report with the
+// station's identifier (made from its WMO number when the table gives
+// none), WMO number, position and elevation. Returns 0.
+int UPA_enter_func(const CTY_data* data, void* report);
+// Writes one station's report with the next record number. 1, or -1 when
+// the write failed.
+int UPA_save_report(int cvt_fd, UPA_report* report);
 
 // ---- ua_read (src/ua_read.cpp): upper-air file forms, headers and writer
 // File type codes: older text layouts without a magic line (1: levels to

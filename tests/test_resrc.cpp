@@ -12,6 +12,7 @@
 #include "test_util.h"
 #include "vok.h"
 #include "vokresrc.h"
+#include "vokupa.h"
 
 namespace {
 
@@ -312,13 +313,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // The resources this program accepts, in its order, and its positional list.
-const int sondex_keys[] = {
-    RES_help,       RES_batch,      RES_message,    RES_file_path,   RES_data_path,  RES_con_path,
-    RES_grid_path,  RES_raw_path,   RES_image_path, RES_watch_path,  RES_text_path,  RES_model_path,
-    RES_sat_path,   RES_city_file,  RES_stat_prior, RES_input,       RES_output,     RES_name_conv,
-    RES_in_file,    RES_out_file,   RES_file_param, RES_current,     RES_hour,       RES_num_hour,
-    RES_decode_hour, RES_identifier, RES_parameter, RES_null};
-const int sondex_pos[] = {RES_filenames, RES_null};
+// The program's own lists, as main hands them to RES_init.
+const int* const sondex_keys = UPA_res_key;
+const int* const sondex_pos = UPA_res_pos;
 
 // Environment variables the decoding tests may set.
 const char* const env_names[] = {"vokdefault", "vokmess", "vokmessage", "voksondex.message",

@@ -1,0 +1,42 @@
+// sondex: the upper-air data conversion program. Raw TEMP and PILOT
+// bulletins in, one upper-air data file for the decode time out.
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "vok.h"
+#include "vokupa.h"
+
+namespace {
+
+// A scheduler may start the program with a standard descriptor closed. The
+// next file opened would take its number: messages meant for the terminal
+// would land in the output file, and a station table opened as descriptor 0
+// would pass for one that could not be opened.
+void keep_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened != -1 && opened != fd) close(opened);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    keep_standard_descriptors();
+    RES_init(argc, argv, UPA_res_key, UPA_res_pos);
+    if (FLAG_help()) {
+        char prog[VOK_NAME_LEN];
+        RES_get_progname(prog, VOK_NAME_LEN);
+        MESS_print(0xF, "%s: converts raw TEMP and PILOT bulletins into one upper-air data file\n", prog);
+        MESS_print(0xF, "    for the decode time (text, XML, netCDF or fixed-record form)\n");
+        RES_help_print(prog, UPA_res_key, UPA_res_pos);
+        VOK_exit(0);
+    }
+    MESS_print_prog("UPPER AIR DATA CONVERSION PROGRAM");
+    return UPA_decode_all();
+}
