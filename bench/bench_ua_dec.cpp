@@ -10,8 +10,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include <unistd.h>
 
 #include "vok.h"
 #include "vokupa.h"
@@ -44,7 +47,12 @@ bool make_big_file()
         if (!corpus.empty() && corpus.back() != '\n') corpus += '\n';
     }
     if (corpus.empty()) return false;
-    const std::string path = (fs::temp_directory_path() / "sondex_bench_bulletins.txt").string();
+    // A name of its own, so that runs side by side never share a file.
+    std::string path = (fs::temp_directory_path() / "sondex_bench_XXXXXX").string();
+    const int fd = mkstemp(path.data());
+    if (fd < 0) return false;
+    close(fd);
+    big_file = path;  // removed at the end even when writing fails
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::uintmax_t written = 0;
     while (written < BENCH_MIN_BYTES && out) {
@@ -53,13 +61,17 @@ bool make_big_file()
     }
     out.close();
     if (!out) return false;
-    big_file = path;
     big_size = written;
     return true;
 }
 
-// A report record per station, as the station table would hold them.
-using Stations = std::unordered_map<std::string, UPA_report>;
+// A report record per station, as the station table would hold them. The
+// identifier is looked up as the reader gives it, without making a string.
+struct IdHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using Stations = std::unordered_map<std::string, UPA_report, IdHash, std::equal_to<>>;
 
 // One pass of the reader over the big file; the count of reports read.
 // With stations, every report also goes to the decoder of its kind.
@@ -67,6 +79,9 @@ long read_once(Stations* stations)
 {
     FILE* fp = std::fopen(big_file.c_str(), "r");
     if (!fp) return -1;
+    // The stream buffer the conversion gives its input files.
+    std::vector<char> buffer(UPA_INPUT_BUFFER);
+    std::setvbuf(fp, buffer.data(), _IOFBF, buffer.size());
     UPA_read_raw_reset();
     char data[UPA_RAW_DATA_LEN];
     char id[UPA_RAW_ID_LEN];
@@ -77,8 +92,11 @@ long read_once(Stations* stations)
         if (r != 1) continue;
         ++reports;
         if (stations) {
-            auto [it, fresh] = stations->try_emplace(id);
-            if (fresh) UPA_initialize(&it->second);
+            auto it = stations->find(std::string_view(id));
+            if (it == stations->end()) {
+                it = stations->try_emplace(id).first;
+                UPA_initialize(&it->second);
+            }
             UPA_decode_part(data, kind, &it->second);
         }
         benchmark::DoNotOptimize(data[0]);
@@ -89,7 +107,7 @@ long read_once(Stations* stations)
 
 void run(benchmark::State& state, bool with_decoders)
 {
-    if (big_file.empty()) {
+    if (big_size == 0) {
         state.SkipWithError("no bulletin folder to build the benchmark file from");
         return;
     }

@@ -296,10 +296,33 @@ constexpr int CACHE_PROBES = 4;
 constexpr int CACHE_TEXT = 48;    // longest kept pattern, terminator included
 constexpr int CACHE_STEPS = 16;
 
+// A code group pattern: literal characters and fixed-width figure fields
+// ("44%1d%2d ", "%3!///!d%2!//!d "), closed by white space. Such a pattern
+// is also kept in this compact form, which reads a complete group in one
+// pass (see scan_group).
+constexpr int GROUP_PARTS = 8;
+constexpr int GROUP_MISSING_MAX = 8;
+struct group_part {
+    char literal = '\0';         // the character to match, or '\0' for a field
+    unsigned char width = 0;      // field: its figures
+    bool store = false;           // field: its value goes to the caller
+    bool has_missing = false;     // field: a missing-value text of the field's width
+    char missing[GROUP_MISSING_MAX] = {};
+};
+struct group_form {
+    int parts = 0;   // 0: not a code group pattern
+    int width = 0;   // characters before the closing white space
+    int fields = 0;  // the directives, all of which match on a complete group
+    int stored = 0;  // those that store their value
+    group_part part[GROUP_PARTS];
+};
+
+// The scanner's hot data comes first: a look-up and a group read touch
+// only the start of an entry.
 struct compiled {
     const char* key = nullptr;  // the caller's pattern address
     bool fixed = false;         // the key lies in read-only memory
-    int group_width = 0;        // see scan_group; 0 when that does not apply
+    group_form group;
     char text[CACHE_TEXT] = {};
     int count = 0;
     step steps[CACHE_STEPS];
@@ -357,17 +380,38 @@ std::size_t home_slot(const char* pat)
     return static_cast<std::size_t>(a >> (64 - CACHE_BITS));
 }
 
-// The width of a code group pattern: fixed-width digit fields closed by one
-// blank, such as "%2!//!d%3!///!d "; 0 for any other pattern.
-int group_width(const step* steps, int count)
+// The group form of compiled steps; parts 0 when they are no code group.
+// A missing-value text is kept only when it is as long as its field and
+// holds no figure, so that input equal to it can never read as a number.
+group_form group_of(const step* steps, int count)
 {
-    if (count < 2 || steps[count - 1].kind != Step::blank) return 0;
-    int w = 0;
+    group_form g;
+    if (count < 2 || count - 1 > GROUP_PARTS || steps[count - 1].kind != Step::blank) return g;
+    int width = 0;
     for (int i = 0; i < count - 1; ++i) {
-        if (steps[i].kind != Step::digits) return 0;
-        w += steps[i].d.width;
+        const step& e = steps[i];
+        group_part& part = g.part[i];
+        if (e.kind == Step::literal && e.ch != '\0') {
+            part.literal = e.ch;
+            width += 1;
+            continue;
+        }
+        if (e.kind != Step::digits) return group_form{};
+        part.width = static_cast<unsigned char>(e.d.width);
+        part.store = e.d.store;
+        const std::string_view m = e.d.missing;
+        if (m.size() == part.width && m.size() <= GROUP_MISSING_MAX &&
+            m.find_first_of("0123456789") == std::string_view::npos) {
+            part.has_missing = true;
+            std::memcpy(part.missing, m.data(), m.size());
+        }
+        width += part.width;
+        ++g.fields;
+        if (part.store) ++g.stored;
     }
-    return w;
+    g.parts = count - 1;
+    g.width = width;
+    return g;
 }
 
 // Compiles pat into the slot; false (slot left empty) when the pattern is too
@@ -386,7 +430,7 @@ bool compile_into(compiled& c, const char* pat)
         if (!p) break;
     }
     c.count = count;
-    c.group_width = group_width(c.steps, count);
+    c.group = group_of(c.steps, count);
     c.key = pat;
     c.fixed = in_read_only_memory(pat);
     return true;
@@ -620,33 +664,39 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
     return p;
 }
 
-// A code group pattern (group_width) met by a complete group: its digits and
-// the white space after them. Every field is taken at once, as the steps
-// would take them one by one; false, with nothing stored, for other input.
-bool scan_group(const compiled& c, scan_state& st, std::va_list& args)
+// A code group pattern met by a complete group: every literal in place,
+// every field its full width of figures or exactly its missing-value text
+// (which stores -9999), then white space. The fields are stored as the
+// steps would store them, and the characters consumed returned; -1, with
+// nothing stored, for any other input, which the steps then read.
+int scan_group(const group_form& g, const char* in, int avail, std::va_list& args)
 {
-    const int w = c.group_width;
-    const char* s = st.in;
-    if (st.avail <= w || !is_white(static_cast<unsigned char>(s[w]))) return false;
-    const int fields = c.count - 1;
-    std::int32_t value[CACHE_STEPS];
-    for (int k = 0; k < fields; ++k) {
+    const int w = g.width;
+    if (avail <= w || !is_white(static_cast<unsigned char>(in[w]))) return -1;
+    std::int32_t value[GROUP_PARTS];
+    const char* s = in;
+    for (int k = 0; k < g.parts; ++k) {
+        const group_part& part = g.part[k];
+        if (part.literal) {
+            if (*s++ != part.literal) return -1;
+            continue;
+        }
         std::int32_t v = 0;
-        for (int i = c.steps[k].d.width; i > 0; --i) {
-            const unsigned digit = static_cast<unsigned char>(*s++) - unsigned{'0'};
-            if (digit > 9) return false;
+        for (int i = 0; i < part.width; ++i) {
+            const unsigned digit = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+            if (digit > 9) {
+                if (!part.has_missing || std::memcmp(s, part.missing, part.width) != 0) return -1;
+                v = VOK_MISSING;
+                break;
+            }
             v = v * 10 + static_cast<std::int32_t>(digit);
         }
         value[k] = v;
+        s += part.width;
     }
-    for (int k = 0; k < fields; ++k) {
-        const directive& d = c.steps[k].d;
-        void* target = d.store ? va_arg(args, void*) : nullptr;
-        if (target) *static_cast<std::int32_t*>(target) = value[k];
-        st.take(d.width, target != nullptr);
-    }
-    st.pos += span(st.in + st.pos, st.avail - st.pos, is_white);
-    return true;
+    for (int k = 0; k < g.parts; ++k)
+        if (g.part[k].store) *va_arg(args, std::int32_t*) = value[k];
+    return w + span(in + w, avail - w, is_white);
 }
 
 // A pattern too long to keep: read and run a few steps at a time.
@@ -705,18 +755,28 @@ int scanp(parse_param* param, const char* pat, ...)
     param->done = 0;
     if (!pat || !*pat || !param->ptr || param->off < 0 || param->off >= param->length) return -1;
 
-    const bool debug = MESS_check(SCANP_DEBUG) != 0;
+    const bool debug = MESS_enabled(SCANP_DEBUG);
     scan_state st{param->ptr + param->off, param->length - param->off};
 
     std::va_list args;
     va_start(args, pat);
+    const compiled* c = lookup(pat);
+    if (c && c->group.parts && !debug) {
+        // A code group, read whole; the whole pattern is used.
+        const int len = scan_group(c->group, st.in, st.avail, args);
+        if (len >= 0) {
+            va_end(args);
+            param->len = len;
+            param->matched = c->group.fields;
+            param->assigned = c->group.stored;
+            param->done = 1;
+            return c->group.fields;
+        }
+    }
     const char* p;
-    if (const compiled* c = lookup(pat)) {
+    if (c) {
         const pattern_view view{pat, c->text};
-        if (c->group_width && !debug && scan_group(*c, st, args))
-            p = c->steps[c->count - 1].next;
-        else
-            p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
+        p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
     } else {
         p = run_uncached(pat, st, args, debug);
     }

@@ -3,8 +3,10 @@
 // each part into the station's report record.
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "vok.h"
 #include "vokupa.h"
@@ -30,10 +32,10 @@ constexpr M_type RAW_DATA = 0x4000000;
 constexpr int RAW_LINE_MAX = 2 * UPA_RAW_MAX;
 constexpr int RAW_WORD_MAX = 25;
 
-// The first two words of a line (at most RAW_WORD_MAX characters kept of
-// each) and the position after each word and its trailing blanks.
+// The first two words of a line: where each starts, its length (at most
+// RAW_WORD_MAX characters count) and the position after it and its blanks.
 struct RawWords {
-    char w[2][RAW_WORD_MAX + 1];
+    int pos[2];
     int len[2];
     int end[2];
     int n;
@@ -63,23 +65,122 @@ void UPA_read_raw_reset()
 
 namespace {
 
+// The bytes that a stream has buffered and not yet handed out. glibc keeps
+// them between _IO_read_ptr and _IO_read_end, where its own getc macro
+// reads them: a line is found there with memchr and copied out once, and
+// the stream stands exactly where fgets would leave it (its position, end
+// and error flags, and whoever reads it next, see no difference). Other C
+// libraries show no window, and every byte comes through getc.
+#if defined(__GLIBC__)
+std::string_view stream_window(FILE* fp)
+{
+    return {fp->_IO_read_ptr, static_cast<std::size_t>(fp->_IO_read_end - fp->_IO_read_ptr)};
+}
+void stream_consume(FILE* fp, std::size_t n)
+{
+    fp->_IO_read_ptr += n;
+}
+#else
+std::string_view stream_window(FILE*)
+{
+    return {};
+}
+void stream_consume(FILE*, std::size_t) {}
+#endif
+
+// At most max bytes of the stream into buf, through the first newline, as
+// fgets reads them (no terminator is added); the count, or -1 when the
+// stream ends (or fails) before the first byte.
+int raw_fetch(FILE* ifile, char* buf, int max)
+{
+    int k = 0;
+    while (k < max) {
+        std::string_view w = stream_window(ifile);
+        if (w.empty()) {
+            // An empty window: getc refills the buffer (or meets the end).
+            const int c = getc_unlocked(ifile);
+            if (c == EOF) break;
+            buf[k++] = static_cast<char>(c);
+            if (c == '\n') break;
+            continue;
+        }
+        w = w.substr(0, static_cast<std::size_t>(max - k));
+        const auto* nl = static_cast<const char*>(std::memchr(w.data(), '\n', w.size()));
+        const std::size_t n = nl ? static_cast<std::size_t>(nl - w.data()) + 1 : w.size();
+        std::memcpy(buf + k, w.data(), n);
+        stream_consume(ifile, n);
+        k += static_cast<int>(n);
+        if (nl) break;
+    }
+    return k > 0 ? k : -1;
+}
+
+// Eight bytes of text as one word, to test them at once.
+constexpr std::uint64_t BYTES_1 = 0x0101010101010101ull;
+std::uint64_t eight_bytes(const char* s)
+{
+    std::uint64_t x;
+    std::memcpy(&x, s, sizeof x);
+    return x;
+}
+
+// clean_line's rule over n bytes: control and 8-bit bytes become blanks.
+// Returns the position of the first NUL, which ends the text as it ends
+// every C-string line helper of the suite (n when there is none; the bytes
+// after a NUL are left as they are). Feeds are plain text, so eight bytes
+// are first tested together: a byte is 8-bit when its top bit is set, and a
+// control byte when adding 0x60 to its low seven bits leaves the top bit
+// clear (no carry crosses bytes).
+int raw_clean(char* s, int n)
+{
+    auto fix = [s](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c == '\0') return i;
+            if (c < ' ' || c >= 0x80) s[i] = ' ';
+        }
+        return -1;
+    };
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const std::uint64_t x = eight_bytes(s + i);
+        const std::uint64_t control = ~((x & BYTES_1 * 0x7F) + BYTES_1 * 0x60);
+        if (((control | x) & BYTES_1 * 0x80) == 0) continue;
+        if (const int nul = fix(i, i + 8); nul >= 0) return nul;
+    }
+    const int nul = fix(i, n);
+    return nul >= 0 ? nul : n;
+}
+
+// True when some byte of [s, s + n) of a cleaned line is a capital letter
+// or above: code groups hold figures, solidi and "=" only. Adding 0x3F to
+// a byte of 0x20 to 0x7F sets its top bit exactly from "A" on.
+bool raw_any_letter(const char* s, int n)
+{
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        if (((eight_bytes(s + i) + BYTES_1 * 0x3F) & BYTES_1 * 0x80) != 0) return true;
+    for (; i < n; ++i)
+        if (s[i] >= 'A') return true;
+    return false;
+}
+
 // Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned; its
-// length, or -1 at the end of the file (buf is then empty). The stream's
-// buffer is searched for the newline in one go (fgets) rather than byte by
-// byte: this is the reader's hot spot.
+// length, or -1 at the end of the file (buf is then empty).
 int raw_read_line(FILE* ifile, char* buf)
 {
     constexpr int size = RAW_LINE_MAX + 2;
-    if (!std::fgets(buf, size, ifile)) {
+    const int got = raw_fetch(ifile, buf, size - 1);
+    if (got < 0) {
         buf[0] = '\0';
         return -1;
     }
-    // An embedded NUL ends the text early, as it does for every C-string
-    // line helper of the suite.
-    int k = static_cast<int>(std::strlen(buf));
-    if (k > 0 && buf[k - 1] == '\n') {
-        --k;
-    } else if (k == size - 1) {
+    // clean_line and trim_string: control and 8-bit bytes become blanks
+    // (the newline too), trailing blanks go (trailing control bytes with
+    // them, as clean_line drops them).
+    const bool newline = buf[got - 1] == '\n';
+    int k = raw_clean(buf, got);
+    if (k == size - 1 && !newline) {
         // An over-long line: skip its rest, remembering its last visible
         // character ("=" or ";" ends the report).
         int c = static_cast<unsigned char>(buf[RAW_LINE_MAX]);
@@ -89,16 +190,9 @@ int raw_read_line(FILE* ifile, char* buf)
         k = RAW_LINE_MAX;
         if (last) buf[k - 1] = static_cast<char>(last);
     }
-    // clean_line and trim_string in one pass over the known length: control
-    // and 8-bit bytes become blanks, trailing blanks go (trailing control
-    // bytes with them, as clean_line drops them).
-    auto* u = reinterpret_cast<unsigned char*>(buf);
-    int n = k;
-    for (int i = 0; i < n; ++i)
-        if (u[i] < ' ' || u[i] >= 0x80) u[i] = ' ';
-    while (n > 0 && u[n - 1] == ' ') --n;
-    u[n] = '\0';
-    return n;
+    while (k > 0 && buf[k - 1] == ' ') --k;
+    buf[k] = '\0';
+    return k;
 }
 
 // One blank-separated word of a line: where it starts and its length.
@@ -170,10 +264,7 @@ int raw_cut_at_part_word(int n)
     // Code groups hold figures and solidi: most lines have no letter at all
     // past their first two words, which one quick pass tells; otherwise a
     // capital that starts a word of four letters is worth a closer look.
-    const auto* u = reinterpret_cast<const unsigned char*>(line);
-    unsigned letters = 0;
-    for (int p = w.pos + w.len; p < n; ++p) letters |= u[p] >= 'A';
-    if (!letters) return n;
+    if (!raw_any_letter(line + w.pos + w.len, n - w.pos - w.len)) return n;
     for (int p = w.pos + w.len; p + 4 <= n; ++p) {
         if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
             continue;
@@ -243,7 +334,7 @@ int raw_next_line(FILE* ifile)
 void raw_split(const char* s, int pos, RawWords& w)
 {
     w.n = 0;
-    w.w[0][0] = w.w[1][0] = '\0';
+    w.pos[0] = w.pos[1] = pos;
     w.len[0] = w.len[1] = 0;
     w.end[0] = w.end[1] = pos;
     for (int k = 0; k < 2; ++k) {
@@ -251,42 +342,40 @@ void raw_split(const char* s, int pos, RawWords& w)
         if (!s[pos]) break;
         const int start = pos;
         while (s[pos] && s[pos] != ' ') ++pos;
-        const int n = std::min(pos - start, RAW_WORD_MAX);
-        std::memcpy(w.w[k], s + start, static_cast<std::size_t>(n));
-        w.w[k][n] = '\0';
-        w.len[k] = n;
+        w.pos[k] = start;
+        w.len[k] = std::min(pos - start, RAW_WORD_MAX);
         while (s[pos] == ' ') ++pos;
         w.end[k] = pos;
         ++w.n;
     }
 }
 
-bool raw_word_is(const RawWords& w, int k, int kind)
+bool raw_word_is(const char* s, const RawWords& w, int k, int kind)
 {
-    return k < w.n && w.len[k] == 4 && std::memcmp(w.w[k], type_str[kind], 4) == 0;
+    return k < w.n && w.len[k] == 4 && std::memcmp(s + w.pos[k], type_str[kind], 4) == 0;
 }
 
 // Kind of the part identifier word among the two words, and the text
 // position after it. Land TEMP and PILOT words count in first or second
 // place (a station number may precede them, "72493 TTAA  56001 72493"),
 // ship and mobile words only in first place.
-int raw_identifier(const RawWords& w, int* pos)
+int raw_identifier(const char* s, const RawWords& w, int* pos)
 {
     const bool first4 = w.n > 0 && w.len[0] == 4;
     const bool second4 = w.n > 1 && w.len[1] == 4;
     if (!first4 && !second4) return UPA_NO_KIND;
     for (int kind = UPA_TTAA; kind <= UPA_PPDD; ++kind) {
-        if (raw_word_is(w, 0, kind)) {
+        if (raw_word_is(s, w, 0, kind)) {
             *pos = w.end[0];
             return kind;
         }
-        if (raw_word_is(w, 1, kind)) {
+        if (raw_word_is(s, w, 1, kind)) {
             *pos = w.end[1];
             return kind;
         }
     }
     for (int kind = UPA_UUAA; kind <= UPA_EEDD; ++kind) {
-        if (raw_word_is(w, 0, kind)) {
+        if (raw_word_is(s, w, 0, kind)) {
             *pos = w.end[0];
             return kind;
         }
@@ -294,13 +383,21 @@ int raw_identifier(const RawWords& w, int* pos)
     return UPA_NO_KIND;
 }
 
+bool is_figure(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // Land report start: IIiii after a YYGGI group whose indicator may be
 // missing ("5600/ 72786"); a minus sign passes the digit test of the
 // station number.
-bool raw_rule5(const RawWords& w)
+bool raw_rule5(const char* s, const RawWords& w)
 {
-    return w.n == 2 && w.len[0] == 5 && string_is_num_len(w.w[0], 4) && w.len[1] == 5 &&
-           string_is_num(w.w[1]);
+    if (w.n != 2 || w.len[0] != 5 || w.len[1] != 5) return false;
+    const char* a = s + w.pos[0];
+    const char* b = s + w.pos[1];
+    return std::all_of(a, a + 4, is_figure) && (b[0] == '-' || is_figure(b[0])) &&
+           std::all_of(b + 1, b + 5, is_figure);
 }
 
 // The report text being collected, bounded by UPA_RAW_MAX.
@@ -345,7 +442,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         line_len = static_cast<int>(std::strlen(line));
     }
 
-    const bool dbg = MESS_check(RAW_DEBUG) != 0;
+    const bool dbg = MESS_enabled(RAW_DEBUG);
     RawReport rep{data, 0};
     int found = 0;
     bool started = false;
@@ -369,13 +466,15 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
             continue;
         }
 
-        const int kind = raw_identifier(w, &pos);
+        const int kind = raw_identifier(line, w, &pos);
         if (kind != UPA_NO_KIND) {
             rep_type = kind;
             raw_split(line, pos, w);
         }
 
-        if (dbg) MESS_print(RAW_DEBUG, "STR: %s %s\n", w.w[0], w.w[1]);
+        if (dbg)
+            MESS_print(RAW_DEBUG, "STR: %.*s %.*s\n", w.len[0], line + w.pos[0], w.len[1],
+                       line + w.pos[1]);
         if (rep_type != UPA_NO_KIND && found > 0) {
             // The next part begins: this line opens the next call's report.
             if (dbg) MESS_print(RAW_DEBUG, "REP: %d %d %d\n", rep_type, found, done);
@@ -395,13 +494,13 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
 
         const char* text = line + pos;
         const int text_len = line_len - pos;
-        auto take = [&](const char* word) {
+        auto take = [&](int k) {
             if (found == 0 && rep_type != UPA_NO_KIND) {
                 *type = rep_type;
                 rep_type = UPA_NO_KIND;
                 rep.start(text, text_len);
-                const std::size_t n = std::min<std::size_t>(std::strlen(word), UPA_RAW_ID_LEN - 1);
-                std::memcpy(id, word, n);
+                const int n = std::min(w.len[k], UPA_RAW_ID_LEN - 1);
+                std::memcpy(id, line + w.pos[k], static_cast<std::size_t>(n));
                 id[n] = '\0';
                 started = true;
                 ++done;
@@ -415,15 +514,15 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         if (rep_type >= UPA_UUAA && rep_type <= UPA_EEDD && w.n == 2) {
             // Ships and mobile stations: the call sign opens the report.
             if (dbg)
-                MESS_print(RAW_DEBUG, "STR-S: %d %d %d %s %s\n", rep_type, found, done, w.w[0],
-                           w.w[1]);
-            take(w.w[0]);
+                MESS_print(RAW_DEBUG, "STR-S: %d %d %d %.*s %.*s\n", rep_type, found, done,
+                           w.len[0], line + w.pos[0], w.len[1], line + w.pos[1]);
+            take(0);
         }
-        if (raw_rule5(w)) {
+        if (raw_rule5(line, w)) {
             if (dbg)
-                MESS_print(RAW_DEBUG, "STR-5: %d %d %d %s %s\n", rep_type, found, done, w.w[0],
-                           w.w[1]);
-            take(w.w[1]);
+                MESS_print(RAW_DEBUG, "STR-5: %d %d %d %.*s %.*s\n", rep_type, found, done,
+                           w.len[0], line + w.pos[0], w.len[1], line + w.pos[1]);
+            take(1);
         }
 
         if (text_len > 0 && (text[text_len - 1] == ';' || text[text_len - 1] == '=')) {
@@ -467,7 +566,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         data[rep.len] = '\0';
     }
     rep.add(" ", 1);
-    if (MESS_check(RAW_DATA)) MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
+    if (MESS_enabled(RAW_DATA)) MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
     return 1;
 }
 
@@ -510,13 +609,13 @@ bool accept(parse_param* pp, int got, int count, int group)
 
 void trace_group(const char* fmt, const parse_param* pp)
 {
-    if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, fmt, scanp_str(pp));
+    if (MESS_enabled(DEC_GROUP)) MESS_print(DEC_GROUP, fmt, scanp_str(pp));
 }
 
 // The same for a group that accept() has just passed.
 void trace_taken(M_type mask, const char* fmt, const parse_param* pp)
 {
-    if (MESS_check(mask)) MESS_print(mask, fmt, pp->ptr + (pp->off - pp->len));
+    if (MESS_enabled(mask)) MESS_print(mask, fmt, pp->ptr + (pp->off - pp->len));
 }
 
 const char* kind_name(int type)
@@ -527,7 +626,9 @@ const char* kind_name(int type)
 // Copies a word read by "%<10s" into a report's 11-character field.
 void set_text(char* field, const char* word)
 {
-    std::snprintf(field, 11, "%s", word);
+    const std::size_t n = strnlen(word, VOK_ID_LEN - 1);
+    std::memcpy(field, word, n);
+    field[n] = '\0';
 }
 
 // Call sign of a ship or mobile platform: it names the station when the slot
@@ -590,7 +691,7 @@ void read_position(parse_param* pp, UPA_report* rep, bool mobile)
 bool time_ok(int type, const char* word, int hour)
 {
     if (hour >= 0 && DATE_chk_range(hour)) return true;
-    if (MESS_check(DEC_REJECT)) {
+    if (MESS_enabled(DEC_REJECT)) {
         MESS_print(DEC_REJECT, "Bad %s date for %s: %4.4d\n", kind_name(type), word, hour);
     }
     return false;
@@ -916,7 +1017,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
     }
 
     if (found) rep->numman = 20;
-    UPA_print_man(DEC_LIST, rep);
+    if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
     return 1;
 }
 
@@ -955,6 +1056,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
 
     // Every level group of the section is read: modern soundings report well
     // over fifty levels in part B, and only the 200 rows of the list bound them.
+    int next_row = 0;  // where the next level is looked for first
     for (;;) {
         int nn = 0, ppp = 0;
         const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
@@ -974,8 +1076,9 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         } else {
             p = static_cast<float>(ppp < 100 ? ppp + 1000 : ppp);
         }
-        const int row = UPA_find_sig(rep, p);
+        const int row = UPA_find_sig_from(rep, p, next_row);
         if (row < 0) break;
+        next_row = row + 1;
         trace_group("nnppp: %5.5s\n", &pp);
         rep->sig[row].p = p;
         scanp_inc(&pp);
@@ -991,8 +1094,8 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         }
     }
 
-    if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
-    UPA_print_sig(DEC_LIST, rep);
+    if (MESS_enabled(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
+    if (MESS_enabled(DEC_LIST)) UPA_print_sig(DEC_LIST, rep);
     return 1;
 }
 
@@ -1084,7 +1187,7 @@ int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
     }
 
     if (found) rep->numman = 20;
-    UPA_print_man(DEC_LIST, rep);
+    if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
     return 1;
 }
 
@@ -1120,6 +1223,7 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
     // feet like every wind height. No wind group begins with 8 (directions
     // end at 36), so they are told apart wherever they stand.
     bool above_90k = false;
+    int next_row = 0;  // where the next height is looked for first
     for (int k = 0; k < 40; ++k) {
         int tn = 0, u[3] = {0, 0, 0};
         int base = 0;
@@ -1146,7 +1250,12 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
             if (h == 0.0f) {
                 full = !pilot_surface(rep, w);
             } else {
-                full = !UPA_add_wnd(rep, h, w.dir, w.spd);
+                const int row = UPA_find_wnd_from(rep, h, next_row);
+                full = row < 0;
+                if (!full) {
+                    rep->wnd[row] = {h, w.dir, w.spd};
+                    next_row = row + 1;
+                }
             }
         }
         // A full list drops the rest of the part; the groups left unread
@@ -1154,7 +1263,7 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
         if (full) break;
     }
 
-    UPA_print_wnd(DEC_LIST, rep);
+    if (MESS_enabled(DEC_LIST)) UPA_print_wnd(DEC_LIST, rep);
     return 1;
 }
 
@@ -1180,8 +1289,10 @@ int UPA_decode_part(const char* data, int type, UPA_report* rep)
 // station, the output file, every report of every input file merged into
 // its station's slot, and every station that received data written in the
 // station table's order.
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <sys/stat.h>
@@ -1424,16 +1535,35 @@ UPA_report* add_station(const char* id)
     return static_cast<UPA_report*>(CTY_get_data(id));
 }
 
-void decode_report(const char* data, const char* id, int kind)
+// Slots already found in one file by the identifier its reports give: a
+// feed names the same few hundred stations over and over, and the station
+// table's look-up compares keys along a chain for each. The table only
+// grows while a file is read, so a slot once found stays the station's.
+struct IdHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using SlotCache = std::unordered_map<std::string, UPA_report*, IdHash, std::equal_to<>>;
+
+// With an identifier selection the station table holds only the stations
+// it chose (by number, identifier, name or position), so a station found
+// there is selected; one missing from the table is taken when its
+// identifier is one of the values. Null for a report not taken.
+UPA_report* station_slot(const char* id, SlotCache& known)
 {
-    // With an identifier selection the station table holds only the
-    // stations it chose (by number, identifier, name or position), so a
-    // station found there is selected; one missing from the table is taken
-    // when its identifier is one of the values.
-    UPA_report* slot = static_cast<UPA_report*>(CTY_get_data(id));
-    if (!slot && (!selected(id) || !(slot = add_station(id)))) return;
+    if (const auto it = known.find(std::string_view(id)); it != known.end()) return it->second;
+    auto* slot = static_cast<UPA_report*>(CTY_get_data(id));
+    if (!slot && (!selected(id) || !(slot = add_station(id)))) return nullptr;
+    known.emplace(id, slot);
+    return slot;
+}
+
+void decode_report(const char* data, const char* id, int kind, SlotCache& known)
+{
+    UPA_report* slot = station_slot(id, known);
+    if (!slot) return;
     UPA_decode_part(data, kind, slot);
-    UPA_print_report(DRV_REPORT, slot);
+    if (MESS_enabled(DRV_REPORT)) UPA_print_report(DRV_REPORT, slot);
 }
 
 }  // namespace
@@ -1449,17 +1579,25 @@ int UPA_decode_file(const char* filename)
         return 0;
     }
     MESS_print(DRV_MESS, "Processing file: %s\n", filename);
+    // A large stream buffer, which lives until the file is closed below;
+    // standard input, which outlives this call, keeps its own.
+    std::vector<char> buffer;
+    if (fp != stdin) {
+        buffer.resize(UPA_INPUT_BUFFER);
+        std::setvbuf(fp, buffer.data(), _IOFBF, buffer.size());
+    }
     char data[UPA_RAW_DATA_LEN];
     char id[UPA_RAW_ID_LEN];
     int kind = UPA_NO_KIND;
     // To the reader's end: the last report of a file without a final
     // newline comes with the call that meets the end of the file.
     bool read_error = false;
+    SlotCache known;
     for (;;) {
         const int r = UPA_read_raw(fp, data, id, &kind);
         if (r == 1) {
             ++reports_read;
-            decode_report(data, id, kind);
+            decode_report(data, id, kind, known);
         }
         if (std::ferror(fp)) {
             read_error = true;

@@ -55,30 +55,54 @@ int UPA_mandatory(float p)
     return 0;
 }
 
-int UPA_find_sig(UPA_report* rep, float p)
+namespace {
+
+// The first row of rows[from, n), then of rows[0, from), at the value v of
+// the member `key`; -1 when there is none.
+template <class Row>
+int find_round(const Row* rows, float Row::*key, float v, int from, int n)
+{
+    for (int r = from; r < n; ++r)
+        if (rows[r].*key == v) return r;
+    for (int r = 0; r < from && r < n; ++r)
+        if (rows[r].*key == v) return r;
+    return -1;
+}
+
+}  // namespace
+
+int UPA_find_sig_from(UPA_report* rep, float p, int from)
 {
     if (!rep) return -1;
     const int n = used_rows(rep->numsig, UPA_MAX_SIG);
-    for (int i = 0; i < n; ++i) {
-        if (rep->sig[i].p == p) return i;
-    }
+    if (from < 0 || from >= n) from = 0;
+    if (const int r = find_round(rep->sig, &UPA_sig::p, p, from, n); r >= 0) return r;
     if (n >= UPA_MAX_SIG) return -1;
     rep->sig[n] = {p, MISSING, MISSING};
     rep->numsig = n + 1;
     return n;
 }
 
-int UPA_find_wnd(UPA_report* rep, float h)
+int UPA_find_wnd_from(UPA_report* rep, float h, int from)
 {
     if (!rep) return -1;
     const int n = used_rows(rep->numwnd, UPA_MAX_WND);
-    for (int i = 0; i < n; ++i) {
-        if (rep->wnd[i].h == h) return i;
-    }
+    if (from < 0 || from >= n) from = 0;
+    if (const int r = find_round(rep->wnd, &UPA_wnd::h, h, from, n); r >= 0) return r;
     if (n >= UPA_MAX_WND) return -1;
     rep->wnd[n] = {h, MISSING, MISSING};
     rep->numwnd = n + 1;
     return n;
+}
+
+int UPA_find_sig(UPA_report* rep, float p)
+{
+    return UPA_find_sig_from(rep, p, 0);
+}
+
+int UPA_find_wnd(UPA_report* rep, float h)
+{
+    return UPA_find_wnd_from(rep, h, 0);
 }
 
 int UPA_add_sig(UPA_report* rep, float p, float t, float td)
