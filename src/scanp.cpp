@@ -7,6 +7,7 @@
 // level is on.
 #include "vok.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdarg>
 #include <cstdint>
@@ -297,7 +298,8 @@ constexpr int CACHE_TEXT = 48;    // longest kept pattern, terminator included
 constexpr int CACHE_STEPS = 16;
 
 // A code group pattern: literal characters and fixed-width figure fields
-// ("44%1d%2d ", "%3!///!d%2!//!d "), closed by white space. Such a pattern
+// ("44%1d%2d ", "%3!///!d%2!//!d "), perhaps ending in a word of at most a
+// given width ("%<10s ", "4%<10s "), closed by white space. Such a pattern
 // is also kept in this compact form, which reads a complete group in one
 // pass (see scan_group).
 constexpr int GROUP_PARTS = 8;
@@ -310,11 +312,15 @@ struct group_part {
     char missing[GROUP_MISSING_MAX] = {};
 };
 struct group_form {
-    int parts = 0;   // 0: not a code group pattern
-    int width = 0;   // characters before the closing white space
-    int fields = 0;  // the directives, all of which match on a complete group
-    int stored = 0;  // those that store their value
+    int parts = 0;       // literals and figure fields; 0 and no word: no group pattern
+    int lead = 0;        // literals before the first field
+    int width = 0;       // characters of the parts
+    int word = 0;        // the width of the closing word, 0 for none
+    bool word_store = false;
+    int fields = 0;      // the directives, all of which match on a complete group
+    int stored = 0;      // those that store their value
     group_part part[GROUP_PARTS];
+    bool usable() const { return parts > 0 || word > 0; }
 };
 
 // The scanner's hot data comes first: a look-up and a group read touch
@@ -380,43 +386,60 @@ std::size_t home_slot(const char* pat)
     return static_cast<std::size_t>(a >> (64 - CACHE_BITS));
 }
 
-// The group form of compiled steps; parts 0 when they are no code group.
-// A missing-value text is kept only when it is as long as its field and
-// holds no figure, so that input equal to it can never read as a number.
+// A figure field of a group form. A missing-value text is kept only when it
+// is as long as its field and holds no figure, so that input equal to it can
+// never read as a number.
+group_part figure_part(const directive& d)
+{
+    group_part part;
+    part.width = static_cast<unsigned char>(d.width);
+    part.store = d.store;
+    const std::string_view m = d.missing;
+    if (m.size() == part.width && m.size() <= GROUP_MISSING_MAX &&
+        m.find_first_of("0123456789") == std::string_view::npos) {
+        part.has_missing = true;
+        std::memcpy(part.missing, m.data(), m.size());
+    }
+    return part;
+}
+
+// The group form of compiled steps; not usable when they are no code group.
 group_form group_of(const step* steps, int count)
 {
     group_form g;
-    if (count < 2 || count - 1 > GROUP_PARTS || steps[count - 1].kind != Step::blank) return g;
-    int width = 0;
-    for (int i = 0; i < count - 1; ++i) {
+    if (count < 2 || steps[count - 1].kind != Step::blank) return g;
+    int n = count - 1;
+    const step& last = steps[n - 1];
+    if (last.kind == Step::text && last.d.letter == 's' && last.d.mode == Mode::at_most) {
+        g.word = last.d.width;
+        g.word_store = last.d.store;
+        ++g.fields;
+        if (g.word_store) ++g.stored;
+        --n;
+    }
+    if (n > GROUP_PARTS) return group_form{};
+    for (int i = 0; i < n; ++i) {
         const step& e = steps[i];
         group_part& part = g.part[i];
         if (e.kind == Step::literal && e.ch != '\0') {
             part.literal = e.ch;
-            width += 1;
+            if (g.lead == i) ++g.lead;
+            g.width += 1;
             continue;
         }
         if (e.kind != Step::digits) return group_form{};
-        part.width = static_cast<unsigned char>(e.d.width);
-        part.store = e.d.store;
-        const std::string_view m = e.d.missing;
-        if (m.size() == part.width && m.size() <= GROUP_MISSING_MAX &&
-            m.find_first_of("0123456789") == std::string_view::npos) {
-            part.has_missing = true;
-            std::memcpy(part.missing, m.data(), m.size());
-        }
-        width += part.width;
+        part = figure_part(e.d);
+        g.width += part.width;
         ++g.fields;
         if (part.store) ++g.stored;
     }
-    g.parts = count - 1;
-    g.width = width;
+    g.parts = n;
     return g;
 }
 
 // Compiles pat into the slot; false (slot left empty) when the pattern is too
 // long to keep.
-bool compile_into(compiled& c, const char* pat)
+[[gnu::noinline]] bool compile_into(compiled& c, const char* pat)
 {
     c.key = nullptr;
     const std::size_t n = strnlen(pat, CACHE_TEXT);
@@ -664,28 +687,27 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
     return p;
 }
 
-// A code group pattern met by a complete group: every literal in place,
-// every field its full width of figures or exactly its missing-value text
-// (which stores -9999), then white space. The fields are stored as the
-// steps would store them, and the characters consumed returned; -1, with
-// nothing stored, for any other input, which the steps then read.
-int scan_group(const group_form& g, const char* in, int avail, std::va_list& args)
+// What scan_group made of the input: a complete group read whole, a group
+// refused at one of the pattern's leading literals (nothing matched, as
+// the steps would find), or input that only the steps can tell.
+enum class GroupRead { whole, refused, unknown };
+
+// The figure fields of a group form against the input at s: their values,
+// or false when a field holds anything but its full width of figures or
+// exactly its missing-value text (which reads -9999).
+bool group_fields(const group_form& g, const char* s, std::int32_t* value)
 {
-    const int w = g.width;
-    if (avail <= w || !is_white(static_cast<unsigned char>(in[w]))) return -1;
-    std::int32_t value[GROUP_PARTS];
-    const char* s = in;
     for (int k = 0; k < g.parts; ++k) {
         const group_part& part = g.part[k];
         if (part.literal) {
-            if (*s++ != part.literal) return -1;
+            if (*s++ != part.literal) return false;
             continue;
         }
         std::int32_t v = 0;
         for (int i = 0; i < part.width; ++i) {
             const unsigned digit = static_cast<unsigned char>(s[i]) - unsigned{'0'};
             if (digit > 9) {
-                if (!part.has_missing || std::memcmp(s, part.missing, part.width) != 0) return -1;
+                if (!part.has_missing || std::memcmp(s, part.missing, part.width) != 0) return false;
                 v = VOK_MISSING;
                 break;
             }
@@ -694,9 +716,41 @@ int scan_group(const group_form& g, const char* in, int avail, std::va_list& arg
         value[k] = v;
         s += part.width;
     }
+    return true;
+}
+
+// A code group pattern against the input at in (avail characters): a
+// complete group is every literal in place, every field its full width of
+// figures or its missing-value text, the word (if any) one to its width of
+// other than white space, then white space. Its fields are stored as the
+// steps would store them, and *len is what was consumed; a refused group
+// consumed *len characters of matching literals.
+GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_list& args, int* len)
+{
+    for (int k = 0; k < g.lead && k < avail; ++k) {
+        if (in[k] != g.part[k].literal) {
+            *len = k;
+            return GroupRead::refused;
+        }
+    }
+    int w = g.width;
+    if (avail <= w) return GroupRead::unknown;
+    std::int32_t value[GROUP_PARTS];
+    if (!group_fields(g, in, value)) return GroupRead::unknown;
+    int word = 0;
+    if (g.word) {
+        const int lim = std::min(g.word, avail - w);
+        word = span(in + w, lim, [](unsigned char c) { return !is_white(c); });
+        if (word == 0) return GroupRead::unknown;
+        w += word;
+        if (w >= avail) return GroupRead::unknown;
+    }
+    if (!is_white(static_cast<unsigned char>(in[w]))) return GroupRead::unknown;
     for (int k = 0; k < g.parts; ++k)
-        if (g.part[k].store) *va_arg(args, std::int32_t*) = value[k];
-    return w + span(in + w, avail - w, is_white);
+        if (!g.part[k].literal && g.part[k].store) *va_arg(args, std::int32_t*) = value[k];
+    if (g.word_store) store_text(va_arg(args, char*), in + g.width, word, true);
+    *len = w + span(in + w, avail - w, is_white);
+    return GroupRead::whole;
 }
 
 // A pattern too long to keep: read and run a few steps at a time.
@@ -713,6 +767,53 @@ const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bo
         p = run_steps(steps, steps + count, st, args, view, debug);
     }
     return p;
+}
+
+// A code group pattern read by scan_group into the cursor's record; false,
+// with nothing stored or changed, when only the steps can read the input.
+bool read_group(const group_form& g, parse_param* param, std::va_list& args)
+{
+    int len = 0;
+    switch (scan_group(g, param->ptr + param->off, param->length - param->off, args, &len)) {
+    case GroupRead::whole:
+        param->len = len;
+        param->matched = g.fields;
+        param->assigned = g.stored;
+        param->done = 1;
+        return true;
+    case GroupRead::refused:
+        param->len = len;  // matched, assigned and done stay 0
+        return true;
+    case GroupRead::unknown:
+        break;
+    }
+    return false;
+}
+
+// The pattern run step by step (from its compiled form c, or read as it
+// runs when it could not be kept), with the traces when they are on.
+// Returns the count of directives matched.
+[[gnu::noinline]] int scan_steps(parse_param* param, const char* pat, const compiled* c,
+                                 std::va_list& args)
+{
+    const bool debug = MESS_enabled(SCANP_DEBUG);
+    scan_state st{param->ptr + param->off, param->length - param->off};
+    const char* p;
+    if (c) {
+        const pattern_view view{pat, c->text};
+        p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
+    } else {
+        p = run_uncached(pat, st, args, debug);
+    }
+    param->len = st.pos;
+    param->matched = st.matched;
+    param->assigned = st.assigned;
+    param->done = (!st.stopped && !*p) ? 1 : 0;
+    if (debug) {
+        MESS_print(SCANP_DEBUG, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", st.in, pat, param->off,
+                   param->len, param->done, param->assigned, param->matched);
+    }
+    return st.matched;
 }
 
 }  // namespace
@@ -755,40 +856,14 @@ int scanp(parse_param* param, const char* pat, ...)
     param->done = 0;
     if (!pat || !*pat || !param->ptr || param->off < 0 || param->off >= param->length) return -1;
 
-    const bool debug = MESS_enabled(SCANP_DEBUG);
-    scan_state st{param->ptr + param->off, param->length - param->off};
-
     std::va_list args;
     va_start(args, pat);
     const compiled* c = lookup(pat);
-    if (c && c->group.parts && !debug) {
-        // A code group, read whole; the whole pattern is used.
-        const int len = scan_group(c->group, st.in, st.avail, args);
-        if (len >= 0) {
-            va_end(args);
-            param->len = len;
-            param->matched = c->group.fields;
-            param->assigned = c->group.stored;
-            param->done = 1;
-            return c->group.fields;
-        }
-    }
-    const char* p;
-    if (c) {
-        const pattern_view view{pat, c->text};
-        p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
-    } else {
-        p = run_uncached(pat, st, args, debug);
-    }
+    int matched;
+    if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG) || !read_group(c->group, param, args))
+        matched = scan_steps(param, pat, c, args);
+    else
+        matched = param->matched;
     va_end(args);
-
-    param->len = st.pos;
-    param->matched = st.matched;
-    param->assigned = st.assigned;
-    param->done = (!st.stopped && !*p) ? 1 : 0;
-    if (debug) {
-        MESS_print(SCANP_DEBUG, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", st.in, pat, param->off,
-                   param->len, param->done, param->assigned, param->matched);
-    }
-    return st.matched;
+    return matched;
 }

@@ -88,33 +88,6 @@ std::string_view stream_window(FILE*)
 void stream_consume(FILE*, std::size_t) {}
 #endif
 
-// At most max bytes of the stream into buf, through the first newline, as
-// fgets reads them (no terminator is added); the count, or -1 when the
-// stream ends (or fails) before the first byte.
-int raw_fetch(FILE* ifile, char* buf, int max)
-{
-    int k = 0;
-    while (k < max) {
-        std::string_view w = stream_window(ifile);
-        if (w.empty()) {
-            // An empty window: getc refills the buffer (or meets the end).
-            const int c = getc_unlocked(ifile);
-            if (c == EOF) break;
-            buf[k++] = static_cast<char>(c);
-            if (c == '\n') break;
-            continue;
-        }
-        w = w.substr(0, static_cast<std::size_t>(max - k));
-        const auto* nl = static_cast<const char*>(std::memchr(w.data(), '\n', w.size()));
-        const std::size_t n = nl ? static_cast<std::size_t>(nl - w.data()) + 1 : w.size();
-        std::memcpy(buf + k, w.data(), n);
-        stream_consume(ifile, n);
-        k += static_cast<int>(n);
-        if (nl) break;
-    }
-    return k > 0 ? k : -1;
-}
-
 // Eight bytes of text as one word, to test them at once.
 constexpr std::uint64_t BYTES_1 = 0x0101010101010101ull;
 std::uint64_t eight_bytes(const char* s)
@@ -124,32 +97,61 @@ std::uint64_t eight_bytes(const char* s)
     return x;
 }
 
-// clean_line's rule over n bytes: control and 8-bit bytes become blanks.
-// Returns the position of the first NUL, which ends the text as it ends
-// every C-string line helper of the suite (n when there is none; the bytes
-// after a NUL are left as they are). Feeds are plain text, so eight bytes
-// are first tested together: a byte is 8-bit when its top bit is set, and a
-// control byte when adding 0x60 to its low seven bits leaves the top bit
-// clear (no carry crosses bytes).
-int raw_clean(char* s, int n)
+// True when none of eight bytes is a control or 8-bit byte (the newline is
+// a control byte): a byte is 8-bit when its top bit is set, and a control
+// byte when adding 0x60 to its low seven bits leaves the top bit clear (no
+// carry crosses bytes).
+bool plain_text(std::uint64_t x)
 {
-    auto fix = [s](int from, int to) {
-        for (int i = from; i < to; ++i) {
-            const auto c = static_cast<unsigned char>(s[i]);
-            if (c == '\0') return i;
-            if (c < ' ' || c >= 0x80) s[i] = ' ';
-        }
-        return -1;
-    };
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const std::uint64_t x = eight_bytes(s + i);
-        const std::uint64_t control = ~((x & BYTES_1 * 0x7F) + BYTES_1 * 0x60);
-        if (((control | x) & BYTES_1 * 0x80) == 0) continue;
-        if (const int nul = fix(i, i + 8); nul >= 0) return nul;
+    const std::uint64_t control = ~((x & BYTES_1 * 0x7F) + BYTES_1 * 0x60);
+    return ((control | x) & BYTES_1 * 0x80) == 0;
+}
+
+// One physical line as fgets(buf, max + 1) reads it, cleaned on the way by
+// clean_line's rule: control and 8-bit bytes, the newline among them,
+// become blanks.
+struct Fetched {
+    int got = 0;           // bytes read, the newline included
+    int text = -1;         // where the first NUL stands: it ends the text
+    bool newline = false;  // the line ended with its newline
+    // Takes byte c; false once the line is complete.
+    bool take(char* buf, unsigned char c)
+    {
+        if (c == '\0' && text < 0) text = got;
+        buf[got++] = c < ' ' || c >= 0x80 ? ' ' : static_cast<char>(c);
+        newline = c == '\n';
+        return !newline;
     }
-    const int nul = fix(i, n);
-    return nul >= 0 ? nul : n;
+};
+
+Fetched raw_fetch(FILE* ifile, char* buf, int max)
+{
+    Fetched f;
+    while (f.got < max && !f.newline) {
+        const std::string_view w = stream_window(ifile);
+        if (w.empty()) {
+            // An empty window: getc refills the buffer (or meets the end).
+            const int c = getc_unlocked(ifile);
+            if (c == EOF) break;
+            f.take(buf, static_cast<unsigned char>(c));
+            continue;
+        }
+        const char* p = w.data();
+        const char* end = p + std::min(w.size(), static_cast<std::size_t>(max - f.got));
+        while (p < end) {
+            // Plain text goes eight bytes at a time; a word with a control
+            // byte (the newline) byte by byte.
+            if (end - p >= 8 && plain_text(eight_bytes(p))) {
+                std::memcpy(buf + f.got, p, 8);
+                f.got += 8;
+                p += 8;
+            } else if (!f.take(buf, static_cast<unsigned char>(*p++))) {
+                break;
+            }
+        }
+        stream_consume(ifile, static_cast<std::size_t>(p - w.data()));
+    }
+    return f;
 }
 
 // True when some byte of [s, s + n) of a cleaned line is a capital letter
@@ -165,31 +167,30 @@ bool raw_any_letter(const char* s, int n)
     return false;
 }
 
-// Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned; its
-// length, or -1 at the end of the file (buf is then empty).
+// Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned and
+// trimmed (clean_line, trim_string); its length, or -1 at the end of the
+// file (buf is then empty).
 int raw_read_line(FILE* ifile, char* buf)
 {
     constexpr int size = RAW_LINE_MAX + 2;
-    const int got = raw_fetch(ifile, buf, size - 1);
-    if (got < 0) {
+    const Fetched f = raw_fetch(ifile, buf, size - 1);
+    if (f.got == 0) {
         buf[0] = '\0';
         return -1;
     }
-    // clean_line and trim_string: control and 8-bit bytes become blanks
-    // (the newline too), trailing blanks go (trailing control bytes with
-    // them, as clean_line drops them).
-    const bool newline = buf[got - 1] == '\n';
-    int k = raw_clean(buf, got);
-    if (k == size - 1 && !newline) {
+    int k = f.text >= 0 ? f.text : f.got;
+    if (k == size - 1 && !f.newline) {
         // An over-long line: skip its rest, remembering its last visible
         // character ("=" or ";" ends the report).
         int c = static_cast<unsigned char>(buf[RAW_LINE_MAX]);
-        int last = c > ' ' && c < 0x80 ? c : 0;
+        int last = c > ' ' ? c : 0;
         while ((c = getc_unlocked(ifile)) != EOF && c != '\n')
             if (c > ' ' && c < 0x80) last = c;
         k = RAW_LINE_MAX;
         if (last) buf[k - 1] = static_cast<char>(last);
     }
+    // Trailing blanks go, and the trailing control bytes with them, as
+    // clean_line drops them.
     while (k > 0 && buf[k - 1] == ' ') --k;
     buf[k] = '\0';
     return k;

@@ -57,16 +57,30 @@ int UPA_mandatory(float p)
 
 namespace {
 
-// The first row of rows[from, n), then of rows[0, from), at the value v of
-// the member `key`; -1 when there is none.
+// The first row of rows[lo, hi) at the value v of the member `key`, or -1.
+// Four rows are compared before each branch: a full list of one station
+// that several soundings filled is searched from end to end.
+template <class Row>
+int find_in(const Row* rows, float Row::*key, float v, int lo, int hi)
+{
+    int r = lo;
+    for (; r + 4 <= hi; r += 4) {
+        const bool any = (rows[r].*key == v) | (rows[r + 1].*key == v) |
+                         (rows[r + 2].*key == v) | (rows[r + 3].*key == v);
+        if (any) break;
+    }
+    for (; r < hi; ++r)
+        if (rows[r].*key == v) return r;
+    return -1;
+}
+
+// The first row of rows[from, n), then of rows[0, from), at v; -1 when
+// there is none.
 template <class Row>
 int find_round(const Row* rows, float Row::*key, float v, int from, int n)
 {
-    for (int r = from; r < n; ++r)
-        if (rows[r].*key == v) return r;
-    for (int r = 0; r < from && r < n; ++r)
-        if (rows[r].*key == v) return r;
-    return -1;
+    const int r = find_in(rows, key, v, from, n);
+    return r >= 0 ? r : find_in(rows, key, v, 0, from < n ? from : n);
 }
 
 }  // namespace
