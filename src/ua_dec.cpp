@@ -35,10 +35,10 @@ constexpr int RAW_WORD_MAX = 25;
 // The first two words of a line: where each starts, its length (at most
 // RAW_WORD_MAX characters count) and the position after it and its blanks.
 struct RawWords {
-    int pos[2];
-    int len[2];
-    int end[2];
-    int n;
+    int pos[2] = {0, 0};
+    int len[2] = {0, 0};
+    int end[2] = {0, 0};
+    int n = 0;
 };
 
 }  // namespace
@@ -54,10 +54,13 @@ static char tail[RAW_LINE_MAX + 2];
 static int tail_len = -1;  // -1: none
 // Part identifier seen last and not yet used by a report.
 static int rep_type = UPA_NO_KIND;
+// The first two words of `line`, split when the line was read.
+static RawWords line_words;
 
 void UPA_read_raw_reset()
 {
     line[0] = '\0';
+    line_words = RawWords{};
     tail[0] = '\0';
     tail_len = -1;
     rep_type = UPA_NO_KIND;
@@ -251,6 +254,26 @@ bool raw_heading_follows(const char* s, int kind, RawWord w)
     return a.len > 0 && a.len < VOK_ID_LEN && s[a.pos + a.len - 1] != '=' && raw_date_group(s, b);
 }
 
+// The first two words of s from pos on.
+void raw_split(const char* s, int pos, RawWords& w)
+{
+    w.n = 0;
+    w.pos[0] = w.pos[1] = pos;
+    w.len[0] = w.len[1] = 0;
+    w.end[0] = w.end[1] = pos;
+    for (int k = 0; k < 2; ++k) {
+        while (s[pos] == ' ') ++pos;
+        if (!s[pos]) break;
+        const int start = pos;
+        while (s[pos] && s[pos] != ' ') ++pos;
+        w.pos[k] = start;
+        w.len[k] = std::min(pos - start, RAW_WORD_MAX);
+        while (s[pos] == ' ') ++pos;
+        w.end[k] = pos;
+        ++w.n;
+    }
+}
+
 // Parts run together on one line ("... 10008 13515 TTBB  56008 74005
 // 00991 ..."): from the third word on, a part word followed by the groups
 // that open a part ends the line there; the rest becomes the next line, so
@@ -260,13 +283,12 @@ bool raw_heading_follows(const char* s, int kind, RawWord w)
 int raw_cut_at_part_word(int n)
 {
     if (tail_len >= 0) return n;  // a line read ahead is already waiting
-    RawWord w = raw_word_at(line, 0);
-    w = raw_word_at(line, w.pos + w.len);
     // Code groups hold figures and solidi: most lines have no letter at all
     // past their first two words, which one quick pass tells; otherwise a
     // capital that starts a word of four letters is worth a closer look.
-    if (!raw_any_letter(line + w.pos + w.len, n - w.pos - w.len)) return n;
-    for (int p = w.pos + w.len; p + 4 <= n; ++p) {
+    const int from = line_words.n == 2 ? line_words.end[1] : n;
+    if (!raw_any_letter(line + from, n - from)) return n;
+    for (int p = from; p + 4 <= n; ++p) {
         if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
             continue;
         const RawWord word{p, 4};
@@ -323,32 +345,22 @@ int raw_next_line(FILE* ifile)
         std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
         tail_len = -1;
     } else if ((n = raw_read_line(ifile, line)) < 0) {
+        line_words = RawWords{};
         return -1;
     }
     // The first part word inside the line hands the rest of the line on;
     // the last part of a line may take its station number from the next.
-    n = raw_cut_at_part_word(n);
-    if (tail_len < 0 && raw_join_heading(ifile, &n)) n = raw_cut_at_part_word(n);
-    return n;
-}
-
-void raw_split(const char* s, int pos, RawWords& w)
-{
-    w.n = 0;
-    w.pos[0] = w.pos[1] = pos;
-    w.len[0] = w.len[1] = 0;
-    w.end[0] = w.end[1] = pos;
-    for (int k = 0; k < 2; ++k) {
-        while (s[pos] == ' ') ++pos;
-        if (!s[pos]) break;
-        const int start = pos;
-        while (s[pos] && s[pos] != ' ') ++pos;
-        w.pos[k] = start;
-        w.len[k] = std::min(pos - start, RAW_WORD_MAX);
-        while (s[pos] == ' ') ++pos;
-        w.end[k] = pos;
-        ++w.n;
+    // Both change the line (seldom): its words are split again.
+    raw_split(line, 0, line_words);
+    int cut = raw_cut_at_part_word(n);
+    if (cut != n) raw_split(line, 0, line_words);
+    n = cut;
+    if (tail_len < 0 && raw_join_heading(ifile, &n)) {
+        raw_split(line, 0, line_words);
+        n = raw_cut_at_part_word(n);
+        raw_split(line, 0, line_words);
     }
+    return n;
 }
 
 bool raw_word_is(const char* s, const RawWords& w, int k, int kind)
@@ -447,12 +459,11 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
     RawReport rep{data, 0};
     int found = 0;
     bool started = false;
-    RawWords w;
 
     while (found >= 0) {
         int done = 0;
         int pos = 0;
-        raw_split(line, 0, w);
+        RawWords w = line_words;
         if (dbg) MESS_print(RAW_DEBUG, "LINE:%s\n", line);
 
         if (line_len <= 0) {
