@@ -320,6 +320,11 @@ struct group_form {
     int fields = 0;      // the directives, all of which match on a complete group
     int stored = 0;      // those that store their value
     group_part part[GROUP_PARTS];
+    // A group of at most eight characters without a word is also tested
+    // eight bytes at once: the literals (bytes under lit_mask equal to
+    // lit_bytes) and the figures (a top bit under figure_mask per figure).
+    bool packed = false;
+    std::uint64_t lit_mask = 0, lit_bytes = 0, figure_mask = 0;
     bool usable() const { return parts > 0 || word > 0; }
 };
 
@@ -403,6 +408,44 @@ group_part figure_part(const directive& d)
     return part;
 }
 
+std::uint64_t eight_bytes(const char* s)
+{
+    std::uint64_t x;
+    std::memcpy(&x, s, sizeof x);
+    return x;
+}
+
+// The masks of a packed group form, laid out byte by byte as the input is.
+void pack(group_form& g)
+{
+    if (g.word || g.width > 8) return;
+    unsigned char lit_mask[8] = {}, lit_bytes[8] = {}, figure_mask[8] = {};
+    int at = 0;
+    for (int k = 0; k < g.parts; ++k) {
+        const group_part& part = g.part[k];
+        if (part.literal) {
+            lit_mask[at] = 0xFF;
+            lit_bytes[at++] = static_cast<unsigned char>(part.literal);
+            continue;
+        }
+        for (int i = 0; i < part.width; ++i) figure_mask[at++] = 0x80;
+    }
+    g.lit_mask = eight_bytes(reinterpret_cast<const char*>(lit_mask));
+    g.lit_bytes = eight_bytes(reinterpret_cast<const char*>(lit_bytes));
+    g.figure_mask = eight_bytes(reinterpret_cast<const char*>(figure_mask));
+    g.packed = true;
+}
+
+// The top bit of every byte of x that is a figure: of its low seven bits
+// b, b + 0x50 reaches the top bit from "0" on and b + 0x46 from ":" on (no
+// carry crosses bytes); an 8-bit byte is no figure.
+std::uint64_t figure_bits(std::uint64_t x)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t b = x & ones * 0x7F;
+    return (b + ones * 0x50) & ~(b + ones * 0x46) & ~x & ones * 0x80;
+}
+
 // The group form of compiled steps; not usable when they are no code group.
 group_form group_of(const step* steps, int count)
 {
@@ -434,6 +477,7 @@ group_form group_of(const step* steps, int count)
         if (part.store) ++g.stored;
     }
     g.parts = n;
+    pack(g);
     return g;
 }
 
@@ -719,6 +763,29 @@ bool group_fields(const group_form& g, const char* s, std::int32_t* value)
     return true;
 }
 
+// The figure fields of a packed group form when eight bytes of input hold
+// its literals and every field in figures; false otherwise (group_fields
+// then reads a missing-value text or refuses the input).
+bool packed_fields(const group_form& g, const char* in, int avail, std::int32_t* value)
+{
+    if (!g.packed || avail < 8) return false;
+    const std::uint64_t x = eight_bytes(in);
+    if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask)
+        return false;
+    const char* s = in;
+    for (int k = 0; k < g.parts; ++k) {
+        const group_part& part = g.part[k];
+        if (part.literal) {
+            ++s;
+            continue;
+        }
+        std::int32_t v = 0;
+        for (int i = 0; i < part.width; ++i) v = v * 10 + (*s++ - '0');
+        value[k] = v;
+    }
+    return true;
+}
+
 // A code group pattern against the input at in (avail characters): a
 // complete group is every literal in place, every field its full width of
 // figures or its missing-value text, the word (if any) one to its width of
@@ -736,7 +803,7 @@ GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_lis
     int w = g.width;
     if (avail <= w) return GroupRead::unknown;
     std::int32_t value[GROUP_PARTS];
-    if (!group_fields(g, in, value)) return GroupRead::unknown;
+    if (!packed_fields(g, in, avail, value) && !group_fields(g, in, value)) return GroupRead::unknown;
     int word = 0;
     if (g.word) {
         const int lim = std::min(g.word, avail - w);

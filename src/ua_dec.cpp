@@ -2,6 +2,8 @@
 // single report parts, the decoders read the TEMP and PILOT code groups of
 // each part into the station's report record.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -100,14 +102,22 @@ std::uint64_t eight_bytes(const char* s)
     return x;
 }
 
-// True when none of eight bytes is a control or 8-bit byte (the newline is
-// a control byte): a byte is 8-bit when its top bit is set, and a control
-// byte when adding 0x60 to its low seven bits leaves the top bit clear (no
-// carry crosses bytes).
-bool plain_text(std::uint64_t x)
+// The top bit of each of eight bytes that is a control or 8-bit byte (the
+// newline is a control byte): a byte is 8-bit when its top bit is set, and
+// a control byte when adding 0x60 to its low seven bits leaves the top bit
+// clear (no carry crosses bytes).
+std::uint64_t odd_bytes(std::uint64_t x)
 {
     const std::uint64_t control = ~((x & BYTES_1 * 0x7F) + BYTES_1 * 0x60);
-    return ((control | x) & BYTES_1 * 0x80) == 0;
+    return (control | x) & BYTES_1 * 0x80;
+}
+
+// How many of the eight bytes come before the first one marked in odd (not
+// 0); where the byte order does not tell it at once, none.
+int plain_before(std::uint64_t odd)
+{
+    if constexpr (std::endian::native == std::endian::little) return std::countr_zero(odd) / 8;
+    return 0;
 }
 
 // One physical line as fgets(buf, max + 1) reads it, cleaned on the way by
@@ -142,15 +152,18 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
         const char* p = w.data();
         const char* end = p + std::min(w.size(), static_cast<std::size_t>(max - f.got));
         while (p < end) {
-            // Plain text goes eight bytes at a time; a word with a control
-            // byte (the newline) byte by byte.
-            if (end - p >= 8 && plain_text(eight_bytes(p))) {
+            // Plain text goes eight bytes at a time, up to a control byte
+            // (the newline), which is taken alone. The eight bytes fit: the
+            // window was cut to the room left in buf.
+            if (end - p >= 8) {
                 std::memcpy(buf + f.got, p, 8);
-                f.got += 8;
-                p += 8;
-            } else if (!f.take(buf, static_cast<unsigned char>(*p++))) {
-                break;
+                const std::uint64_t odd = odd_bytes(eight_bytes(p));
+                const int plain = odd ? plain_before(odd) : 8;
+                f.got += plain;
+                p += plain;
+                if (plain == 8) continue;
             }
+            if (!f.take(buf, static_cast<unsigned char>(*p++))) break;
         }
         stream_consume(ifile, static_cast<std::size_t>(p - w.data()));
     }
@@ -709,11 +722,24 @@ bool time_ok(int type, const char* word, int hour)
     return false;
 }
 
+// v / 10 as a float, for the three figures of a group from a table made
+// by the very same division when the program is built: a division waits on
+// every level of every part.
+constexpr auto TENTHS = [] {
+    std::array<float, 1000> t{};
+    for (int i = 0; i < 1000; ++i) t[static_cast<std::size_t>(i)] = static_cast<float>(i) / 10.0f;
+    return t;
+}();
+float tenths(int v)
+{
+    return v >= 0 && v < 1000 ? TENTHS[static_cast<std::size_t>(v)] : v / 10.0f;
+}
+
 // TTTa: tenths of degrees, the parity of the tenths figure giving the sign.
 float temperature(int ttt)
 {
     if (is_missing(ttt)) return MISSING_F;
-    const float t = ttt / 10.0f;
+    const float t = tenths(ttt);
     return (ttt % 2) ? -t : t;
 }
 
@@ -721,7 +747,7 @@ float temperature(int ttt)
 float depression(int dd)
 {
     if (is_missing(dd)) return MISSING_F;
-    return dd <= 50 ? dd / 10.0f : static_cast<float>(dd - 50);
+    return dd <= 50 ? tenths(dd) : static_cast<float>(dd - 50);
 }
 
 float dew_point(float t, float dep)
@@ -947,7 +973,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
             } else if (!is_missing(hhh)) {
                 float p;
                 if (part_c) {
-                    p = hhh / 10.0f;
+                    p = tenths(hhh);
                 } else if (slot == 0 && hhh <= 99) {
                     p = static_cast<float>(hhh + 1000);  // 99PPP gives 1000 hPa and up as 0PP
                 } else {
@@ -1084,7 +1110,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         }
         float p;
         if (part_d) {
-            p = ppp / 10.0f;
+            p = tenths(ppp);
         } else {
             p = static_cast<float>(ppp < 100 ? ppp + 1000 : ppp);
         }
