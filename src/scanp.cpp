@@ -325,6 +325,9 @@ struct group_form {
     // lit_bytes) and the figures (a top bit under figure_mask per figure).
     bool packed = false;
     std::uint64_t lit_mask = 0, lit_bytes = 0, figure_mask = 0;
+    // The figure fields alone, in order: where each starts and its part.
+    unsigned char field_at[GROUP_PARTS] = {};
+    unsigned char field_part[GROUP_PARTS] = {};
     bool usable() const { return parts > 0 || word > 0; }
 };
 
@@ -472,6 +475,8 @@ group_form group_of(const step* steps, int count)
         }
         if (e.kind != Step::digits) return group_form{};
         part = figure_part(e.d);
+        g.field_at[g.fields] = static_cast<unsigned char>(g.width);
+        g.field_part[g.fields] = static_cast<unsigned char>(i);
         g.width += part.width;
         ++g.fields;
         if (part.store) ++g.stored;
@@ -736,11 +741,12 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
 // the steps would find), or input that only the steps can tell.
 enum class GroupRead { whole, refused, unknown };
 
-// The figure fields of a group form against the input at s: their values,
-// or false when a field holds anything but its full width of figures or
+// The figure fields of a group form against the input at s: their values
+// in field order, or false when a field holds anything but its full width of figures or
 // exactly its missing-value text (which reads -9999).
 bool group_fields(const group_form& g, const char* s, std::int32_t* value)
 {
+    int f = 0;
     for (int k = 0; k < g.parts; ++k) {
         const group_part& part = g.part[k];
         if (part.literal) {
@@ -757,7 +763,7 @@ bool group_fields(const group_form& g, const char* s, std::int32_t* value)
             }
             v = v * 10 + static_cast<std::int32_t>(digit);
         }
-        value[k] = v;
+        value[f++] = v;
         s += part.width;
     }
     return true;
@@ -772,16 +778,12 @@ bool packed_fields(const group_form& g, const char* in, int avail, std::int32_t*
     const std::uint64_t x = eight_bytes(in);
     if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask)
         return false;
-    const char* s = in;
-    for (int k = 0; k < g.parts; ++k) {
-        const group_part& part = g.part[k];
-        if (part.literal) {
-            ++s;
-            continue;
-        }
+    const int figure_fields = g.word ? g.fields - 1 : g.fields;
+    for (int f = 0; f < figure_fields; ++f) {
+        const char* s = in + g.field_at[f];
         std::int32_t v = 0;
-        for (int i = 0; i < part.width; ++i) v = v * 10 + (*s++ - '0');
-        value[k] = v;
+        for (int i = g.part[g.field_part[f]].width; i > 0; --i) v = v * 10 + (*s++ - '0');
+        value[f] = v;
     }
     return true;
 }
@@ -813,8 +815,9 @@ GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_lis
         if (w >= avail) return GroupRead::unknown;
     }
     if (!is_white(static_cast<unsigned char>(in[w]))) return GroupRead::unknown;
-    for (int k = 0; k < g.parts; ++k)
-        if (!g.part[k].literal && g.part[k].store) *va_arg(args, std::int32_t*) = value[k];
+    const int figure_fields = g.word ? g.fields - 1 : g.fields;
+    for (int f = 0; f < figure_fields; ++f)
+        if (g.part[g.field_part[f]].store) *va_arg(args, std::int32_t*) = value[f];
     if (g.word_store) store_text(va_arg(args, char*), in + g.width, word, true);
     *len = w + span(in + w, avail - w, is_white);
     return GroupRead::whole;
