@@ -328,6 +328,8 @@ struct group_form {
     // The figure fields alone, in order: where each starts and its part.
     unsigned char field_at[GROUP_PARTS] = {};
     unsigned char field_part[GROUP_PARTS] = {};
+    unsigned char field_width[GROUP_PARTS] = {};
+    bool field_store[GROUP_PARTS] = {};
     bool usable() const { return parts > 0 || word > 0; }
 };
 
@@ -477,6 +479,8 @@ group_form group_of(const step* steps, int count)
         part = figure_part(e.d);
         g.field_at[g.fields] = static_cast<unsigned char>(g.width);
         g.field_part[g.fields] = static_cast<unsigned char>(i);
+        g.field_width[g.fields] = part.width;
+        g.field_store[g.fields] = part.store;
         g.width += part.width;
         ++g.fields;
         if (part.store) ++g.stored;
@@ -769,25 +773,6 @@ bool group_fields(const group_form& g, const char* s, std::int32_t* value)
     return true;
 }
 
-// The figure fields of a packed group form when eight bytes of input hold
-// its literals and every field in figures; false otherwise (group_fields
-// then reads a missing-value text or refuses the input).
-bool packed_fields(const group_form& g, const char* in, int avail, std::int32_t* value)
-{
-    if (!g.packed || avail < 8) return false;
-    const std::uint64_t x = eight_bytes(in);
-    if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask)
-        return false;
-    const int figure_fields = g.word ? g.fields - 1 : g.fields;
-    for (int f = 0; f < figure_fields; ++f) {
-        const char* s = in + g.field_at[f];
-        std::int32_t v = 0;
-        for (int i = g.part[g.field_part[f]].width; i > 0; --i) v = v * 10 + (*s++ - '0');
-        value[f] = v;
-    }
-    return true;
-}
-
 // A code group pattern against the input at in (avail characters): a
 // complete group is every literal in place, every field its full width of
 // figures or its missing-value text, the word (if any) one to its width of
@@ -805,7 +790,7 @@ GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_lis
     int w = g.width;
     if (avail <= w) return GroupRead::unknown;
     std::int32_t value[GROUP_PARTS];
-    if (!packed_fields(g, in, avail, value) && !group_fields(g, in, value)) return GroupRead::unknown;
+    if (!group_fields(g, in, value)) return GroupRead::unknown;
     int word = 0;
     if (g.word) {
         const int lim = std::min(g.word, avail - w);
@@ -837,6 +822,33 @@ const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bo
         p = run_steps(steps, steps + count, st, args, view, debug);
     }
     return p;
+}
+
+// A packed group form met by a complete group of figures and literals, read
+// into the cursor's record at once; false, with nothing stored or changed,
+// for any other input (a missing-value text, a refused literal ...), which
+// read_group or the steps then read.
+bool read_packed(const group_form& g, parse_param* param, std::va_list& args)
+{
+    const char* in = param->ptr + param->off;
+    const int avail = param->length - param->off;
+    const int w = g.width;
+    if (avail < 8 || avail <= w) return false;
+    const std::uint64_t x = eight_bytes(in);
+    if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask ||
+        !is_white(static_cast<unsigned char>(in[w])))
+        return false;
+    for (int f = 0; f < g.fields; ++f) {
+        const char* s = in + g.field_at[f];
+        std::int32_t v = 0;
+        for (int i = g.field_width[f]; i > 0; --i) v = v * 10 + (*s++ - '0');
+        if (g.field_store[f]) *va_arg(args, std::int32_t*) = v;
+    }
+    param->len = w + span(in + w, avail - w, is_white);
+    param->matched = g.fields;
+    param->assigned = g.stored;
+    param->done = 1;
+    return true;
 }
 
 // A code group pattern read by scan_group into the cursor's record; false,
@@ -930,10 +942,12 @@ int scanp(parse_param* param, const char* pat, ...)
     va_start(args, pat);
     const compiled* c = lookup(pat);
     int matched;
-    if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG) || !read_group(c->group, param, args))
+    if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG))
         matched = scan_steps(param, pat, c, args);
-    else
+    else if ((c->group.packed && read_packed(c->group, param, args)) || read_group(c->group, param, args))
         matched = param->matched;
+    else
+        matched = scan_steps(param, pat, c, args);
     va_end(args);
     return matched;
 }
