@@ -330,6 +330,11 @@ struct group_form {
     unsigned char field_part[GROUP_PARTS] = {};
     unsigned char field_width[GROUP_PARTS] = {};
     bool field_store[GROUP_PARTS] = {};
+    // The characters that some part could take first: figures, a sign,
+    // white space, the literals and the first characters of the missing-value
+    // texts. Any other character at the cursor of a pattern without a word
+    // matches nothing, as the steps find one by one ("NIL" for a group).
+    char_set first;
     bool usable() const { return parts > 0 || word > 0; }
 };
 
@@ -470,12 +475,14 @@ group_form group_of(const step* steps, int count)
         const step& e = steps[i];
         group_part& part = g.part[i];
         if (e.kind == Step::literal && e.ch != '\0') {
+            g.first.add(static_cast<unsigned char>(e.ch));
             part.literal = e.ch;
             if (g.lead == i) ++g.lead;
             g.width += 1;
             continue;
         }
         if (e.kind != Step::digits) return group_form{};
+        if (!e.d.missing.empty()) g.first.add(static_cast<unsigned char>(e.d.missing[0]));
         part = figure_part(e.d);
         g.field_at[g.fields] = static_cast<unsigned char>(g.width);
         g.field_part[g.fields] = static_cast<unsigned char>(i);
@@ -486,6 +493,7 @@ group_form group_of(const step* steps, int count)
         if (part.store) ++g.stored;
     }
     g.parts = n;
+    for (const char c : std::string_view("0123456789- \n\r\t")) g.first.add(static_cast<unsigned char>(c));
     pack(g);
     return g;
 }
@@ -741,8 +749,9 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
 }
 
 // What scan_group made of the input: a complete group read whole, a group
-// refused at one of the pattern's leading literals (nothing matched, as
-// the steps would find), or input that only the steps can tell.
+// refused at one of the pattern's leading literals or at a first character
+// that no part takes (nothing matched, as the steps would find), or input
+// that only the steps can tell.
 enum class GroupRead { whole, refused, unknown };
 
 // The figure fields of a group form against the input at s: their values
@@ -786,6 +795,10 @@ GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_lis
             *len = k;
             return GroupRead::refused;
         }
+    }
+    if (g.lead == 0 && g.word == 0 && !g.first.has(static_cast<unsigned char>(in[0]))) {
+        *len = 0;
+        return GroupRead::refused;
     }
     int w = g.width;
     if (avail <= w) return GroupRead::unknown;

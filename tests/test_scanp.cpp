@@ -674,7 +674,8 @@ TEST(ScanpKept, GroupsReadInOnePassAsTheStepsReadThem)
     const std::vector<const char*> inputs = {
         "85512 ", "85512", "85512=", "8551 ", "/////  ", "85/// ", "//512 ", "8//12 ", "-5512 ",
         "55/12\t", "9012/ ", "90/// ", "91234 ", "44185 ", "45185 ", "4 ", "4", "NIL= ",
-        "4ABCDEFGHIJK ", "WLGT 11991 ", "ABCDEFGHIJKLM ", "A\n", "12345678901 ", "  12345 ", "1"};
+        "4ABCDEFGHIJK ", "WLGT 11991 ", "ABCDEFGHIJKLM ", "A\n", "12345678901 ", "  12345 ", "1",
+        "NIL  ", "/NIL ", "-NIL ", "\x01"};
     char log[] = "/tmp/scanp_roads_XXXXXX";
     const int fd = mkstemp(log);
     ASSERT_GE(fd, 0);
