@@ -1329,7 +1329,6 @@ int UPA_decode_part(const char* data, int type, UPA_report* rep)
 // station table's order.
 #include <functional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -1579,7 +1578,12 @@ UPA_report* add_station(const char* id)
 // grows while a file is read, so a slot once found stays the station's.
 struct IdHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    std::size_t operator()(std::string_view s) const
+    {
+        std::uint64_t h = 14695981039346656037ull;  // FNV-1a: identifiers are a few characters
+        for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return static_cast<std::size_t>(h);
+    }
 };
 using SlotCache = std::unordered_map<std::string, UPA_report*, IdHash, std::equal_to<>>;
 
