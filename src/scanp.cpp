@@ -325,9 +325,9 @@ struct group_form {
     // lit_bytes) and the figures (a top bit under figure_mask per figure).
     bool packed = false;
     std::uint64_t lit_mask = 0, lit_bytes = 0, figure_mask = 0;
-    // The figure fields alone, in order: where each starts and its part.
+    // The figure fields alone, in order: where each starts, its width and
+    // whether its value is stored.
     unsigned char field_at[GROUP_PARTS] = {};
-    unsigned char field_part[GROUP_PARTS] = {};
     unsigned char field_width[GROUP_PARTS] = {};
     bool field_store[GROUP_PARTS] = {};
     // The characters that some part could take first: figures, a sign,
@@ -485,7 +485,6 @@ group_form group_of(const step* steps, int count)
         if (!e.d.missing.empty()) g.first.add(static_cast<unsigned char>(e.d.missing[0]));
         part = figure_part(e.d);
         g.field_at[g.fields] = static_cast<unsigned char>(g.width);
-        g.field_part[g.fields] = static_cast<unsigned char>(i);
         g.field_width[g.fields] = part.width;
         g.field_store[g.fields] = part.store;
         g.width += part.width;
@@ -493,7 +492,8 @@ group_form group_of(const step* steps, int count)
         if (part.store) ++g.stored;
     }
     g.parts = n;
-    for (const char c : std::string_view("0123456789- \n\r\t")) g.first.add(static_cast<unsigned char>(c));
+    for (const char c : std::string_view("0123456789- \n\r\t"))
+        g.first.add(static_cast<unsigned char>(c));
     pack(g);
     return g;
 }
@@ -755,8 +755,8 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
 enum class GroupRead { whole, refused, unknown };
 
 // The figure fields of a group form against the input at s: their values
-// in field order, or false when a field holds anything but its full width of figures or
-// exactly its missing-value text (which reads -9999).
+// in field order, or false when a field holds anything but its full width
+// of figures or exactly its missing-value text (which reads -9999).
 bool group_fields(const group_form& g, const char* s, std::int32_t* value)
 {
     int f = 0;
@@ -770,7 +770,8 @@ bool group_fields(const group_form& g, const char* s, std::int32_t* value)
         for (int i = 0; i < part.width; ++i) {
             const unsigned digit = static_cast<unsigned char>(s[i]) - unsigned{'0'};
             if (digit > 9) {
-                if (!part.has_missing || std::memcmp(s, part.missing, part.width) != 0) return false;
+                if (!part.has_missing || std::memcmp(s, part.missing, part.width) != 0)
+                    return false;
                 v = VOK_MISSING;
                 break;
             }
@@ -815,7 +816,7 @@ GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_lis
     if (!is_white(static_cast<unsigned char>(in[w]))) return GroupRead::unknown;
     const int figure_fields = g.word ? g.fields - 1 : g.fields;
     for (int f = 0; f < figure_fields; ++f)
-        if (g.part[g.field_part[f]].store) *va_arg(args, std::int32_t*) = value[f];
+        if (g.field_store[f]) *va_arg(args, std::int32_t*) = value[f];
     if (g.word_store) store_text(va_arg(args, char*), in + g.width, word, true);
     *len = w + span(in + w, avail - w, is_white);
     return GroupRead::whole;
@@ -957,7 +958,8 @@ int scanp(parse_param* param, const char* pat, ...)
     int matched;
     if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG))
         matched = scan_steps(param, pat, c, args);
-    else if ((c->group.packed && read_packed(c->group, param, args)) || read_group(c->group, param, args))
+    else if ((c->group.packed && read_packed(c->group, param, args)) ||
+             read_group(c->group, param, args))
         matched = param->matched;
     else
         matched = scan_steps(param, pat, c, args);

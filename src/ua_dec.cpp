@@ -72,10 +72,10 @@ namespace {
 
 // The bytes that a stream has buffered and not yet handed out. glibc keeps
 // them between _IO_read_ptr and _IO_read_end, where its own getc macro
-// reads them: a line is found there with memchr and copied out once, and
-// the stream stands exactly where fgets would leave it (its position, end
-// and error flags, and whoever reads it next, see no difference). Other C
-// libraries show no window, and every byte comes through getc.
+// reads them: a line is cut there and copied out once, and the stream
+// stands exactly where fgets would leave it (its position, end and error
+// flags, and whoever reads it next, see no difference). Other C libraries
+// show no window, and every byte comes through getc.
 #if defined(__GLIBC__)
 std::string_view stream_window(FILE* fp)
 {

@@ -151,12 +151,24 @@ int UPA_find_wnd_from(UPA_report* rep, float h, int from)
 
 int UPA_find_sig(UPA_report* rep, float p)
 {
-    return UPA_find_sig_from(rep, p, 0);
+    if (!rep) return -1;
+    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
+    if (const int r = find_in(rep->sig, &UPA_sig::p, p, 0, n); r >= 0) return r;
+    if (n >= UPA_MAX_SIG) return -1;
+    rep->sig[n] = {p, MISSING, MISSING};
+    rep->numsig = n + 1;
+    return n;
 }
 
 int UPA_find_wnd(UPA_report* rep, float h)
 {
-    return UPA_find_wnd_from(rep, h, 0);
+    if (!rep) return -1;
+    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
+    if (const int r = find_in(rep->wnd, &UPA_wnd::h, h, 0, n); r >= 0) return r;
+    if (n >= UPA_MAX_WND) return -1;
+    rep->wnd[n] = {h, MISSING, MISSING};
+    rep->numwnd = n + 1;
+    return n;
 }
 
 int UPA_add_sig(UPA_report* rep, float p, float t, float td)

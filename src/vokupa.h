@@ -67,12 +67,13 @@ int UPA_mandatory(float p);
 // level from a later group.
 int UPA_find_sig(UPA_report* rep, float p);
 int UPA_find_wnd(UPA_report* rep, float h);
-// The same, the search starting at row `from` and going round to the rows
-// before it: a part gives its levels in order, so after the same station's
-// part came once the row after the last one found is the likely one. The
-// rows of a list hold distinct pressures (heights), every row being made by
-// these functions, so the row found is the one UPA_find_sig (UPA_find_wnd)
-// finds; a `from` outside the rows starts at the first.
+// The same for the decoders, which give the row after the last level they
+// found as `from` (a part gives its levels in order, and the same parts come
+// again): the search starts there, goes round to the rows before it, and
+// remembers the rows it found. The rows of a list hold distinct pressures
+// (heights), every row being made by these functions, so the row found is
+// the one UPA_find_sig (UPA_find_wnd) finds; a `from` outside the rows
+// starts at the first.
 int UPA_find_sig_from(UPA_report* rep, float p, int from);
 int UPA_find_wnd_from(UPA_report* rep, float h, int from);
 // Merge a significant level into sig / a wind level into wnd: an equal

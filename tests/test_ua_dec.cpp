@@ -301,7 +301,8 @@ TEST_F(RawReader, LinesAreCutAlikeWhateverTheStreamBuffer)
         "PPBB 5712/ 72469 90012 27015 28020 29025 "s;
     text += std::string(9000, '1') + " 33333=\n";
     text += "TTDD 7012/ 72469 11975 12345=";
-    const std::string path = std::string(SONDEX_SHARED_DATA) + "/bulletins/feed_kwbc_2022071300.txt";
+    const std::string path =
+        std::string(SONDEX_SHARED_DATA) + "/bulletins/feed_kwbc_2022071300.txt";
     if (FILE* feed = std::fopen(path.c_str(), "r")) {
         char buf[4096];
         std::size_t n;

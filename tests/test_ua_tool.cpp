@@ -174,7 +174,8 @@ TEST(UaToolMerge, SearchFromAnyRowFindsTheSameRow)
     for (int i = 0; i < 60; ++i) ASSERT_EQ(UPA_add_sig(&rep, 1000.0f - 7.0f * i, 0.0f, 0.0f), 1);
     for (int i = 0; i < 40; ++i) ASSERT_EQ(UPA_add_wnd(&rep, 500.0f * i, 0.0f, 0.0f), 1);
     for (int from = -2; from <= 62; ++from) {
-        for (int i = 0; i < 60; i += 7) EXPECT_EQ(UPA_find_sig_from(&rep, 1000.0f - 7.0f * i, from), i);
+        for (int i = 0; i < 60; i += 7)
+            EXPECT_EQ(UPA_find_sig_from(&rep, 1000.0f - 7.0f * i, from), i);
         for (int i = 0; i < 40; i += 3) EXPECT_EQ(UPA_find_wnd_from(&rep, 500.0f * i, from), i);
     }
     EXPECT_EQ(UPA_find_sig_from(&rep, 1.5f, 30), 60);  // a new level goes last
