@@ -447,7 +447,9 @@ struct RawReport {
     }
     void add_blank_and(const char* s, int n)
     {
-        add(" ", 1);
+        if (len >= UPA_RAW_MAX) return;
+        data[len++] = ' ';
+        data[len] = '\0';
         add(s, n);
     }
 };
