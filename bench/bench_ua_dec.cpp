@@ -9,9 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 #include "vok.h"
 #include "vokupa.h"
@@ -44,7 +49,12 @@ bool make_big_file()
         if (!corpus.empty() && corpus.back() != '\n') corpus += '\n';
     }
     if (corpus.empty()) return false;
-    const std::string path = (fs::temp_directory_path() / "sondex_bench_bulletins.txt").string();
+    // A name of its own, so that runs side by side never share a file.
+    std::string path = (fs::temp_directory_path() / "sondex_bench_XXXXXX").string();
+    const int fd = mkstemp(path.data());
+    if (fd < 0) return false;
+    close(fd);
+    big_file = path;  // removed at the end even when writing fails
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::uintmax_t written = 0;
     while (written < BENCH_MIN_BYTES && out) {
@@ -53,13 +63,57 @@ bool make_big_file()
     }
     out.close();
     if (!out) return false;
-    big_file = path;
     big_size = written;
     return true;
 }
 
-// A report record per station, as the station table would hold them.
-using Stations = std::unordered_map<std::string, UPA_report>;
+// A report record per station, as the station table would hold them, in
+// an open-addressed table keyed by the identifier as the reader gives it:
+// a look-up hashes the few characters of the identifier and compares them
+// in place, so that the harness itself costs little beside the decoders.
+class Stations {
+public:
+    UPA_report* get(const char* id)
+    {
+        if (4 * (count_ + 1) > 3 * slots_.size()) grow();
+        Slot& s = find(id);
+        if (!s.rep) {
+            std::snprintf(s.id, sizeof s.id, "%s", id);
+            s.rep = std::make_unique<UPA_report>();
+            UPA_initialize(s.rep.get());
+            ++count_;
+        }
+        return s.rep.get();
+    }
+    std::size_t size() const { return count_; }
+
+private:
+    struct Slot {
+        char id[UPA_RAW_ID_LEN] = "";
+        std::unique_ptr<UPA_report> rep;
+    };
+    std::vector<Slot> slots_ = std::vector<Slot>(1024);
+    std::size_t count_ = 0;
+
+    Slot& find(const char* id)
+    {
+        std::uint32_t h = 2166136261u;  // FNV-1a
+        for (const char* c = id; *c; ++c) h = (h ^ static_cast<unsigned char>(*c)) * 16777619u;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask)
+            if (!slots_[i].rep || std::strcmp(slots_[i].id, id) == 0) return slots_[i];
+    }
+    void grow()
+    {
+        std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(slots_.size() * 2));
+        for (Slot& s : old) {
+            if (!s.rep) continue;
+            Slot& to = find(s.id);
+            std::memcpy(to.id, s.id, sizeof to.id);
+            to.rep = std::move(s.rep);
+        }
+    }
+};
 
 // One pass of the reader over the big file; the count of reports read.
 // With stations, every report also goes to the decoder of its kind.
@@ -67,6 +121,9 @@ long read_once(Stations* stations)
 {
     FILE* fp = std::fopen(big_file.c_str(), "r");
     if (!fp) return -1;
+    // The stream buffer the conversion gives its input files.
+    std::vector<char> buffer(UPA_INPUT_BUFFER);
+    std::setvbuf(fp, buffer.data(), _IOFBF, buffer.size());
     UPA_read_raw_reset();
     char data[UPA_RAW_DATA_LEN];
     char id[UPA_RAW_ID_LEN];
@@ -77,9 +134,7 @@ long read_once(Stations* stations)
         if (r != 1) continue;
         ++reports;
         if (stations) {
-            auto [it, fresh] = stations->try_emplace(id);
-            if (fresh) UPA_initialize(&it->second);
-            UPA_decode_part(data, kind, &it->second);
+            UPA_decode_part(data, kind, stations->get(id));
         }
         benchmark::DoNotOptimize(data[0]);
     }
@@ -89,7 +144,7 @@ long read_once(Stations* stations)
 
 void run(benchmark::State& state, bool with_decoders)
 {
-    if (big_file.empty()) {
+    if (big_size == 0) {
         state.SkipWithError("no bulletin folder to build the benchmark file from");
         return;
     }

@@ -7,7 +7,7 @@
 #
 #     bash bench/run_sondex.sh [sondex binary]     (default build/sondex)
 #
-# Aims: at least 150 MB/s to the text form; peak RSS at most 32 MB, for
+# Aims: at least 300 MB/s to the text form; peak RSS at most 32 MB, for
 # 1 GB as for 100 MB.
 set -euo pipefail
 cd "$(dirname "$0")/.."

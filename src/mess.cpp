@@ -173,6 +173,8 @@ int count_newlines(const char* text)
 
 } // namespace
 
+const M_type& MESS_level_now = mess_level;
+
 int MESS_check(M_type type)
 {
     return (type & mess_level) != 0 ? 1 : 0;

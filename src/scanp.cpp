@@ -7,6 +7,7 @@
 // level is on.
 #include "vok.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdarg>
 #include <cstdint>
@@ -296,10 +297,53 @@ constexpr int CACHE_PROBES = 4;
 constexpr int CACHE_TEXT = 48;    // longest kept pattern, terminator included
 constexpr int CACHE_STEPS = 16;
 
+// A code group pattern: literal characters and fixed-width figure fields
+// ("44%1d%2d ", "%3!///!d%2!//!d "), perhaps ending in a word of at most a
+// given width ("%<10s ", "4%<10s "), closed by white space. Such a pattern
+// is also kept in this compact form, which reads a complete group in one
+// pass (see scan_group).
+constexpr int GROUP_PARTS = 8;
+constexpr int GROUP_MISSING_MAX = 8;
+struct group_part {
+    char literal = '\0';         // the character to match, or '\0' for a field
+    unsigned char width = 0;      // field: its figures
+    bool store = false;           // field: its value goes to the caller
+    bool has_missing = false;     // field: a missing-value text of the field's width
+    char missing[GROUP_MISSING_MAX] = {};
+};
+struct group_form {
+    int parts = 0;       // literals and figure fields; 0 and no word: no group pattern
+    int lead = 0;        // literals before the first field
+    int width = 0;       // characters of the parts
+    int word = 0;        // the width of the closing word, 0 for none
+    bool word_store = false;
+    int fields = 0;      // the directives, all of which match on a complete group
+    int stored = 0;      // those that store their value
+    group_part part[GROUP_PARTS];
+    // A group of at most eight characters without a word is also tested
+    // eight bytes at once: the literals (bytes under lit_mask equal to
+    // lit_bytes) and the figures (a top bit under figure_mask per figure).
+    bool packed = false;
+    std::uint64_t lit_mask = 0, lit_bytes = 0, figure_mask = 0;
+    // The figure fields alone, in order: where each starts, its width and
+    // whether its value is stored.
+    unsigned char field_at[GROUP_PARTS] = {};
+    unsigned char field_width[GROUP_PARTS] = {};
+    bool field_store[GROUP_PARTS] = {};
+    // The characters that some part could take first: figures, a sign,
+    // white space, the literals and the first characters of the missing-value
+    // texts. Any other character at the cursor of a pattern without a word
+    // matches nothing, as the steps find one by one ("NIL" for a group).
+    char_set first;
+    bool usable() const { return parts > 0 || word > 0; }
+};
+
+// The scanner's hot data comes first: a look-up and a group read touch
+// only the start of an entry.
 struct compiled {
     const char* key = nullptr;  // the caller's pattern address
     bool fixed = false;         // the key lies in read-only memory
-    int group_width = 0;        // see scan_group; 0 when that does not apply
+    group_form group;
     char text[CACHE_TEXT] = {};
     int count = 0;
     step steps[CACHE_STEPS];
@@ -357,22 +401,106 @@ std::size_t home_slot(const char* pat)
     return static_cast<std::size_t>(a >> (64 - CACHE_BITS));
 }
 
-// The width of a code group pattern: fixed-width digit fields closed by one
-// blank, such as "%2!//!d%3!///!d "; 0 for any other pattern.
-int group_width(const step* steps, int count)
+// A figure field of a group form. A missing-value text is kept only when it
+// is as long as its field and holds no figure, so that input equal to it can
+// never read as a number.
+group_part figure_part(const directive& d)
 {
-    if (count < 2 || steps[count - 1].kind != Step::blank) return 0;
-    int w = 0;
-    for (int i = 0; i < count - 1; ++i) {
-        if (steps[i].kind != Step::digits) return 0;
-        w += steps[i].d.width;
+    group_part part;
+    part.width = static_cast<unsigned char>(d.width);
+    part.store = d.store;
+    const std::string_view m = d.missing;
+    if (m.size() == part.width && m.size() <= GROUP_MISSING_MAX &&
+        m.find_first_of("0123456789") == std::string_view::npos) {
+        part.has_missing = true;
+        std::memcpy(part.missing, m.data(), m.size());
     }
-    return w;
+    return part;
+}
+
+std::uint64_t eight_bytes(const char* s)
+{
+    std::uint64_t x;
+    std::memcpy(&x, s, sizeof x);
+    return x;
+}
+
+// The masks of a packed group form, laid out byte by byte as the input is.
+void pack(group_form& g)
+{
+    if (g.word || g.width > 8) return;
+    unsigned char lit_mask[8] = {}, lit_bytes[8] = {}, figure_mask[8] = {};
+    int at = 0;
+    for (int k = 0; k < g.parts; ++k) {
+        const group_part& part = g.part[k];
+        if (part.literal) {
+            lit_mask[at] = 0xFF;
+            lit_bytes[at++] = static_cast<unsigned char>(part.literal);
+            continue;
+        }
+        for (int i = 0; i < part.width; ++i) figure_mask[at++] = 0x80;
+    }
+    g.lit_mask = eight_bytes(reinterpret_cast<const char*>(lit_mask));
+    g.lit_bytes = eight_bytes(reinterpret_cast<const char*>(lit_bytes));
+    g.figure_mask = eight_bytes(reinterpret_cast<const char*>(figure_mask));
+    g.packed = true;
+}
+
+// The top bit of every byte of x that is a figure: of its low seven bits
+// b, b + 0x50 reaches the top bit from "0" on and b + 0x46 from ":" on (no
+// carry crosses bytes); an 8-bit byte is no figure.
+std::uint64_t figure_bits(std::uint64_t x)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t b = x & ones * 0x7F;
+    return (b + ones * 0x50) & ~(b + ones * 0x46) & ~x & ones * 0x80;
+}
+
+// The group form of compiled steps; not usable when they are no code group.
+group_form group_of(const step* steps, int count)
+{
+    group_form g;
+    if (count < 2 || steps[count - 1].kind != Step::blank) return g;
+    int n = count - 1;
+    const step& last = steps[n - 1];
+    if (last.kind == Step::text && last.d.letter == 's' && last.d.mode == Mode::at_most) {
+        g.word = last.d.width;
+        g.word_store = last.d.store;
+        ++g.fields;
+        if (g.word_store) ++g.stored;
+        --n;
+    }
+    if (n > GROUP_PARTS) return group_form{};
+    for (int i = 0; i < n; ++i) {
+        const step& e = steps[i];
+        group_part& part = g.part[i];
+        if (e.kind == Step::literal && e.ch != '\0') {
+            g.first.add(static_cast<unsigned char>(e.ch));
+            part.literal = e.ch;
+            if (g.lead == i) ++g.lead;
+            g.width += 1;
+            continue;
+        }
+        if (e.kind != Step::digits) return group_form{};
+        if (!e.d.missing.empty()) g.first.add(static_cast<unsigned char>(e.d.missing[0]));
+        part = figure_part(e.d);
+        g.field_at[g.fields] = static_cast<unsigned char>(g.width);
+        g.field_width[g.fields] = part.width;
+        g.field_store[g.fields] = part.store;
+        g.width += part.width;
+        ++g.fields;
+        if (part.store) ++g.stored;
+    }
+    g.parts = n;
+    for (const char c : std::string_view("0123456789- \n\r\t"))
+        g.first.add(static_cast<unsigned char>(c));
+    pack(g);
+    return g;
 }
 
 // Compiles pat into the slot; false (slot left empty) when the pattern is too
 // long to keep.
-bool compile_into(compiled& c, const char* pat)
+[[gnu::noinline]] bool compile_into(compiled& c, const char* pat)
 {
     c.key = nullptr;
     const std::size_t n = strnlen(pat, CACHE_TEXT);
@@ -386,7 +514,7 @@ bool compile_into(compiled& c, const char* pat)
         if (!p) break;
     }
     c.count = count;
-    c.group_width = group_width(c.steps, count);
+    c.group = group_of(c.steps, count);
     c.key = pat;
     c.fixed = in_read_only_memory(pat);
     return true;
@@ -620,33 +748,78 @@ const char* run_steps(const step* first, const step* last, scan_state& st, std::
     return p;
 }
 
-// A code group pattern (group_width) met by a complete group: its digits and
-// the white space after them. Every field is taken at once, as the steps
-// would take them one by one; false, with nothing stored, for other input.
-bool scan_group(const compiled& c, scan_state& st, std::va_list& args)
+// What scan_group made of the input: a complete group read whole, a group
+// refused at one of the pattern's leading literals or at a first character
+// that no part takes (nothing matched, as the steps would find), or input
+// that only the steps can tell.
+enum class GroupRead { whole, refused, unknown };
+
+// The figure fields of a group form against the input at s: their values
+// in field order, or false when a field holds anything but its full width
+// of figures or exactly its missing-value text (which reads -9999).
+bool group_fields(const group_form& g, const char* s, std::int32_t* value)
 {
-    const int w = c.group_width;
-    const char* s = st.in;
-    if (st.avail <= w || !is_white(static_cast<unsigned char>(s[w]))) return false;
-    const int fields = c.count - 1;
-    std::int32_t value[CACHE_STEPS];
-    for (int k = 0; k < fields; ++k) {
+    int f = 0;
+    for (int k = 0; k < g.parts; ++k) {
+        const group_part& part = g.part[k];
+        if (part.literal) {
+            if (*s++ != part.literal) return false;
+            continue;
+        }
         std::int32_t v = 0;
-        for (int i = c.steps[k].d.width; i > 0; --i) {
-            const unsigned digit = static_cast<unsigned char>(*s++) - unsigned{'0'};
-            if (digit > 9) return false;
+        for (int i = 0; i < part.width; ++i) {
+            const unsigned digit = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+            if (digit > 9) {
+                if (!part.has_missing || std::memcmp(s, part.missing, part.width) != 0)
+                    return false;
+                v = VOK_MISSING;
+                break;
+            }
             v = v * 10 + static_cast<std::int32_t>(digit);
         }
-        value[k] = v;
+        value[f++] = v;
+        s += part.width;
     }
-    for (int k = 0; k < fields; ++k) {
-        const directive& d = c.steps[k].d;
-        void* target = d.store ? va_arg(args, void*) : nullptr;
-        if (target) *static_cast<std::int32_t*>(target) = value[k];
-        st.take(d.width, target != nullptr);
-    }
-    st.pos += span(st.in + st.pos, st.avail - st.pos, is_white);
     return true;
+}
+
+// A code group pattern against the input at in (avail characters): a
+// complete group is every literal in place, every field its full width of
+// figures or its missing-value text, the word (if any) one to its width of
+// other than white space, then white space. Its fields are stored as the
+// steps would store them, and *len is what was consumed; a refused group
+// consumed *len characters of matching literals.
+GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_list& args, int* len)
+{
+    for (int k = 0; k < g.lead && k < avail; ++k) {
+        if (in[k] != g.part[k].literal) {
+            *len = k;
+            return GroupRead::refused;
+        }
+    }
+    if (g.lead == 0 && g.word == 0 && !g.first.has(static_cast<unsigned char>(in[0]))) {
+        *len = 0;
+        return GroupRead::refused;
+    }
+    int w = g.width;
+    if (avail <= w) return GroupRead::unknown;
+    std::int32_t value[GROUP_PARTS];
+    if (!group_fields(g, in, value)) return GroupRead::unknown;
+    int word = 0;
+    if (g.word) {
+        const int lim = std::min(g.word, avail - w);
+        word = span(in + w, lim, [](unsigned char c) { return !is_white(c); });
+        if (word == 0) return GroupRead::unknown;
+        w += word;
+        if (w >= avail) return GroupRead::unknown;
+    }
+    if (!is_white(static_cast<unsigned char>(in[w]))) return GroupRead::unknown;
+    const int figure_fields = g.word ? g.fields - 1 : g.fields;
+    for (int f = 0; f < figure_fields; ++f)
+        if (g.field_store[f]) *va_arg(args, std::int32_t*) = value[f];
+    if (g.word_store) store_text(va_arg(args, char*), in + g.width, word, true);
+    *len = w + span(in + w, avail - w, is_white);
+    return GroupRead::whole;
 }
 
 // A pattern too long to keep: read and run a few steps at a time.
@@ -663,6 +836,80 @@ const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bo
         p = run_steps(steps, steps + count, st, args, view, debug);
     }
     return p;
+}
+
+// A packed group form met by a complete group of figures and literals, read
+// into the cursor's record at once; false, with nothing stored or changed,
+// for any other input (a missing-value text, a refused literal ...), which
+// read_group or the steps then read.
+bool read_packed(const group_form& g, parse_param* param, std::va_list& args)
+{
+    const char* in = param->ptr + param->off;
+    const int avail = param->length - param->off;
+    const int w = g.width;
+    if (avail < 8 || avail <= w) return false;
+    const std::uint64_t x = eight_bytes(in);
+    if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask ||
+        !is_white(static_cast<unsigned char>(in[w])))
+        return false;
+    for (int f = 0; f < g.fields; ++f) {
+        const char* s = in + g.field_at[f];
+        std::int32_t v = 0;
+        for (int i = g.field_width[f]; i > 0; --i) v = v * 10 + (*s++ - '0');
+        if (g.field_store[f]) *va_arg(args, std::int32_t*) = v;
+    }
+    param->len = w + span(in + w, avail - w, is_white);
+    param->matched = g.fields;
+    param->assigned = g.stored;
+    param->done = 1;
+    return true;
+}
+
+// A code group pattern read by scan_group into the cursor's record; false,
+// with nothing stored or changed, when only the steps can read the input.
+bool read_group(const group_form& g, parse_param* param, std::va_list& args)
+{
+    int len = 0;
+    switch (scan_group(g, param->ptr + param->off, param->length - param->off, args, &len)) {
+    case GroupRead::whole:
+        param->len = len;
+        param->matched = g.fields;
+        param->assigned = g.stored;
+        param->done = 1;
+        return true;
+    case GroupRead::refused:
+        param->len = len;  // matched, assigned and done stay 0
+        return true;
+    case GroupRead::unknown:
+        break;
+    }
+    return false;
+}
+
+// The pattern run step by step (from its compiled form c, or read as it
+// runs when it could not be kept), with the traces when they are on.
+// Returns the count of directives matched.
+[[gnu::noinline]] int scan_steps(parse_param* param, const char* pat, const compiled* c,
+                                 std::va_list& args)
+{
+    const bool debug = MESS_enabled(SCANP_DEBUG);
+    scan_state st{param->ptr + param->off, param->length - param->off};
+    const char* p;
+    if (c) {
+        const pattern_view view{pat, c->text};
+        p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
+    } else {
+        p = run_uncached(pat, st, args, debug);
+    }
+    param->len = st.pos;
+    param->matched = st.matched;
+    param->assigned = st.assigned;
+    param->done = (!st.stopped && !*p) ? 1 : 0;
+    if (debug) {
+        MESS_print(SCANP_DEBUG, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", st.in, pat, param->off,
+                   param->len, param->done, param->assigned, param->matched);
+    }
+    return st.matched;
 }
 
 }  // namespace
@@ -705,30 +952,17 @@ int scanp(parse_param* param, const char* pat, ...)
     param->done = 0;
     if (!pat || !*pat || !param->ptr || param->off < 0 || param->off >= param->length) return -1;
 
-    const bool debug = MESS_check(SCANP_DEBUG) != 0;
-    scan_state st{param->ptr + param->off, param->length - param->off};
-
     std::va_list args;
     va_start(args, pat);
-    const char* p;
-    if (const compiled* c = lookup(pat)) {
-        const pattern_view view{pat, c->text};
-        if (c->group_width && !debug && scan_group(*c, st, args))
-            p = c->steps[c->count - 1].next;
-        else
-            p = run_steps(c->steps, c->steps + c->count, st, args, view, debug);
-    } else {
-        p = run_uncached(pat, st, args, debug);
-    }
+    const compiled* c = lookup(pat);
+    int matched;
+    if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG))
+        matched = scan_steps(param, pat, c, args);
+    else if ((c->group.packed && read_packed(c->group, param, args)) ||
+             read_group(c->group, param, args))
+        matched = param->matched;
+    else
+        matched = scan_steps(param, pat, c, args);
     va_end(args);
-
-    param->len = st.pos;
-    param->matched = st.matched;
-    param->assigned = st.assigned;
-    param->done = (!st.stopped && !*p) ? 1 : 0;
-    if (debug) {
-        MESS_print(SCANP_DEBUG, "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n", st.in, pat, param->off,
-                   param->len, param->done, param->assigned, param->matched);
-    }
-    return st.matched;
+    return matched;
 }

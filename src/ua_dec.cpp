@@ -2,9 +2,13 @@
 // single report parts, the decoders read the TEMP and PILOT code groups of
 // each part into the station's report record.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "vok.h"
 #include "vokupa.h"
@@ -30,13 +34,13 @@ constexpr M_type RAW_DATA = 0x4000000;
 constexpr int RAW_LINE_MAX = 2 * UPA_RAW_MAX;
 constexpr int RAW_WORD_MAX = 25;
 
-// The first two words of a line (at most RAW_WORD_MAX characters kept of
-// each) and the position after each word and its trailing blanks.
+// The first two words of a line: where each starts, its length (at most
+// RAW_WORD_MAX characters count) and the position after it and its blanks.
 struct RawWords {
-    char w[2][RAW_WORD_MAX + 1];
-    int len[2];
-    int end[2];
-    int n;
+    int pos[2] = {0, 0};
+    int len[2] = {0, 0};
+    int end[2] = {0, 0};
+    int n = 0;
 };
 
 }  // namespace
@@ -52,10 +56,13 @@ static char tail[RAW_LINE_MAX + 2];
 static int tail_len = -1;  // -1: none
 // Part identifier seen last and not yet used by a report.
 static int rep_type = UPA_NO_KIND;
+// The first two words of `line`, split when the line was read.
+static RawWords line_words;
 
 void UPA_read_raw_reset()
 {
     line[0] = '\0';
+    line_words = RawWords{};
     tail[0] = '\0';
     tail_len = -1;
     rep_type = UPA_NO_KIND;
@@ -63,42 +70,146 @@ void UPA_read_raw_reset()
 
 namespace {
 
-// Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned; its
-// length, or -1 at the end of the file (buf is then empty). The stream's
-// buffer is searched for the newline in one go (fgets) rather than byte by
-// byte: this is the reader's hot spot.
+// The bytes that a stream has buffered and not yet handed out. glibc keeps
+// them between _IO_read_ptr and _IO_read_end, where its own getc macro
+// reads them: a line is cut there and copied out once, and the stream
+// stands exactly where fgets would leave it (its position, end and error
+// flags, and whoever reads it next, see no difference). Other C libraries
+// show no window, and every byte comes through getc.
+#if defined(__GLIBC__)
+std::string_view stream_window(FILE* fp)
+{
+    return {fp->_IO_read_ptr, static_cast<std::size_t>(fp->_IO_read_end - fp->_IO_read_ptr)};
+}
+void stream_consume(FILE* fp, std::size_t n)
+{
+    fp->_IO_read_ptr += n;
+}
+#else
+std::string_view stream_window(FILE*)
+{
+    return {};
+}
+void stream_consume(FILE*, std::size_t) {}
+#endif
+
+// Eight bytes of text as one word, to test them at once.
+constexpr std::uint64_t BYTES_1 = 0x0101010101010101ull;
+std::uint64_t eight_bytes(const char* s)
+{
+    std::uint64_t x;
+    std::memcpy(&x, s, sizeof x);
+    return x;
+}
+
+// The top bit of each of eight bytes that is a control or 8-bit byte (the
+// newline is a control byte): a byte is 8-bit when its top bit is set, and
+// a control byte when adding 0x60 to its low seven bits leaves the top bit
+// clear (no carry crosses bytes).
+std::uint64_t odd_bytes(std::uint64_t x)
+{
+    const std::uint64_t control = ~((x & BYTES_1 * 0x7F) + BYTES_1 * 0x60);
+    return (control | x) & BYTES_1 * 0x80;
+}
+
+// How many of the eight bytes come before the first one marked in odd (not
+// 0); where the byte order does not tell it at once, none.
+int plain_before(std::uint64_t odd)
+{
+    if constexpr (std::endian::native == std::endian::little) return std::countr_zero(odd) / 8;
+    return 0;
+}
+
+// One physical line as fgets(buf, max + 1) reads it, cleaned on the way by
+// clean_line's rule: control and 8-bit bytes, the newline among them,
+// become blanks.
+struct Fetched {
+    int got = 0;           // bytes read, the newline included
+    int text = -1;         // where the first NUL stands: it ends the text
+    bool newline = false;  // the line ended with its newline
+    // Takes byte c; false once the line is complete.
+    bool take(char* buf, unsigned char c)
+    {
+        if (c == '\0' && text < 0) text = got;
+        buf[got++] = c < ' ' || c >= 0x80 ? ' ' : static_cast<char>(c);
+        newline = c == '\n';
+        return !newline;
+    }
+};
+
+Fetched raw_fetch(FILE* ifile, char* buf, int max)
+{
+    Fetched f;
+    while (f.got < max && !f.newline) {
+        const std::string_view w = stream_window(ifile);
+        if (w.empty()) {
+            // An empty window: getc refills the buffer (or meets the end).
+            const int c = getc_unlocked(ifile);
+            if (c == EOF) break;
+            f.take(buf, static_cast<unsigned char>(c));
+            continue;
+        }
+        const char* p = w.data();
+        const char* end = p + std::min(w.size(), static_cast<std::size_t>(max - f.got));
+        while (p < end) {
+            // Plain text goes eight bytes at a time, up to a control byte
+            // (the newline), which is taken alone. The eight bytes fit: the
+            // window was cut to the room left in buf.
+            if (end - p >= 8) {
+                std::memcpy(buf + f.got, p, 8);
+                const std::uint64_t odd = odd_bytes(eight_bytes(p));
+                const int plain = odd ? plain_before(odd) : 8;
+                f.got += plain;
+                p += plain;
+                if (plain == 8) continue;
+            }
+            if (!f.take(buf, static_cast<unsigned char>(*p++))) break;
+        }
+        stream_consume(ifile, static_cast<std::size_t>(p - w.data()));
+    }
+    return f;
+}
+
+// True when some byte of [s, s + n) of a cleaned line is a capital letter
+// or above: code groups hold figures, solidi and "=" only. Adding 0x3F to
+// a byte of 0x20 to 0x7F sets its top bit exactly from "A" on.
+bool raw_any_letter(const char* s, int n)
+{
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        if (((eight_bytes(s + i) + BYTES_1 * 0x3F) & BYTES_1 * 0x80) != 0) return true;
+    for (; i < n; ++i)
+        if (s[i] >= 'A') return true;
+    return false;
+}
+
+// Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned and
+// trimmed (clean_line, trim_string); its length, or -1 at the end of the
+// file (buf is then empty).
 int raw_read_line(FILE* ifile, char* buf)
 {
     constexpr int size = RAW_LINE_MAX + 2;
-    if (!std::fgets(buf, size, ifile)) {
+    const Fetched f = raw_fetch(ifile, buf, size - 1);
+    if (f.got == 0) {
         buf[0] = '\0';
         return -1;
     }
-    // An embedded NUL ends the text early, as it does for every C-string
-    // line helper of the suite.
-    int k = static_cast<int>(std::strlen(buf));
-    if (k > 0 && buf[k - 1] == '\n') {
-        --k;
-    } else if (k == size - 1) {
+    int k = f.text >= 0 ? f.text : f.got;
+    if (k == size - 1 && !f.newline) {
         // An over-long line: skip its rest, remembering its last visible
         // character ("=" or ";" ends the report).
         int c = static_cast<unsigned char>(buf[RAW_LINE_MAX]);
-        int last = c > ' ' && c < 0x80 ? c : 0;
+        int last = c > ' ' ? c : 0;
         while ((c = getc_unlocked(ifile)) != EOF && c != '\n')
             if (c > ' ' && c < 0x80) last = c;
         k = RAW_LINE_MAX;
         if (last) buf[k - 1] = static_cast<char>(last);
     }
-    // clean_line and trim_string in one pass over the known length: control
-    // and 8-bit bytes become blanks, trailing blanks go (trailing control
-    // bytes with them, as clean_line drops them).
-    auto* u = reinterpret_cast<unsigned char*>(buf);
-    int n = k;
-    for (int i = 0; i < n; ++i)
-        if (u[i] < ' ' || u[i] >= 0x80) u[i] = ' ';
-    while (n > 0 && u[n - 1] == ' ') --n;
-    u[n] = '\0';
-    return n;
+    // Trailing blanks go, and the trailing control bytes with them, as
+    // clean_line drops them.
+    while (k > 0 && buf[k - 1] == ' ') --k;
+    buf[k] = '\0';
+    return k;
 }
 
 // One blank-separated word of a line: where it starts and its length.
@@ -156,6 +267,26 @@ bool raw_heading_follows(const char* s, int kind, RawWord w)
     return a.len > 0 && a.len < VOK_ID_LEN && s[a.pos + a.len - 1] != '=' && raw_date_group(s, b);
 }
 
+// The first two words of s from pos on.
+void raw_split(const char* s, int pos, RawWords& w)
+{
+    w.n = 0;
+    w.pos[0] = w.pos[1] = pos;
+    w.len[0] = w.len[1] = 0;
+    w.end[0] = w.end[1] = pos;
+    for (int k = 0; k < 2; ++k) {
+        while (s[pos] == ' ') ++pos;
+        if (!s[pos]) break;
+        const int start = pos;
+        while (s[pos] && s[pos] != ' ') ++pos;
+        w.pos[k] = start;
+        w.len[k] = std::min(pos - start, RAW_WORD_MAX);
+        while (s[pos] == ' ') ++pos;
+        w.end[k] = pos;
+        ++w.n;
+    }
+}
+
 // Parts run together on one line ("... 10008 13515 TTBB  56008 74005
 // 00991 ..."): from the third word on, a part word followed by the groups
 // that open a part ends the line there; the rest becomes the next line, so
@@ -165,16 +296,12 @@ bool raw_heading_follows(const char* s, int kind, RawWord w)
 int raw_cut_at_part_word(int n)
 {
     if (tail_len >= 0) return n;  // a line read ahead is already waiting
-    RawWord w = raw_word_at(line, 0);
-    w = raw_word_at(line, w.pos + w.len);
     // Code groups hold figures and solidi: most lines have no letter at all
     // past their first two words, which one quick pass tells; otherwise a
     // capital that starts a word of four letters is worth a closer look.
-    const auto* u = reinterpret_cast<const unsigned char*>(line);
-    unsigned letters = 0;
-    for (int p = w.pos + w.len; p < n; ++p) letters |= u[p] >= 'A';
-    if (!letters) return n;
-    for (int p = w.pos + w.len; p + 4 <= n; ++p) {
+    const int from = line_words.n == 2 ? line_words.end[1] : n;
+    if (!raw_any_letter(line + from, n - from)) return n;
+    for (int p = from; p + 4 <= n; ++p) {
         if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
             continue;
         const RawWord word{p, 4};
@@ -231,62 +358,50 @@ int raw_next_line(FILE* ifile)
         std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
         tail_len = -1;
     } else if ((n = raw_read_line(ifile, line)) < 0) {
+        line_words = RawWords{};
         return -1;
     }
     // The first part word inside the line hands the rest of the line on;
     // the last part of a line may take its station number from the next.
-    n = raw_cut_at_part_word(n);
-    if (tail_len < 0 && raw_join_heading(ifile, &n)) n = raw_cut_at_part_word(n);
+    // Both change the line (seldom): its words are split again.
+    raw_split(line, 0, line_words);
+    int cut = raw_cut_at_part_word(n);
+    if (cut != n) raw_split(line, 0, line_words);
+    n = cut;
+    if (tail_len < 0 && raw_join_heading(ifile, &n)) {
+        raw_split(line, 0, line_words);
+        n = raw_cut_at_part_word(n);
+        raw_split(line, 0, line_words);
+    }
     return n;
 }
 
-void raw_split(const char* s, int pos, RawWords& w)
+bool raw_word_is(const char* s, const RawWords& w, int k, int kind)
 {
-    w.n = 0;
-    w.w[0][0] = w.w[1][0] = '\0';
-    w.len[0] = w.len[1] = 0;
-    w.end[0] = w.end[1] = pos;
-    for (int k = 0; k < 2; ++k) {
-        while (s[pos] == ' ') ++pos;
-        if (!s[pos]) break;
-        const int start = pos;
-        while (s[pos] && s[pos] != ' ') ++pos;
-        const int n = std::min(pos - start, RAW_WORD_MAX);
-        std::memcpy(w.w[k], s + start, static_cast<std::size_t>(n));
-        w.w[k][n] = '\0';
-        w.len[k] = n;
-        while (s[pos] == ' ') ++pos;
-        w.end[k] = pos;
-        ++w.n;
-    }
-}
-
-bool raw_word_is(const RawWords& w, int k, int kind)
-{
-    return k < w.n && w.len[k] == 4 && std::memcmp(w.w[k], type_str[kind], 4) == 0;
+    return k < w.n && w.len[k] == 4 && std::memcmp(s + w.pos[k], type_str[kind], 4) == 0;
 }
 
 // Kind of the part identifier word among the two words, and the text
 // position after it. Land TEMP and PILOT words count in first or second
 // place (a station number may precede them, "72493 TTAA  56001 72493"),
 // ship and mobile words only in first place.
-int raw_identifier(const RawWords& w, int* pos)
+int raw_identifier(const char* s, const RawWords& w, int* pos)
 {
     const bool first4 = w.n > 0 && w.len[0] == 4;
     const bool second4 = w.n > 1 && w.len[1] == 4;
     if (!first4 && !second4) return UPA_NO_KIND;
     for (int kind = UPA_TTAA; kind <= UPA_PPDD; ++kind) {
-        if (raw_word_is(w, 0, kind)) {
+        if (raw_word_is(s, w, 0, kind)) {
             *pos = w.end[0];
             return kind;
         }
-        if (raw_word_is(w, 1, kind)) {
+        if (raw_word_is(s, w, 1, kind)) {
             *pos = w.end[1];
             return kind;
         }
     }
     for (int kind = UPA_UUAA; kind <= UPA_EEDD; ++kind) {
-        if (raw_word_is(w, 0, kind)) {
+        if (raw_word_is(s, w, 0, kind)) {
             *pos = w.end[0];
             return kind;
         }
@@ -294,13 +409,21 @@ int raw_identifier(const RawWords& w, int* pos)
     return UPA_NO_KIND;
 }
 
+bool is_figure(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // Land report start: IIiii after a YYGGI group whose indicator may be
 // missing ("5600/ 72786"); a minus sign passes the digit test of the
 // station number.
-bool raw_rule5(const RawWords& w)
+bool raw_rule5(const char* s, const RawWords& w)
 {
-    return w.n == 2 && w.len[0] == 5 && string_is_num_len(w.w[0], 4) && w.len[1] == 5 &&
-           string_is_num(w.w[1]);
+    if (w.n != 2 || w.len[0] != 5 || w.len[1] != 5) return false;
+    const char* a = s + w.pos[0];
+    const char* b = s + w.pos[1];
+    return std::all_of(a, a + 4, is_figure) && (b[0] == '-' || is_figure(b[0])) &&
+           std::all_of(b + 1, b + 5, is_figure);
 }
 
 // The report text being collected, bounded by UPA_RAW_MAX.
@@ -324,7 +447,9 @@ struct RawReport {
     }
     void add_blank_and(const char* s, int n)
     {
-        add(" ", 1);
+        if (len >= UPA_RAW_MAX) return;
+        data[len++] = ' ';
+        data[len] = '\0';
         add(s, n);
     }
 };
@@ -345,16 +470,15 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         line_len = static_cast<int>(std::strlen(line));
     }
 
-    const bool dbg = MESS_check(RAW_DEBUG) != 0;
+    const bool dbg = MESS_enabled(RAW_DEBUG);
     RawReport rep{data, 0};
     int found = 0;
     bool started = false;
-    RawWords w;
 
     while (found >= 0) {
         int done = 0;
         int pos = 0;
-        raw_split(line, 0, w);
+        RawWords w = line_words;
         if (dbg) MESS_print(RAW_DEBUG, "LINE:%s\n", line);
 
         if (line_len <= 0) {
@@ -369,13 +493,15 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
             continue;
         }
 
-        const int kind = raw_identifier(w, &pos);
+        const int kind = raw_identifier(line, w, &pos);
         if (kind != UPA_NO_KIND) {
             rep_type = kind;
             raw_split(line, pos, w);
         }
 
-        if (dbg) MESS_print(RAW_DEBUG, "STR: %s %s\n", w.w[0], w.w[1]);
+        if (dbg)
+            MESS_print(RAW_DEBUG, "STR: %.*s %.*s\n", w.len[0], line + w.pos[0], w.len[1],
+                       line + w.pos[1]);
         if (rep_type != UPA_NO_KIND && found > 0) {
             // The next part begins: this line opens the next call's report.
             if (dbg) MESS_print(RAW_DEBUG, "REP: %d %d %d\n", rep_type, found, done);
@@ -395,13 +521,13 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
 
         const char* text = line + pos;
         const int text_len = line_len - pos;
-        auto take = [&](const char* word) {
+        auto take = [&](int k) {
             if (found == 0 && rep_type != UPA_NO_KIND) {
                 *type = rep_type;
                 rep_type = UPA_NO_KIND;
                 rep.start(text, text_len);
-                const std::size_t n = std::min<std::size_t>(std::strlen(word), UPA_RAW_ID_LEN - 1);
-                std::memcpy(id, word, n);
+                const int n = std::min(w.len[k], UPA_RAW_ID_LEN - 1);
+                std::memcpy(id, line + w.pos[k], static_cast<std::size_t>(n));
                 id[n] = '\0';
                 started = true;
                 ++done;
@@ -415,15 +541,15 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         if (rep_type >= UPA_UUAA && rep_type <= UPA_EEDD && w.n == 2) {
             // Ships and mobile stations: the call sign opens the report.
             if (dbg)
-                MESS_print(RAW_DEBUG, "STR-S: %d %d %d %s %s\n", rep_type, found, done, w.w[0],
-                           w.w[1]);
-            take(w.w[0]);
+                MESS_print(RAW_DEBUG, "STR-S: %d %d %d %.*s %.*s\n", rep_type, found, done,
+                           w.len[0], line + w.pos[0], w.len[1], line + w.pos[1]);
+            take(0);
         }
-        if (raw_rule5(w)) {
+        if (raw_rule5(line, w)) {
             if (dbg)
-                MESS_print(RAW_DEBUG, "STR-5: %d %d %d %s %s\n", rep_type, found, done, w.w[0],
-                           w.w[1]);
-            take(w.w[1]);
+                MESS_print(RAW_DEBUG, "STR-5: %d %d %d %.*s %.*s\n", rep_type, found, done,
+                           w.len[0], line + w.pos[0], w.len[1], line + w.pos[1]);
+            take(1);
         }
 
         if (text_len > 0 && (text[text_len - 1] == ';' || text[text_len - 1] == '=')) {
@@ -467,7 +593,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         data[rep.len] = '\0';
     }
     rep.add(" ", 1);
-    if (MESS_check(RAW_DATA)) MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
+    if (MESS_enabled(RAW_DATA)) MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
     return 1;
 }
 
@@ -510,13 +636,13 @@ bool accept(parse_param* pp, int got, int count, int group)
 
 void trace_group(const char* fmt, const parse_param* pp)
 {
-    if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, fmt, scanp_str(pp));
+    if (MESS_enabled(DEC_GROUP)) MESS_print(DEC_GROUP, fmt, scanp_str(pp));
 }
 
 // The same for a group that accept() has just passed.
 void trace_taken(M_type mask, const char* fmt, const parse_param* pp)
 {
-    if (MESS_check(mask)) MESS_print(mask, fmt, pp->ptr + (pp->off - pp->len));
+    if (MESS_enabled(mask)) MESS_print(mask, fmt, pp->ptr + (pp->off - pp->len));
 }
 
 const char* kind_name(int type)
@@ -527,7 +653,9 @@ const char* kind_name(int type)
 // Copies a word read by "%<10s" into a report's 11-character field.
 void set_text(char* field, const char* word)
 {
-    std::snprintf(field, 11, "%s", word);
+    const std::size_t n = strnlen(word, VOK_ID_LEN - 1);
+    std::memcpy(field, word, n);
+    field[n] = '\0';
 }
 
 // Call sign of a ship or mobile platform: it names the station when the slot
@@ -590,17 +718,30 @@ void read_position(parse_param* pp, UPA_report* rep, bool mobile)
 bool time_ok(int type, const char* word, int hour)
 {
     if (hour >= 0 && DATE_chk_range(hour)) return true;
-    if (MESS_check(DEC_REJECT)) {
+    if (MESS_enabled(DEC_REJECT)) {
         MESS_print(DEC_REJECT, "Bad %s date for %s: %4.4d\n", kind_name(type), word, hour);
     }
     return false;
+}
+
+// v / 10 as a float, for the three figures of a group from a table made
+// by the very same division when the program is built: a division waits on
+// every level of every part.
+constexpr auto TENTHS = [] {
+    std::array<float, 1000> t{};
+    for (int i = 0; i < 1000; ++i) t[static_cast<std::size_t>(i)] = static_cast<float>(i) / 10.0f;
+    return t;
+}();
+float tenths(int v)
+{
+    return v >= 0 && v < 1000 ? TENTHS[static_cast<std::size_t>(v)] : v / 10.0f;
 }
 
 // TTTa: tenths of degrees, the parity of the tenths figure giving the sign.
 float temperature(int ttt)
 {
     if (is_missing(ttt)) return MISSING_F;
-    const float t = ttt / 10.0f;
+    const float t = tenths(ttt);
     return (ttt % 2) ? -t : t;
 }
 
@@ -608,7 +749,7 @@ float temperature(int ttt)
 float depression(int dd)
 {
     if (is_missing(dd)) return MISSING_F;
-    return dd <= 50 ? dd / 10.0f : static_cast<float>(dd - 50);
+    return dd <= 50 ? tenths(dd) : static_cast<float>(dd - 50);
 }
 
 float dew_point(float t, float dep)
@@ -834,7 +975,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
             } else if (!is_missing(hhh)) {
                 float p;
                 if (part_c) {
-                    p = hhh / 10.0f;
+                    p = tenths(hhh);
                 } else if (slot == 0 && hhh <= 99) {
                     p = static_cast<float>(hhh + 1000);  // 99PPP gives 1000 hPa and up as 0PP
                 } else {
@@ -916,7 +1057,7 @@ int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
     }
 
     if (found) rep->numman = 20;
-    UPA_print_man(DEC_LIST, rep);
+    if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
     return 1;
 }
 
@@ -955,6 +1096,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
 
     // Every level group of the section is read: modern soundings report well
     // over fifty levels in part B, and only the 200 rows of the list bound them.
+    int next_row = 0;  // where the next level is looked for first
     for (;;) {
         int nn = 0, ppp = 0;
         const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
@@ -970,12 +1112,13 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         }
         float p;
         if (part_d) {
-            p = ppp / 10.0f;
+            p = tenths(ppp);
         } else {
             p = static_cast<float>(ppp < 100 ? ppp + 1000 : ppp);
         }
-        const int row = UPA_find_sig(rep, p);
+        const int row = UPA_find_sig_from(rep, p, next_row);
         if (row < 0) break;
+        next_row = row + 1;
         trace_group("nnppp: %5.5s\n", &pp);
         rep->sig[row].p = p;
         scanp_inc(&pp);
@@ -991,8 +1134,8 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         }
     }
 
-    if (MESS_check(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
-    UPA_print_sig(DEC_LIST, rep);
+    if (MESS_enabled(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
+    if (MESS_enabled(DEC_LIST)) UPA_print_sig(DEC_LIST, rep);
     return 1;
 }
 
@@ -1084,7 +1227,7 @@ int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
     }
 
     if (found) rep->numman = 20;
-    UPA_print_man(DEC_LIST, rep);
+    if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
     return 1;
 }
 
@@ -1120,6 +1263,7 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
     // feet like every wind height. No wind group begins with 8 (directions
     // end at 36), so they are told apart wherever they stand.
     bool above_90k = false;
+    int next_row = 0;  // where the next height is looked for first
     for (int k = 0; k < 40; ++k) {
         int tn = 0, u[3] = {0, 0, 0};
         int base = 0;
@@ -1146,7 +1290,12 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
             if (h == 0.0f) {
                 full = !pilot_surface(rep, w);
             } else {
-                full = !UPA_add_wnd(rep, h, w.dir, w.spd);
+                const int row = UPA_find_wnd_from(rep, h, next_row);
+                full = row < 0;
+                if (!full) {
+                    rep->wnd[row] = {h, w.dir, w.spd};
+                    next_row = row + 1;
+                }
             }
         }
         // A full list drops the rest of the part; the groups left unread
@@ -1154,7 +1303,7 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
         if (full) break;
     }
 
-    UPA_print_wnd(DEC_LIST, rep);
+    if (MESS_enabled(DEC_LIST)) UPA_print_wnd(DEC_LIST, rep);
     return 1;
 }
 
@@ -1180,8 +1329,9 @@ int UPA_decode_part(const char* data, int type, UPA_report* rep)
 // station, the output file, every report of every input file merged into
 // its station's slot, and every station that received data written in the
 // station table's order.
+#include <functional>
 #include <string>
-#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <sys/stat.h>
@@ -1424,16 +1574,40 @@ UPA_report* add_station(const char* id)
     return static_cast<UPA_report*>(CTY_get_data(id));
 }
 
-void decode_report(const char* data, const char* id, int kind)
+// Slots already found in one file by the identifier its reports give: a
+// feed names the same few hundred stations over and over, and the station
+// table's look-up compares keys along a chain for each. The table only
+// grows while a file is read, so a slot once found stays the station's.
+struct IdHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const
+    {
+        std::uint64_t h = 14695981039346656037ull;  // FNV-1a: identifiers are a few characters
+        for (const char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        return static_cast<std::size_t>(h);
+    }
+};
+using SlotCache = std::unordered_map<std::string, UPA_report*, IdHash, std::equal_to<>>;
+
+// With an identifier selection the station table holds only the stations
+// it chose (by number, identifier, name or position), so a station found
+// there is selected; one missing from the table is taken when its
+// identifier is one of the values. Null for a report not taken.
+UPA_report* station_slot(const char* id, SlotCache& known)
 {
-    // With an identifier selection the station table holds only the
-    // stations it chose (by number, identifier, name or position), so a
-    // station found there is selected; one missing from the table is taken
-    // when its identifier is one of the values.
-    UPA_report* slot = static_cast<UPA_report*>(CTY_get_data(id));
-    if (!slot && (!selected(id) || !(slot = add_station(id)))) return;
+    if (const auto it = known.find(std::string_view(id)); it != known.end()) return it->second;
+    auto* slot = static_cast<UPA_report*>(CTY_get_data(id));
+    if (!slot && (!selected(id) || !(slot = add_station(id)))) return nullptr;
+    known.emplace(id, slot);
+    return slot;
+}
+
+void decode_report(const char* data, const char* id, int kind, SlotCache& known)
+{
+    UPA_report* slot = station_slot(id, known);
+    if (!slot) return;
     UPA_decode_part(data, kind, slot);
-    UPA_print_report(DRV_REPORT, slot);
+    if (MESS_enabled(DRV_REPORT)) UPA_print_report(DRV_REPORT, slot);
 }
 
 }  // namespace
@@ -1449,17 +1623,25 @@ int UPA_decode_file(const char* filename)
         return 0;
     }
     MESS_print(DRV_MESS, "Processing file: %s\n", filename);
+    // A large stream buffer, which lives until the file is closed below;
+    // standard input, which outlives this call, keeps its own.
+    std::vector<char> buffer;
+    if (fp != stdin) {
+        buffer.resize(UPA_INPUT_BUFFER);
+        std::setvbuf(fp, buffer.data(), _IOFBF, buffer.size());
+    }
     char data[UPA_RAW_DATA_LEN];
     char id[UPA_RAW_ID_LEN];
     int kind = UPA_NO_KIND;
     // To the reader's end: the last report of a file without a final
     // newline comes with the call that meets the end of the file.
     bool read_error = false;
+    SlotCache known;
     for (;;) {
         const int r = UPA_read_raw(fp, data, id, &kind);
         if (r == 1) {
             ++reports_read;
-            decode_report(data, id, kind);
+            decode_report(data, id, kind, known);
         }
         if (std::ferror(fp)) {
             read_error = true;

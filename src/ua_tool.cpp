@@ -3,6 +3,8 @@
 // report parts, the ordering before a report is written, and its listing.
 #include "vokupa.h"
 
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 // Pressures of the mandatory-level slots; 990, 880 and 770 only mark the
@@ -55,13 +57,103 @@ int UPA_mandatory(float p)
     return 0;
 }
 
+namespace {
+
+// The first row of rows[lo, hi) at the value v of the member `key`, or -1.
+// Four rows are compared before each branch: a full list of one station
+// that several soundings filled is searched from end to end.
+template <class Row>
+int find_in(const Row* rows, float Row::*key, float v, int lo, int hi)
+{
+    int r = lo;
+    for (; r + 4 <= hi; r += 4) {
+        const bool any = (rows[r].*key == v) | (rows[r + 1].*key == v) |
+                         (rows[r + 2].*key == v) | (rows[r + 3].*key == v);
+        if (any) break;
+    }
+    for (; r < hi; ++r)
+        if (rows[r].*key == v) return r;
+    return -1;
+}
+
+// The first row of rows[from, n), then of rows[0, from), at v; -1 when
+// there is none.
+template <class Row>
+int find_round(const Row* rows, float Row::*key, float v, int from, int n)
+{
+    const int r = find_in(rows, key, v, from, n);
+    return r >= 0 ? r : find_in(rows, key, v, 0, from < n ? from : n);
+}
+
+// Rows found lately, by report and value: the parts of a station come again
+// and again (every bulletin that repeats them), and their levels stand
+// where they stood. A remembered row is used only when it still holds the
+// value, and each value stands in one row of a list, so the row is the one
+// a search would find.
+struct RowMemo {
+    const UPA_report* rep = nullptr;
+    int row = 0;
+};
+constexpr int MEMO_BITS = 12;
+RowMemo sig_memo[1 << MEMO_BITS];
+RowMemo wnd_memo[1 << MEMO_BITS];
+
+RowMemo& memo_of(RowMemo* memo, const UPA_report* rep, float v)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    std::uint64_t h = reinterpret_cast<std::uintptr_t>(rep) ^ (std::uint64_t{bits} << 20);
+    h *= 0x9E3779B97F4A7C15ull;
+    return memo[h >> (64 - MEMO_BITS)];
+}
+
+// The row of n at v: the hint `from`, the remembered row, else a search
+// from `from` round (-1 when there is none).
+template <class Row>
+int find_row(const UPA_report* rep, const Row* rows, float Row::*key, float v, int from, int n,
+             RowMemo* memo)
+{
+    if (from < n && rows[from].*key == v) return from;
+    RowMemo& m = memo_of(memo, rep, v);
+    if (m.rep == rep && m.row < n && rows[m.row].*key == v) return m.row;
+    const int r = find_round(rows, key, v, from, n);
+    if (r >= 0) m = {rep, r};
+    return r;
+}
+
+}  // namespace
+
+int UPA_find_sig_from(UPA_report* rep, float p, int from)
+{
+    if (!rep) return -1;
+    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
+    if (from < 0 || from >= n) from = 0;
+    if (const int r = find_row(rep, rep->sig, &UPA_sig::p, p, from, n, sig_memo); r >= 0) return r;
+    if (n >= UPA_MAX_SIG) return -1;
+    memo_of(sig_memo, rep, p) = {rep, n};
+    rep->sig[n] = {p, MISSING, MISSING};
+    rep->numsig = n + 1;
+    return n;
+}
+
+int UPA_find_wnd_from(UPA_report* rep, float h, int from)
+{
+    if (!rep) return -1;
+    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
+    if (from < 0 || from >= n) from = 0;
+    if (const int r = find_row(rep, rep->wnd, &UPA_wnd::h, h, from, n, wnd_memo); r >= 0) return r;
+    if (n >= UPA_MAX_WND) return -1;
+    memo_of(wnd_memo, rep, h) = {rep, n};
+    rep->wnd[n] = {h, MISSING, MISSING};
+    rep->numwnd = n + 1;
+    return n;
+}
+
 int UPA_find_sig(UPA_report* rep, float p)
 {
     if (!rep) return -1;
     const int n = used_rows(rep->numsig, UPA_MAX_SIG);
-    for (int i = 0; i < n; ++i) {
-        if (rep->sig[i].p == p) return i;
-    }
+    if (const int r = find_in(rep->sig, &UPA_sig::p, p, 0, n); r >= 0) return r;
     if (n >= UPA_MAX_SIG) return -1;
     rep->sig[n] = {p, MISSING, MISSING};
     rep->numsig = n + 1;
@@ -72,9 +164,7 @@ int UPA_find_wnd(UPA_report* rep, float h)
 {
     if (!rep) return -1;
     const int n = used_rows(rep->numwnd, UPA_MAX_WND);
-    for (int i = 0; i < n; ++i) {
-        if (rep->wnd[i].h == h) return i;
-    }
+    if (const int r = find_in(rep->wnd, &UPA_wnd::h, h, 0, n); r >= 0) return r;
     if (n >= UPA_MAX_WND) return -1;
     rep->wnd[n] = {h, MISSING, MISSING};
     rep->numwnd = n + 1;

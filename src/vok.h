@@ -27,6 +27,14 @@ using M_type = std::uint32_t;
 int MESS_print(M_type type, const char* format, ...) VOK_PRINTF(2, 3);
 // 1 when a message of this mask would be shown, else 0.
 int MESS_check(M_type type);
+// The same answer without a call, for the decoders and the scanner, which
+// ask before every trace of every code group; the level itself changes only
+// through MESS_set and MESS_set_str.
+extern const M_type& MESS_level_now;
+inline bool MESS_enabled(M_type type)
+{
+    return (type & MESS_level_now) != 0;
+}
 // Change the level by an operation code (0/1/-1 replace/or/clear and count
 // as an explicit setting; 10/11/9 do not count; 20/21/19 yield to one).
 int MESS_set(int oper, M_type mask);

@@ -1,6 +1,7 @@
 // The in-memory upper-air report and the upper-air file header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vok.h"
@@ -66,6 +67,15 @@ int UPA_mandatory(float p);
 // level from a later group.
 int UPA_find_sig(UPA_report* rep, float p);
 int UPA_find_wnd(UPA_report* rep, float h);
+// The same for the decoders, which give the row after the last level they
+// found as `from` (a part gives its levels in order, and the same parts come
+// again): the search starts there, goes round to the rows before it, and
+// remembers the rows it found. The rows of a list hold distinct pressures
+// (heights), every row being made by these functions, so the row found is
+// the one UPA_find_sig (UPA_find_wnd) finds; a `from` outside the rows
+// starts at the first.
+int UPA_find_sig_from(UPA_report* rep, float p, int from);
+int UPA_find_wnd_from(UPA_report* rep, float h, int from);
 // Merge a significant level into sig / a wind level into wnd: an equal
 // pressure (height) overwrites its row, a new one is appended. Returns 1 when
 // stored, 0 when the list is full (the caller stops decoding that part).
@@ -116,6 +126,11 @@ extern const char* const type_str[UPA_NUM_KINDS];
 inline constexpr int UPA_RAW_MAX = 4096;
 inline constexpr int UPA_RAW_DATA_LEN = UPA_RAW_MAX + 1;
 inline constexpr int UPA_RAW_ID_LEN = 11;
+
+// Stream buffer that the conversion gives each raw input file (setvbuf):
+// the reader finds its lines in the stream's buffer, and a large one needs
+// few reads of the file.
+inline constexpr std::size_t UPA_INPUT_BUFFER = 256 * 1024;
 
 // Cuts a raw bulletin file into report parts, one per call. data
 // (UPA_RAW_DATA_LEN bytes) receives the code groups of one part on one line,

@@ -53,6 +53,24 @@ TEST_F(Mess, InitialLevelShowsPrintToOut2)
     EXPECT_EQ(MESS_check_set(), 0);
 }
 
+TEST_F(Mess, InlineTestFollowsEveryChangeOfLevel)
+{
+    // MESS_enabled answers as MESS_check, whatever changed the level.
+    const M_type masks[] = {0xF, 0xC0, 0xF00, 0x100000, 0x1000000, 0x40000000, 0x80000000};
+    auto same = [&](const char* when) {
+        for (M_type m : masks) EXPECT_EQ(MESS_enabled(m), MESS_check(m) == 1) << when << " " << m;
+    };
+    same("initial");
+    set("debug");
+    same("debug");
+    set("-debugd");
+    same("-debugd");
+    MESS_set(0, 0xF00);
+    same("replaced");
+    MESS_reset();
+    same("reset");
+}
+
 TEST_F(Mess, LevelWordsReplaceWithFill)
 {
     const struct {

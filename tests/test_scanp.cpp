@@ -631,3 +631,66 @@ TEST(ScanpKept, CodeGroupsTakenWholeOrStepByStepAlike)
     EXPECT_EQ(b, 512);
     EXPECT_EQ(sign.p.done, 1);
 }
+
+namespace {
+
+// One scan's whole outcome: the counts, the cursor's record and what landed
+// in the targets (integers and one text, each starting from a marker).
+struct Outcome {
+    int result, len, matched, assigned, done;
+    int v[4];
+    std::string text;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome scan_with(const char* pat, const char* text, bool word)
+{
+    Cursor c(text);
+    Outcome o{};
+    int v[4] = {7, 7, 7, 7};
+    char w[SCANP_FIELD_MAX + 1] = "marker";
+    if (word) o.result = scanp(&c.p, pat, w);
+    else o.result = scanp(&c.p, pat, &v[0], &v[1], &v[2], &v[3]);
+    o.len = c.p.len;
+    o.matched = c.p.matched;
+    o.assigned = c.p.assigned;
+    o.done = c.p.done;
+    std::copy(std::begin(v), std::end(v), o.v);
+    o.text = w;
+    return o;
+}
+
+}  // namespace
+
+TEST(ScanpKept, GroupsReadInOnePassAsTheStepsReadThem)
+{
+    // Code groups, call signs and part words are read in one pass when they
+    // are complete; with the trace on every scan goes step by step. Both
+    // roads must give the same counts, lengths and values for any input.
+    const std::vector<std::pair<const char*, bool>> pats = {
+        {"%2!//!d%3!///!d ", false}, {"%3!///!d%2!//!d ", false}, {"%2d%2d%1!/!d ", false},
+        {"9%1d%1!/!d%1!/!d%1!/!d ", false}, {"44%1d%2d ", false}, {"%*2d%3d ", false},
+        {"%<10s ", true}, {"4%<10s ", true}, {"%<3s ", true}};
+    const std::vector<const char*> inputs = {
+        "85512 ", "85512", "85512=", "8551 ", "/////  ", "85/// ", "//512 ", "8//12 ", "-5512 ",
+        "55/12\t", "9012/ ", "90/// ", "91234 ", "44185 ", "45185 ", "4 ", "4", "NIL= ",
+        "4ABCDEFGHIJK ", "WLGT 11991 ", "ABCDEFGHIJKLM ", "A\n", "12345678901 ", "  12345 ", "1",
+        "NIL  ", "/NIL ", "-NIL ", "\x01"};
+    char log[] = "/tmp/scanp_roads_XXXXXX";
+    const int fd = mkstemp(log);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    for (const auto& [pat, word] : pats) {
+        for (const char* in : inputs) {
+            SCOPED_TRACE(std::string(pat) + " on \"" + in + "\"");
+            MESS_reset();
+            const Outcome fast = scan_with(pat, in, word);
+            MESS_set_str((std::string("fi=") + log).c_str());
+            MESS_set(1, 0x80000000u);
+            const Outcome steps = scan_with(pat, in, word);
+            MESS_reset();
+            EXPECT_EQ(fast, steps);
+        }
+    }
+    std::remove(log);
+}

@@ -268,6 +268,80 @@ TEST_F(RawReader, LastLineWithoutNewlineIsNotLost)
     EXPECT_EQ(reps[1].data, "5712/ 72469 00838 13456  ");
 }
 
+namespace {
+
+// Every report of a text read through a stream with the given buffer (0:
+// the stream's own; 1: unbuffered).
+std::vector<RawRep> read_buffered(std::string text, std::size_t size)
+{
+    UPA_read_raw_reset();
+    FILE* fp = fmemopen(text.data(), text.size(), "r");
+    if (!fp) return {};
+    std::vector<char> buffer(size > 1 ? size : 1);
+    if (size == 1) std::setvbuf(fp, nullptr, _IONBF, 0);
+    else if (size > 1) std::setvbuf(fp, buffer.data(), _IOFBF, size);
+    auto reps = read_reports(fp);
+    std::fclose(fp);
+    return reps;
+}
+
+}  // namespace
+
+TEST_F(RawReader, LinesAreCutAlikeWhateverTheStreamBuffer)
+{
+    // Lines are found in the stream's buffer; where its refills fall must not
+    // show: carriage returns, NULs, 8-bit bytes, a line far longer than the
+    // reader keeps, a last line without its newline.
+    using namespace std::string_literals;
+    std::string text =
+        "TTAA 57121 72469 99838 13456\r\r\n"
+        "22005 00144 \x01\x02////\t92812\xe9 10656=\r\r\n"
+        "TTBB 5712/ 72469 00838 13456 11975 12345\0 ignored after the NUL\n"
+        "22850 07256=\n"
+        "PPBB 5712/ 72469 90012 27015 28020 29025 "s;
+    text += std::string(9000, '1') + " 33333=\n";
+    text += "TTDD 7012/ 72469 11975 12345=";
+    const std::string path =
+        std::string(SONDEX_SHARED_DATA) + "/bulletins/feed_kwbc_2022071300.txt";
+    if (FILE* feed = std::fopen(path.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        text += "\n";
+        while ((n = std::fread(buf, 1, sizeof buf, feed)) > 0) text.append(buf, n);
+        std::fclose(feed);
+    }
+    const auto whole = read_buffered(text, 0);
+    ASSERT_GE(whole.size(), 4u);
+    EXPECT_EQ(whole[1].data, "5712/ 72469 00838 13456 11975 12345 22850 07256  ");
+    for (std::size_t size : {std::size_t{1}, std::size_t{3}, std::size_t{8}, std::size_t{13},
+                             std::size_t{4096}}) {
+        SCOPED_TRACE(size);
+        const auto reps = read_buffered(text, size);
+        ASSERT_EQ(reps.size(), whole.size());
+        for (std::size_t i = 0; i < reps.size(); ++i) {
+            EXPECT_EQ(reps[i].kind, whole[i].kind) << i;
+            EXPECT_EQ(reps[i].id, whole[i].id) << i;
+            EXPECT_EQ(reps[i].data, whole[i].data) << i;
+        }
+    }
+}
+
+TEST_F(RawReader, TheStreamStandsAfterTheLinesTaken)
+{
+    // The reader reads no further than the line that ended its report: the
+    // stream's next line is the one after it, as for any line reader.
+    RawFile f("TTAA 57121 72469 99838=\nTTBB 5712/ 72469 00838=\nfor the caller\n");
+    char data[UPA_RAW_DATA_LEN];
+    char id[UPA_RAW_ID_LEN];
+    int kind = UPA_NO_KIND;
+    ASSERT_EQ(UPA_read_raw(f.fp, data, id, &kind), 1);
+    EXPECT_EQ(kind, UPA_TTAA);
+    char next[64];
+    ASSERT_NE(std::fgets(next, sizeof next, f.fp), nullptr);
+    EXPECT_STREQ(next, "for the caller\n");
+    EXPECT_FALSE(std::feof(f.fp));
+}
+
 TEST_F(RawReader, StateCarriesIntoTheNextFile)
 {
     // A pending part word at the end of one file opens the report at the
