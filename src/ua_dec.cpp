@@ -414,6 +414,15 @@ bool is_figure(char c)
     return c >= '0' && c <= '9';
 }
 
+// n figures at s; a plain loop, which the compiler unrolls for a constant n
+// (every line of the feed meets this test).
+bool all_figures(const char* s, int n)
+{
+    bool all = true;
+    for (int i = 0; i < n; ++i) all &= is_figure(s[i]);
+    return all;
+}
+
 // Land report start: IIiii after a YYGGI group whose indicator may be
 // missing ("5600/ 72786"); a minus sign passes the digit test of the
 // station number.
@@ -422,8 +431,7 @@ bool raw_rule5(const char* s, const RawWords& w)
     if (w.n != 2 || w.len[0] != 5 || w.len[1] != 5) return false;
     const char* a = s + w.pos[0];
     const char* b = s + w.pos[1];
-    return std::all_of(a, a + 4, is_figure) && (b[0] == '-' || is_figure(b[0])) &&
-           std::all_of(b + 1, b + 5, is_figure);
+    return all_figures(a, 4) && (b[0] == '-' || is_figure(b[0])) && all_figures(b + 1, 4);
 }
 
 // The report text being collected, bounded by UPA_RAW_MAX.
@@ -766,7 +774,7 @@ struct Wind {
     bool valid;  // speed not above 249: a real wind group
 };
 
-Wind wind_of(int dd, int fff, bool ms)
+[[gnu::always_inline]] inline Wind wind_of(int dd, int fff, bool ms)
 {
     Wind w{MISSING_F, MISSING_F, true};
     int speed = fff;
