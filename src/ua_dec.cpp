@@ -54,6 +54,10 @@ static char line[RAW_LINE_MAX + 2];  // and the newline read with it
 // find the station number of a part word at the end of the line before.
 static char tail[RAW_LINE_MAX + 2];
 static int tail_len = -1;  // -1: none
+// Where the last capital letter (or later character) of `line` stands, or
+// a place after it: no letter stands beyond it. Code groups hold figures,
+// solidi and "=" only, so most lines have no letter past their first words.
+static int line_letter = -1;
 // Part identifier seen last and not yet used by a report.
 static int rep_type = UPA_NO_KIND;
 // The first two words of `line`, split when the line was read.
@@ -127,13 +131,29 @@ struct Fetched {
     int got = 0;           // bytes read, the newline included
     int text = -1;         // where the first NUL stands: it ends the text
     bool newline = false;  // the line ended with its newline
+    int letter = -1;       // the last capital letter or later character
     // Takes byte c; false once the line is complete.
     bool take(char* buf, unsigned char c)
     {
         if (c == '\0' && text < 0) text = got;
+        if (c >= 'A' && c < 0x80) letter = got;
         buf[got++] = c < ' ' || c >= 0x80 ? ' ' : static_cast<char>(c);
         newline = c == '\n';
         return !newline;
+    }
+    // Notes the letters among the eight bytes x about to be taken at got,
+    // up to the first control or 8-bit byte (marked in odd). Adding 0x3F to
+    // a byte of 0x20 to 0x7F sets its top bit exactly from "A" on; a carry
+    // only leaves a byte at or after the first odd one, which the mask drops.
+    void note_letters(std::uint64_t x, std::uint64_t odd)
+    {
+        const std::uint64_t before_odd = (odd & (0 - odd)) - 1;  // all bits when odd is 0
+        const std::uint64_t bits = ((x + BYTES_1 * 0x3F) & BYTES_1 * 0x80) & before_odd;
+        if (!bits) return;
+        if constexpr (std::endian::native == std::endian::little)
+            letter = got + (63 - std::countl_zero(bits)) / 8;
+        else
+            letter = got + 7;
     }
 };
 
@@ -157,7 +177,9 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
             // window was cut to the room left in buf.
             if (end - p >= 8) {
                 std::memcpy(buf + f.got, p, 8);
-                const std::uint64_t odd = odd_bytes(eight_bytes(p));
+                const std::uint64_t x = eight_bytes(p);
+                const std::uint64_t odd = odd_bytes(x);
+                f.note_letters(x, odd);
                 const int plain = odd ? plain_before(odd) : 8;
                 f.got += plain;
                 p += plain;
@@ -170,26 +192,14 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
     return f;
 }
 
-// True when some byte of [s, s + n) of a cleaned line is a capital letter
-// or above: code groups hold figures, solidi and "=" only. Adding 0x3F to
-// a byte of 0x20 to 0x7F sets its top bit exactly from "A" on.
-bool raw_any_letter(const char* s, int n)
-{
-    int i = 0;
-    for (; i + 8 <= n; i += 8)
-        if (((eight_bytes(s + i) + BYTES_1 * 0x3F) & BYTES_1 * 0x80) != 0) return true;
-    for (; i < n; ++i)
-        if (s[i] >= 'A') return true;
-    return false;
-}
-
 // Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned and
 // trimmed (clean_line, trim_string); its length, or -1 at the end of the
-// file (buf is then empty).
-int raw_read_line(FILE* ifile, char* buf)
+// file (buf is then empty). *letter: no capital letter stands after it.
+int raw_read_line(FILE* ifile, char* buf, int* letter)
 {
     constexpr int size = RAW_LINE_MAX + 2;
     const Fetched f = raw_fetch(ifile, buf, size - 1);
+    *letter = f.letter;
     if (f.got == 0) {
         buf[0] = '\0';
         return -1;
@@ -204,6 +214,7 @@ int raw_read_line(FILE* ifile, char* buf)
             if (c > ' ' && c < 0x80) last = c;
         k = RAW_LINE_MAX;
         if (last) buf[k - 1] = static_cast<char>(last);
+        if (last >= 'A') *letter = k - 1;
     }
     // Trailing blanks go, and the trailing control bytes with them, as
     // clean_line drops them.
@@ -300,7 +311,7 @@ int raw_cut_at_part_word(int n)
     // past their first two words, which one quick pass tells; otherwise a
     // capital that starts a word of four letters is worth a closer look.
     const int from = line_words.n == 2 ? line_words.end[1] : n;
-    if (!raw_any_letter(line + from, n - from)) return n;
+    if (line_letter < from) return n;
     for (int p = from; p + 4 <= n; ++p) {
         if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
             continue;
@@ -324,23 +335,26 @@ int raw_cut_at_part_word(int n)
 // examined.
 bool raw_join_heading(FILE* ifile, int* len)
 {
+    // The last word, when it is a date group, has five characters: they
+    // are looked at where it would stand, with no search for its start.
     const int n = *len;
-    int p = n;
-    while (p > 0 && line[p - 1] != ' ') --p;
-    const RawWord date{p, n - p};
-    if (!raw_date_group(line, date)) return false;
+    const int p = n - 5;
+    if (p < 0 || (p > 0 && line[p - 1] != ' ')) return false;
+    if (!raw_date_group(line, RawWord{p, 5})) return false;
     int q = p;
     while (q > 0 && line[q - 1] == ' ') --q;
     if (q < 4 || (q > 4 && line[q - 5] != ' ')) return false;
     const int kind = raw_part_word(line, RawWord{q - 4, 4});
     if (kind == UPA_NO_KIND || kind > UPA_PPDD) return false;
-    const int next = raw_read_line(ifile, tail);
+    int tail_letter;
+    const int next = raw_read_line(ifile, tail, &tail_letter);
     if (next < 0) return false;
     if (raw_station(tail, raw_word_at(tail, 0)) && n + 1 + next <= RAW_LINE_MAX) {
         line[n] = ' ';
         std::memcpy(line + n + 1, tail, static_cast<std::size_t>(next) + 1);
         tail[0] = '\0';
         *len = n + 1 + next;
+        line_letter = tail_letter < 0 ? line_letter : n + 1 + tail_letter;
         return true;
     }
     tail_len = next;
@@ -357,7 +371,8 @@ int raw_next_line(FILE* ifile)
         n = tail_len;
         std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
         tail_len = -1;
-    } else if ((n = raw_read_line(ifile, line)) < 0) {
+        line_letter = n - 1;  // not known: every place is looked at
+    } else if ((n = raw_read_line(ifile, line, &line_letter)) < 0) {
         line_words = RawWords{};
         return -1;
     }
