@@ -48,7 +48,9 @@ struct RawWords {
 // The current line, cleaned and without trailing blanks; one that ended a
 // report without being used is the first line of the next call, even when
 // that call reads another file.
-static char line[RAW_LINE_MAX + 2];  // and the newline read with it
+// Eight bytes more than a line can take, so that its words can be looked at
+// eight bytes at once up to its end.
+static char line[RAW_LINE_MAX + 2 + 8];  // and the newline read with it
 // The next line to examine when it is not the next line of the file: the
 // rest of a line from a part word inside it on, or a line read ahead to
 // find the station number of a part word at the end of the line before.
@@ -116,12 +118,13 @@ std::uint64_t odd_bytes(std::uint64_t x)
     return (control | x) & BYTES_1 * 0x80;
 }
 
-// How many of the eight bytes come before the first one marked in odd (not
-// 0); where the byte order does not tell it at once, none.
+// How many of the eight bytes come before the first one marked in odd: all
+// eight when none is; where the byte order does not tell it at once, none
+// of a marked group.
 int plain_before(std::uint64_t odd)
 {
     if constexpr (std::endian::native == std::endian::little) return std::countr_zero(odd) / 8;
-    return 0;
+    return odd ? 0 : 8;
 }
 
 // One physical line as fgets(buf, max + 1) reads it, cleaned on the way by
@@ -180,7 +183,7 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
                 const std::uint64_t x = eight_bytes(p);
                 const std::uint64_t odd = odd_bytes(x);
                 f.note_letters(x, odd);
-                const int plain = odd ? plain_before(odd) : 8;
+                const int plain = plain_before(odd);
                 f.got += plain;
                 p += plain;
                 if (plain == 8) continue;
@@ -278,9 +281,31 @@ bool raw_heading_follows(const char* s, int kind, RawWord w)
     return a.len > 0 && a.len < VOK_ID_LEN && s[a.pos + a.len - 1] != '=' && raw_date_group(s, b);
 }
 
-// The first two words of s from pos on.
-void raw_split(const char* s, int pos, RawWords& w)
+// Where the word at pos of `line` ends: its first blank or the end of the
+// line. Eight bytes at a time (the line has room for them past its end): a
+// byte that is blank or NUL is zero after the XOR with blanks or as it is;
+// the lowest byte the zero test marks is the first such byte (a borrow only
+// marks bytes above a true zero).
+int raw_word_end(int pos)
 {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (;; pos += 8) {
+            const std::uint64_t x = eight_bytes(line + pos);
+            const std::uint64_t b = x ^ (BYTES_1 * ' ');
+            const std::uint64_t stop =
+                ((x - BYTES_1) & ~x) | ((b - BYTES_1) & ~b);
+            if (stop & BYTES_1 * 0x80)
+                return pos + std::countr_zero(stop & BYTES_1 * 0x80) / 8;
+        }
+    }
+    while (line[pos] && line[pos] != ' ') ++pos;
+    return pos;
+}
+
+// The first two words of `line` from pos on.
+void raw_split(int pos, RawWords& w)
+{
+    const char* s = line;
     w.n = 0;
     w.pos[0] = w.pos[1] = pos;
     w.len[0] = w.len[1] = 0;
@@ -289,7 +314,7 @@ void raw_split(const char* s, int pos, RawWords& w)
         while (s[pos] == ' ') ++pos;
         if (!s[pos]) break;
         const int start = pos;
-        while (s[pos] && s[pos] != ' ') ++pos;
+        pos = raw_word_end(pos);
         w.pos[k] = start;
         w.len[k] = std::min(pos - start, RAW_WORD_MAX);
         while (s[pos] == ' ') ++pos;
@@ -379,14 +404,14 @@ int raw_next_line(FILE* ifile)
     // The first part word inside the line hands the rest of the line on;
     // the last part of a line may take its station number from the next.
     // Both change the line (seldom): its words are split again.
-    raw_split(line, 0, line_words);
+    raw_split(0, line_words);
     int cut = raw_cut_at_part_word(n);
-    if (cut != n) raw_split(line, 0, line_words);
+    if (cut != n) raw_split(0, line_words);
     n = cut;
     if (tail_len < 0 && raw_join_heading(ifile, &n)) {
-        raw_split(line, 0, line_words);
+        raw_split(0, line_words);
         n = raw_cut_at_part_word(n);
-        raw_split(line, 0, line_words);
+        raw_split(0, line_words);
     }
     return n;
 }
@@ -519,7 +544,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         const int kind = raw_identifier(line, w, &pos);
         if (kind != UPA_NO_KIND) {
             rep_type = kind;
-            raw_split(line, pos, w);
+            raw_split(pos, w);
         }
 
         if (dbg)
@@ -792,12 +817,11 @@ struct Wind {
 [[gnu::always_inline]] inline Wind wind_of(int dd, int fff, bool ms)
 {
     Wind w{MISSING_F, MISSING_F, true};
-    int speed = fff;
-    int dir = is_missing(dd) ? VOK_MISSING : dd * 10;
-    if (!is_missing(fff) && fff >= 500) {
-        speed = fff - 500;
-        if (!is_missing(dir)) dir += 5;
-    }
+    // Without a branch on the speed's hundreds, which vary from group to
+    // group.
+    const int over = static_cast<int>(!is_missing(fff) & (fff >= 500));
+    const int speed = fff - 500 * over;
+    const int dir = is_missing(dd) ? VOK_MISSING : dd * 10 + 5 * over;
     if (!is_missing(speed) && speed > 249) {
         w.valid = false;
         return w;
