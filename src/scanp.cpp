@@ -303,7 +303,7 @@ constexpr int CACHE_STEPS = 16;
 // is also kept in this compact form, which reads a complete group in one
 // pass (see scan_group).
 constexpr int GROUP_PARTS = 8;
-constexpr int PACKED_FIGURES = 4;  // widest figure field of a packed form
+constexpr int PACKED_FIGURES = 3;  // widest figure field of a packed form
 constexpr int GROUP_MISSING_MAX = 8;
 struct group_part {
     char literal = '\0';         // the character to match, or '\0' for a field
@@ -869,10 +869,11 @@ bool read_packed(const group_form& g, parse_param* param, std::va_list& args)
     for (int f = 0; f < g.fields; ++f) {
         const unsigned char* d = digit + g.field_at[f];
         const std::int32_t* m = g.place[f];
-        const std::int32_t v = d[0] * m[0] + d[1] * m[1] + d[2] * m[2] + d[3] * m[3];
+        const std::int32_t v = d[0] * m[0] + d[1] * m[1] + d[2] * m[2];
         if (g.field_store[f]) *va_arg(args, std::int32_t*) = v;
     }
-    param->len = w + span(in + w, avail - w, is_white);
+    // in[w] is white: the blanks after it, usually none, are counted on.
+    param->len = w + 1 + span(in + w + 1, avail - w - 1, is_white);
     param->matched = g.fields;
     param->assigned = g.stored;
     param->done = 1;
