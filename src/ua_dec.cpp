@@ -10,6 +10,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "vok.h"
 #include "vokupa.h"
 
@@ -48,12 +52,18 @@ struct RawWords {
 // The current line, cleaned and without trailing blanks; one that ended a
 // report without being used is the first line of the next call, even when
 // that call reads another file.
-static char line[RAW_LINE_MAX + 2];  // and the newline read with it
+// Eight bytes more than a line can take, so that its words can be looked at
+// eight bytes at once up to its end.
+static char line[RAW_LINE_MAX + 2 + 8];  // and the newline read with it
 // The next line to examine when it is not the next line of the file: the
 // rest of a line from a part word inside it on, or a line read ahead to
 // find the station number of a part word at the end of the line before.
 static char tail[RAW_LINE_MAX + 2];
 static int tail_len = -1;  // -1: none
+// Where the last capital letter (or later character) of `line` stands, or
+// a place after it: no letter stands beyond it. Code groups hold figures,
+// solidi and "=" only, so most lines have no letter past their first words.
+static int line_letter = -1;
 // Part identifier seen last and not yet used by a report.
 static int rep_type = UPA_NO_KIND;
 // The first two words of `line`, split when the line was read.
@@ -112,12 +122,13 @@ std::uint64_t odd_bytes(std::uint64_t x)
     return (control | x) & BYTES_1 * 0x80;
 }
 
-// How many of the eight bytes come before the first one marked in odd (not
-// 0); where the byte order does not tell it at once, none.
+// How many of the eight bytes come before the first one marked in odd: all
+// eight when none is; where the byte order does not tell it at once, none
+// of a marked group.
 int plain_before(std::uint64_t odd)
 {
     if constexpr (std::endian::native == std::endian::little) return std::countr_zero(odd) / 8;
-    return 0;
+    return odd ? 0 : 8;
 }
 
 // One physical line as fgets(buf, max + 1) reads it, cleaned on the way by
@@ -127,15 +138,68 @@ struct Fetched {
     int got = 0;           // bytes read, the newline included
     int text = -1;         // where the first NUL stands: it ends the text
     bool newline = false;  // the line ended with its newline
+    int letter = -1;       // the last capital letter or later character
     // Takes byte c; false once the line is complete.
     bool take(char* buf, unsigned char c)
     {
         if (c == '\0' && text < 0) text = got;
+        if (c >= 'A' && c < 0x80) letter = got;
         buf[got++] = c < ' ' || c >= 0x80 ? ' ' : static_cast<char>(c);
         newline = c == '\n';
         return !newline;
     }
+    // Notes the letters among the eight bytes x about to be taken at got,
+    // up to the first control or 8-bit byte (marked in odd). Adding 0x3F to
+    // a byte of 0x20 to 0x7F sets its top bit exactly from "A" on; a carry
+    // only leaves a byte at or after the first odd one, which the mask drops.
+    void note_letters(std::uint64_t x, std::uint64_t odd)
+    {
+        const std::uint64_t before_odd = (odd & (0 - odd)) - 1;  // all bits when odd is 0
+        const std::uint64_t bits = ((x + BYTES_1 * 0x3F) & BYTES_1 * 0x80) & before_odd;
+        if (!bits) return;
+        if constexpr (std::endian::native == std::endian::little)
+            letter = got + (63 - std::countl_zero(bits)) / 8;
+        else
+            letter = got + 7;
+    }
 };
+
+// The plain bytes at p (up to the first control or 8-bit byte) copied into
+// buf at f.got, a block at a time: sixteen bytes when room (at least 8)
+// allows and the processor has 16-byte registers, else eight. Returns how
+// many were plain and whether a control byte stopped them.
+struct Plain {
+    int count;
+    bool stopped;
+};
+Plain copy_plain(Fetched& f, char* buf, const char* p, std::ptrdiff_t room)
+{
+#if defined(__SSE2__)
+    if (room >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(buf + f.got), v);
+        // As signed bytes, control and 8-bit bytes are the ones below a blank.
+        const unsigned odd =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(' '))));
+        const unsigned before_odd = odd ? (odd & (0u - odd)) - 1 : 0xFFFFu;
+        const unsigned letters =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8('@')))) &
+            before_odd;
+        if (letters) f.letter = f.got + 31 - std::countl_zero(letters);
+        const int plain = std::countr_zero(odd | 0x10000u);
+        f.got += plain;
+        return {plain, plain < 16};
+    }
+#endif
+    (void)room;
+    std::memcpy(buf + f.got, p, 8);
+    const std::uint64_t x = eight_bytes(p);
+    const std::uint64_t odd = odd_bytes(x);
+    f.note_letters(x, odd);
+    const int plain = plain_before(odd);
+    f.got += plain;
+    return {plain, plain < 8};
+}
 
 Fetched raw_fetch(FILE* ifile, char* buf, int max)
 {
@@ -152,16 +216,13 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
         const char* p = w.data();
         const char* end = p + std::min(w.size(), static_cast<std::size_t>(max - f.got));
         while (p < end) {
-            // Plain text goes eight bytes at a time, up to a control byte
-            // (the newline), which is taken alone. The eight bytes fit: the
-            // window was cut to the room left in buf.
+            // Plain text goes a block at a time, up to a control byte (the
+            // newline), which is taken alone. The block fits: the window was
+            // cut to the room left in buf.
             if (end - p >= 8) {
-                std::memcpy(buf + f.got, p, 8);
-                const std::uint64_t odd = odd_bytes(eight_bytes(p));
-                const int plain = odd ? plain_before(odd) : 8;
-                f.got += plain;
-                p += plain;
-                if (plain == 8) continue;
+                const Plain plain = copy_plain(f, buf, p, end - p);
+                p += plain.count;
+                if (!plain.stopped) continue;
             }
             if (!f.take(buf, static_cast<unsigned char>(*p++))) break;
         }
@@ -170,26 +231,14 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
     return f;
 }
 
-// True when some byte of [s, s + n) of a cleaned line is a capital letter
-// or above: code groups hold figures, solidi and "=" only. Adding 0x3F to
-// a byte of 0x20 to 0x7F sets its top bit exactly from "A" on.
-bool raw_any_letter(const char* s, int n)
-{
-    int i = 0;
-    for (; i + 8 <= n; i += 8)
-        if (((eight_bytes(s + i) + BYTES_1 * 0x3F) & BYTES_1 * 0x80) != 0) return true;
-    for (; i < n; ++i)
-        if (s[i] >= 'A') return true;
-    return false;
-}
-
 // Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned and
 // trimmed (clean_line, trim_string); its length, or -1 at the end of the
-// file (buf is then empty).
-int raw_read_line(FILE* ifile, char* buf)
+// file (buf is then empty). *letter: no capital letter stands after it.
+int raw_read_line(FILE* ifile, char* buf, int* letter)
 {
     constexpr int size = RAW_LINE_MAX + 2;
     const Fetched f = raw_fetch(ifile, buf, size - 1);
+    *letter = f.letter;
     if (f.got == 0) {
         buf[0] = '\0';
         return -1;
@@ -204,6 +253,7 @@ int raw_read_line(FILE* ifile, char* buf)
             if (c > ' ' && c < 0x80) last = c;
         k = RAW_LINE_MAX;
         if (last) buf[k - 1] = static_cast<char>(last);
+        if (last >= 'A') *letter = k - 1;
     }
     // Trailing blanks go, and the trailing control bytes with them, as
     // clean_line drops them.
@@ -267,9 +317,31 @@ bool raw_heading_follows(const char* s, int kind, RawWord w)
     return a.len > 0 && a.len < VOK_ID_LEN && s[a.pos + a.len - 1] != '=' && raw_date_group(s, b);
 }
 
-// The first two words of s from pos on.
-void raw_split(const char* s, int pos, RawWords& w)
+// Where the word at pos of `line` ends: its first blank or the end of the
+// line. Eight bytes at a time (the line has room for them past its end): a
+// byte that is blank or NUL is zero after the XOR with blanks or as it is;
+// the lowest byte the zero test marks is the first such byte (a borrow only
+// marks bytes above a true zero).
+int raw_word_end(int pos)
 {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (;; pos += 8) {
+            const std::uint64_t x = eight_bytes(line + pos);
+            const std::uint64_t b = x ^ (BYTES_1 * ' ');
+            const std::uint64_t stop =
+                ((x - BYTES_1) & ~x) | ((b - BYTES_1) & ~b);
+            if (stop & BYTES_1 * 0x80)
+                return pos + std::countr_zero(stop & BYTES_1 * 0x80) / 8;
+        }
+    }
+    while (line[pos] && line[pos] != ' ') ++pos;
+    return pos;
+}
+
+// The first two words of `line` from pos on.
+void raw_split(int pos, RawWords& w)
+{
+    const char* s = line;
     w.n = 0;
     w.pos[0] = w.pos[1] = pos;
     w.len[0] = w.len[1] = 0;
@@ -278,7 +350,7 @@ void raw_split(const char* s, int pos, RawWords& w)
         while (s[pos] == ' ') ++pos;
         if (!s[pos]) break;
         const int start = pos;
-        while (s[pos] && s[pos] != ' ') ++pos;
+        pos = raw_word_end(pos);
         w.pos[k] = start;
         w.len[k] = std::min(pos - start, RAW_WORD_MAX);
         while (s[pos] == ' ') ++pos;
@@ -300,7 +372,7 @@ int raw_cut_at_part_word(int n)
     // past their first two words, which one quick pass tells; otherwise a
     // capital that starts a word of four letters is worth a closer look.
     const int from = line_words.n == 2 ? line_words.end[1] : n;
-    if (!raw_any_letter(line + from, n - from)) return n;
+    if (line_letter < from) return n;
     for (int p = from; p + 4 <= n; ++p) {
         if (line[p] < 'E' || line[p] > 'U' || line[p - 1] != ' ' || (p + 4 < n && line[p + 4] != ' '))
             continue;
@@ -324,23 +396,26 @@ int raw_cut_at_part_word(int n)
 // examined.
 bool raw_join_heading(FILE* ifile, int* len)
 {
+    // The last word, when it is a date group, has five characters: they
+    // are looked at where it would stand, with no search for its start.
     const int n = *len;
-    int p = n;
-    while (p > 0 && line[p - 1] != ' ') --p;
-    const RawWord date{p, n - p};
-    if (!raw_date_group(line, date)) return false;
+    const int p = n - 5;
+    if (p < 0 || (p > 0 && line[p - 1] != ' ')) return false;
+    if (!raw_date_group(line, RawWord{p, 5})) return false;
     int q = p;
     while (q > 0 && line[q - 1] == ' ') --q;
     if (q < 4 || (q > 4 && line[q - 5] != ' ')) return false;
     const int kind = raw_part_word(line, RawWord{q - 4, 4});
     if (kind == UPA_NO_KIND || kind > UPA_PPDD) return false;
-    const int next = raw_read_line(ifile, tail);
+    int tail_letter;
+    const int next = raw_read_line(ifile, tail, &tail_letter);
     if (next < 0) return false;
     if (raw_station(tail, raw_word_at(tail, 0)) && n + 1 + next <= RAW_LINE_MAX) {
         line[n] = ' ';
         std::memcpy(line + n + 1, tail, static_cast<std::size_t>(next) + 1);
         tail[0] = '\0';
         *len = n + 1 + next;
+        line_letter = tail_letter < 0 ? line_letter : n + 1 + tail_letter;
         return true;
     }
     tail_len = next;
@@ -357,21 +432,22 @@ int raw_next_line(FILE* ifile)
         n = tail_len;
         std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
         tail_len = -1;
-    } else if ((n = raw_read_line(ifile, line)) < 0) {
+        line_letter = n - 1;  // not known: every place is looked at
+    } else if ((n = raw_read_line(ifile, line, &line_letter)) < 0) {
         line_words = RawWords{};
         return -1;
     }
     // The first part word inside the line hands the rest of the line on;
     // the last part of a line may take its station number from the next.
     // Both change the line (seldom): its words are split again.
-    raw_split(line, 0, line_words);
+    raw_split(0, line_words);
     int cut = raw_cut_at_part_word(n);
-    if (cut != n) raw_split(line, 0, line_words);
+    if (cut != n) raw_split(0, line_words);
     n = cut;
     if (tail_len < 0 && raw_join_heading(ifile, &n)) {
-        raw_split(line, 0, line_words);
+        raw_split(0, line_words);
         n = raw_cut_at_part_word(n);
-        raw_split(line, 0, line_words);
+        raw_split(0, line_words);
     }
     return n;
 }
@@ -414,6 +490,15 @@ bool is_figure(char c)
     return c >= '0' && c <= '9';
 }
 
+// n figures at s; a plain loop, which the compiler unrolls for a constant n
+// (every line of the feed meets this test).
+bool all_figures(const char* s, int n)
+{
+    bool all = true;
+    for (int i = 0; i < n; ++i) all &= is_figure(s[i]);
+    return all;
+}
+
 // Land report start: IIiii after a YYGGI group whose indicator may be
 // missing ("5600/ 72786"); a minus sign passes the digit test of the
 // station number.
@@ -422,8 +507,7 @@ bool raw_rule5(const char* s, const RawWords& w)
     if (w.n != 2 || w.len[0] != 5 || w.len[1] != 5) return false;
     const char* a = s + w.pos[0];
     const char* b = s + w.pos[1];
-    return std::all_of(a, a + 4, is_figure) && (b[0] == '-' || is_figure(b[0])) &&
-           std::all_of(b + 1, b + 5, is_figure);
+    return all_figures(a, 4) && (b[0] == '-' || is_figure(b[0])) && all_figures(b + 1, 4);
 }
 
 // The report text being collected, bounded by UPA_RAW_MAX.
@@ -496,7 +580,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         const int kind = raw_identifier(line, w, &pos);
         if (kind != UPA_NO_KIND) {
             rep_type = kind;
-            raw_split(line, pos, w);
+            raw_split(pos, w);
         }
 
         if (dbg)
@@ -766,15 +850,14 @@ struct Wind {
     bool valid;  // speed not above 249: a real wind group
 };
 
-Wind wind_of(int dd, int fff, bool ms)
+[[gnu::always_inline]] inline Wind wind_of(int dd, int fff, bool ms)
 {
     Wind w{MISSING_F, MISSING_F, true};
-    int speed = fff;
-    int dir = is_missing(dd) ? VOK_MISSING : dd * 10;
-    if (!is_missing(fff) && fff >= 500) {
-        speed = fff - 500;
-        if (!is_missing(dir)) dir += 5;
-    }
+    // Without a branch on the speed's hundreds, which vary from group to
+    // group.
+    const int over = static_cast<int>(!is_missing(fff) & (fff >= 500));
+    const int speed = fff - 500 * over;
+    const int dir = is_missing(dd) ? VOK_MISSING : dd * 10 + 5 * over;
     if (!is_missing(speed) && speed > 249) {
         w.valid = false;
         return w;
