@@ -91,7 +91,7 @@ protected:
 
 bool missing_or_within(float v, float lo, float hi)
 {
-    return v == -9999.0f || (v >= lo && v <= hi);
+    return v == VOK_MISSING_F || (v >= lo && v <= hi);
 }
 
 // A decode time of 00 UTC with a window of twelve hours either side lets
@@ -256,7 +256,7 @@ TEST_F(Corpus, EveryReportDecodesWithinBounds)
         ASSERT_GE(rep.numwnd, 0);
         ASSERT_LE(rep.numwnd, UPA_MAX_WND);
         EXPECT_LT(std::strlen(rep.id), sizeof rep.id);
-        EXPECT_TRUE(rep.time == -9999 || (rep.time >= 0 && rep.time <= 2300 && rep.time % 100 == 0))
+        EXPECT_TRUE(rep.time == VOK_MISSING || (rep.time >= 0 && rep.time <= 2300 && rep.time % 100 == 0))
             << rep.time;
         if (rep.numman) ++with_man;
         for (const UPA_man& m : rep.man) {
@@ -269,7 +269,7 @@ TEST_F(Corpus, EveryReportDecodesWithinBounds)
         }
         for (int i = 0; i < rep.numsig; ++i) {
             const UPA_sig& s = rep.sig[i];
-            EXPECT_NE(s.p, -9999.0f);
+            EXPECT_NE(s.p, VOK_MISSING_F);
             EXPECT_TRUE(missing_or_within(s.p, 0.1f, 1100.0f)) << s.p;
             EXPECT_TRUE(missing_or_within(s.t, -100.0f, 100.0f)) << s.t;
             EXPECT_TRUE(missing_or_within(s.td, -200.0f, 100.0f)) << s.td;

@@ -843,7 +843,7 @@ TEST_F(FileNames, NamesThatDoNotFitAreRefused)
     EXPECT_STREQ(conv_info().filename, "");
 
     FILE_set_name("@%y%m%d%h");
-    std::strcpy(name, "previous");
+    std::snprintf(name, sizeof name, "%s", "previous");
     EXPECT_EQ(FILE_set_file(huge.c_str(), name), -1);
     EXPECT_STREQ(name, "");
     RES_put("data_path", std::string(100, 'd').c_str());

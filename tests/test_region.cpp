@@ -20,7 +20,7 @@ using testutil::Capture;
 using testutil::StdinFeed;
 using testutil::count_of;
 
-constexpr float U = -9999.0f;
+constexpr float U = VOK_MISSING_F;
 
 class Region : public ::testing::Test {
 protected:
@@ -68,7 +68,7 @@ protected:
 
 void expect_unset(const Domain& d)
 {
-    EXPECT_EQ(d.proj, -9999);
+    EXPECT_EQ(d.proj, VOK_MISSING);
     EXPECT_EQ(d.plat, U);
     EXPECT_EQ(d.plon, U);
     for (float p : d.param) EXPECT_EQ(p, U);
@@ -76,8 +76,8 @@ void expect_unset(const Domain& d)
     EXPECT_EQ(d.clon, U);
     EXPECT_EQ(d.dx, U);
     EXPECT_EQ(d.dy, U);
-    EXPECT_EQ(d.nx, -9999);
-    EXPECT_EQ(d.ny, -9999);
+    EXPECT_EQ(d.nx, VOK_MISSING);
+    EXPECT_EQ(d.ny, VOK_MISSING);
     EXPECT_EQ(d.ellipse, 0);
 }
 
@@ -88,11 +88,11 @@ TEST_F(Region, NoDomain)
     Domain d;
     for (const char* text : {"miss", "MISS", "", "  ", "none", "miss,40,-100"}) {
         d.proj = 3;
-        EXPECT_EQ(DOM_decode(text, &d), -9999) << text;
+        EXPECT_EQ(DOM_decode(text, &d), VOK_MISSING) << text;
         expect_unset(d);
     }
-    EXPECT_EQ(DOM_decode(nullptr, &d), -9999);
-    EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), -9999);
+    EXPECT_EQ(DOM_decode(nullptr, &d), VOK_MISSING);
+    EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), VOK_MISSING);
 }
 
 TEST_F(Region, CentreAloneGivesTheDefaultPolarGrid)
@@ -191,7 +191,7 @@ TEST_F(Region, EveryLayoutInItsOrder)
     }
 
     // The parse and the layout that fitted are traced at the debug level.
-    MESS_set(1, 0x40000000);
+    MESS_set(1, M_DEBUG & M_SUB_C);
     Capture out;
     Domain d;
     DOM_decode("lc,40,-100,50,40,0.5,0.5", &d);
@@ -206,7 +206,7 @@ TEST_F(Region, ProjectionKeywords)
         {"merc", 3},   {"pix", 99},    {"xy", 20},    {"xlogp", 22}, {"cat", 24},    {"skewt", 40},
         {"ema", 42},   {"teph", 43},   {"rteph", 44}, {"therm", 40}, {"stuve", 41},  {"hodo", 23},
         {"vert", 22},  {"xp", 25},     {"XP", 25},    {"xpx", -1},  {"zoom", 50},    {"size", 51},
-        {"miss", -9999}, {"missing", -1}, {"", -1},   {"l", -1},    {"utm", -1},
+        {"miss", VOK_MISSING}, {"missing", -1}, {"", -1},   {"l", -1},    {"utm", -1},
     };
     for (const auto& [word, code] : words) EXPECT_EQ(DOM_proj_str(word), code) << word;
     EXPECT_EQ(DOM_proj_str(nullptr), -1);

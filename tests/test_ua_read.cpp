@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 using testutil::read_file;
 using namespace std::string_literals;
 
-constexpr float M = -9999.0f;
+constexpr float M = VOK_MISSING_F;
 
 UPA_report station(const char* id, int wmo, float lat, float lon)
 {
@@ -719,11 +719,11 @@ TEST_F(UaRead, AppendingRefusesOtherFormsAndDamagedFiles)
 namespace {
 
 // Every list full, values at the ends of what the code forms carry, and an
-// identifier of ten odd bytes without its terminator.
+// identifier of odd bytes that fills its field without a terminator.
 UPA_report extreme_report()
 {
     UPA_report r = station("", 1, 0.0f, 0.0f);
-    std::memcpy(r.id, "\xff\x01 <&>'\"\t%s", 11);
+    std::memcpy(r.id, "\xff\x01 <&>'\"\t%s", VOK_ID_LEN);
     r.numman = 20;
     for (int s = 0; s < UPA_NUM_MAN; ++s) r.man[s] = {s < 24 ? float(man_pres[s]) : M, -500, -99.9f, M, 360, 999};
     r.man[0].p = 0.1f;
