@@ -215,18 +215,9 @@ std::set<std::string> stations_with_data(const fs::path& feed, Date decode, int 
     DATE_set_range(pre, post);
     DATE_set_datim(&decode);
     std::map<std::string, UPA_report> reports;
-    FILE* fp = std::fopen(feed.c_str(), "r");
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
-    int r;
-    while (fp && (r = UPA_read_raw(fp, data, id, &kind)) != -1) {
-        if (r != 1) continue;
-        auto [it, fresh] = reports.try_emplace(id);
-        if (fresh) UPA_initialize(&it->second);
-        UPA_decode_part(data, kind, &it->second);
-    }
-    if (fp) std::fclose(fp);
+    testutil::for_each_raw_part(feed, [&](const char* data, const char* id, int kind) {
+        UPA_decode_part(data, kind, &testutil::station_report(reports, id));
+    });
     std::set<std::string> keys;
     for (const auto& [key, rep] : reports)
         if (rep.numman || rep.numsig || rep.numwnd) keys.insert(key);

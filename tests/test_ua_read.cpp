@@ -790,39 +790,12 @@ struct Part {
 std::vector<Part> corpus_parts()
 {
     std::vector<Part> parts;
-    const fs::path dir = fs::path(SONDEX_SHARED_DATA) / "bulletins";
-    std::error_code ec;
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        if (e.path().extension() == ".txt") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
     UPA_read_raw_reset();
-    for (const auto& f : files) {
-        FILE* fp = std::fopen(f.c_str(), "r");
-        if (!fp) continue;
-        char data[UPA_RAW_DATA_LEN], id[UPA_RAW_ID_LEN];
-        int kind = UPA_NO_KIND, rc;
-        while ((rc = UPA_read_raw(fp, data, id, &kind)) >= 0)
-            if (rc == 1) parts.push_back({kind, id, data});
-        std::fclose(fp);
-    }
+    for (const auto& f : testutil::bulletin_files())
+        testutil::for_each_raw_part(
+            f, [&](const char* data, const char* id, int kind) { parts.push_back({kind, id, data}); });
     UPA_read_raw_reset();
     return parts;
-}
-
-// Decode time of the feeds with a window wide enough for nearly all parts.
-void decode_window()
-{
-    Date when;
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_reset();
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
 }
 
 std::vector<std::string> words(const std::string& text)
@@ -937,7 +910,7 @@ std::vector<UPA_report> corpus_reports(const std::vector<Part>& parts)
     CTY_enter_func(corpus_enter);
     std::vector<UPA_report> reps;
     if (CTY_store(SONDEX_SOURCE_DIR "/upa.cty", 1, nullptr, 10) <= 0) return reps;
-    decode_window();
+    testutil::set_feed_window();
     for (const Part& p : parts)
         if (UPA_report* slot = corpus_slot(p)) UPA_decode_part(p.data.c_str(), p.kind, slot);
     for (int i = 0;; ++i) {
@@ -959,7 +932,7 @@ TEST_F(UaRead, CorpusTextGroupsAreTheBulletinGroups)
 {
     const std::vector<Part> parts = corpus_parts();
     if (parts.empty()) GTEST_SKIP() << "no bulletins in " SONDEX_SHARED_DATA;
-    decode_window();
+    testutil::set_feed_window();
     int compared = 0;
     for (const Part& p : parts) {
         if (p.kind != UPA_TTAA && p.kind != UPA_TTBB) continue;
