@@ -199,8 +199,11 @@ int CTY_store(const char* name, int store_type, const Domain* dom, int prior)
     cty_fd = CTY_open_file(name, &count);
     if (cty_fd < 0) return 0;
     if (store != 1) {
+        // Nothing is loaded: a failure, and the file is not left open.
         MESS_print(M_WARN, "CTY_store: Unknown store type: %d\n", store_type);
-        return cty_fd;
+        CTY_close();
+        cty_fd = -1;
+        return 0;
     }
 
     MAP_domain(dom);

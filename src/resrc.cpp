@@ -328,8 +328,16 @@ char* RES_get_progname(char* buf, int len)
     const char* base = slash ? slash + 1 : path;
     std::size_t need = std::strlen(base) + 1;
     if (!buf) {
+        // The caller frees what comes back, so even the stand-in name is
+        // an allocated copy; null only when not even that can be had.
+        static constexpr char fallback[] = "VOK";
         buf = static_cast<char*>(std::malloc(need));
-        if (!buf) return const_cast<char*>("VOK");
+        if (!buf) {
+            base = fallback;
+            need = sizeof fallback;
+            buf = static_cast<char*>(std::malloc(need));
+            if (!buf) return nullptr;
+        }
         std::memcpy(buf, base, need);
         return buf;
     }

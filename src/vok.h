@@ -134,8 +134,10 @@ int RES_getval(const char* name, void* buf, DEF_convert cvt);
 int RES_list();
 int RES_setCL(int argc, char** argv);
 const char* RES_get_prog();
-// Last component of argv[0]; without a buffer one is allocated with malloc.
-// A buffer is taken to hold len characters.
+// Last component of argv[0]; without a buffer one is allocated with malloc
+// and the caller frees it: "VOK" in a copy of its own when that allocation
+// fails, null when even that one does. A buffer is taken to hold len
+// characters.
 char* RES_get_progname(char* buf, int len = VOK_NAME_LEN);
 int RES_conv_data(const char* value, void* out, DEF_convert cvt);
 // First node of the list (null when empty), for walking it in order.

@@ -281,6 +281,13 @@ TEST_F(Cty, NoTableWithoutAFile)
     RES_put("city_file", "NONE");
     EXPECT_EQ(CTY_store(file.c_str(), 1, nullptr, 10), 0);
     EXPECT_EQ(CTY_get_data("KDEN"), nullptr);
+
+    // An unknown store type loads nothing and leaves no file open.
+    RES_put("city_file", file.c_str());
+    CTY_data d{};
+    EXPECT_EQ(CTY_store(file.c_str(), 2, nullptr, 10), 0);
+    EXPECT_EQ(CTY_read(0, &d), -1);
+    EXPECT_EQ(CTY_get_data("KDEN"), nullptr);
 }
 
 TEST_F(Cty, CityFileAndFilePathResources)
