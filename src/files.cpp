@@ -228,6 +228,21 @@ Date set = set_start;
 
 } // namespace
 
+namespace {
+
+// Year, month, day, hour and minute unset; day of year, weekday and second
+// stay as they are.
+void unset_date_fields(Date& date)
+{
+    date.year = VOK_MISSING;
+    date.month = VOK_MISSING;
+    date.day = VOK_MISSING;
+    date.hour = VOK_MISSING;
+    date.min = VOK_MISSING;
+}
+
+} // namespace
+
 int FILE_set_time(const Date* date)
 {
     if (!date) return -1;
@@ -244,11 +259,7 @@ int FILE_get_time(Date* date)
 
 int FILE_reset_time()
 {
-    set.year = VOK_MISSING;
-    set.month = VOK_MISSING;
-    set.day = VOK_MISSING;
-    set.hour = VOK_MISSING;
-    set.min = VOK_MISSING;
+    unset_date_fields(set);
     return 0;
 }
 
@@ -332,15 +343,6 @@ bool equal_nocase(std::string_view a, std::string_view b)
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-void unset_file_date_fields()
-{
-    file_date.year = VOK_MISSING;
-    file_date.month = VOK_MISSING;
-    file_date.day = VOK_MISSING;
-    file_date.hour = VOK_MISSING;
-    file_date.min = VOK_MISSING;
 }
 
 // One convention line: type name, template, header template, minimum size,
@@ -909,7 +911,7 @@ int FILE_set_date(const Date* date, char* name)
     late_off = VOK_MISSING;
     Date d = file_date;
     if (date) {
-        unset_file_date_fields();
+        unset_date_fields(file_date);
         d = *date;
     }
     if (d.year == VOK_MISSING && !filename.empty()) {
@@ -1216,7 +1218,7 @@ int FILE_set_file(const char* given_text, char* name)
         name[0] = '\0';
         return -1;
     }
-    unset_file_date_fields();
+    unset_date_fields(file_date);
     // "name#yyyymmddhhmm" fixes the date; a current-time text keeps its "#".
     const std::size_t hash = text.find('#', 1);
     if (hash != std::string::npos && !is_current_text(text)) {

@@ -38,19 +38,16 @@ protected:
     {
         MESS_reset();
         FLAG_clear();
-        char tmpl[] = "/tmp/vok_files_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
     }
     void TearDown() override
     {
         MESS_reset();
         FLAG_clear();
-        std::filesystem::remove_all(dir_);
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    std::string dir_;
+    testutil::TempDir tmp_{"vok_files"};
+    std::string dir_ = tmp_.path().string();
 };
 
 using FileOverwrite = FilePaths;

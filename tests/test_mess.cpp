@@ -28,20 +28,17 @@ protected:
     {
         MESS_reset();
         FLAG_clear();
-        char tmpl[] = "/tmp/vok_mess_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
     }
     void TearDown() override
     {
         MESS_reset();
         FLAG_clear();
-        std::filesystem::remove_all(dir_);
     }
     std::string path(const char* name) const { return (dir_ / name).string(); }
     void set(const std::string& s) { MESS_set_str(s.c_str()); }
 
-    std::filesystem::path dir_;
+    testutil::TempDir tmp_{"vok_mess"};
+    std::filesystem::path dir_ = tmp_.path();
 };
 
 } // namespace

@@ -95,17 +95,37 @@ TEST_F(Region, NoDomain)
     EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), VOK_MISSING);
 }
 
+namespace {
+
+// The layout a domain text should give: projection, pole longitude, centre,
+// grid size and spacing.
+struct Want {
+    const char* text;
+    int proj;
+    float plon, clat, clon;
+    int nx, ny;
+    float dx, dy;
+};
+
+void expect_layout(const Domain& d, const Want& w)
+{
+    EXPECT_EQ(d.proj, w.proj) << w.text;
+    EXPECT_EQ(d.plon, w.plon) << w.text;
+    EXPECT_EQ(d.clat, w.clat) << w.text;
+    EXPECT_EQ(d.clon, w.clon) << w.text;
+    EXPECT_EQ(d.nx, w.nx) << w.text;
+    EXPECT_EQ(d.ny, w.ny) << w.text;
+    EXPECT_FLOAT_EQ(d.dx, w.dx) << w.text;
+    EXPECT_FLOAT_EQ(d.dy, w.dy) << w.text;
+}
+
+}  // namespace
+
 TEST_F(Region, CentreAloneGivesTheDefaultPolarGrid)
 {
     Domain d;
     EXPECT_EQ(DOM_decode("40,-100", &d), 1);
-    EXPECT_EQ(d.proj, MAP_PROJ_POLAR);
-    EXPECT_EQ(d.clat, 40.0f);
-    EXPECT_EQ(d.clon, -100.0f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_EQ(d.ny, 17);
-    EXPECT_FLOAT_EQ(d.dx, 1.2f);
-    EXPECT_FLOAT_EQ(d.dy, 1.2f);
+    expect_layout(d, {"40,-100", MAP_PROJ_POLAR, U, 40, -100, 25, 17, 1.2f, 1.2f});
     EXPECT_EQ(d.plat, U);
     EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), 1);
     EXPECT_EQ(DOM_get_base_prior(), 3);   // 16 x 1.2 = 19.2 high
@@ -116,26 +136,12 @@ TEST_F(Region, ProjectionWithGridAndParameters)
 {
     Domain d;
     EXPECT_EQ(DOM_decode("lc,40,-100,50,40,0.5,0.5", &d), 1);
-    EXPECT_EQ(d.proj, MAP_PROJ_LAMBERT);
-    EXPECT_EQ(d.clat, 40.0f);
-    EXPECT_EQ(d.clon, -100.0f);
-    EXPECT_EQ(d.nx, 50);
-    EXPECT_EQ(d.ny, 40);
-    EXPECT_EQ(d.dx, 0.5f);
-    EXPECT_EQ(d.dy, 0.5f);
-    EXPECT_EQ(d.plon, U);
+    expect_layout(d, {"lc,40,-100,50,40,0.5,0.5", MAP_PROJ_LAMBERT, U, 40, -100, 50, 40, 0.5f, 0.5f});
 
     EXPECT_EQ(DOM_decode("ps:e:90:-105,40,-100", &d), 1);
-    EXPECT_EQ(d.proj, MAP_PROJ_POLAR);
+    expect_layout(d, {"ps:e:90:-105,40,-100", MAP_PROJ_POLAR, -105, 40, -100, 25, 17, 1.2f, 1.2f});
     EXPECT_EQ(d.ellipse, 1);
     EXPECT_EQ(d.plat, 90.0f);
-    EXPECT_EQ(d.plon, -105.0f);
-    EXPECT_EQ(d.clat, 40.0f);
-    EXPECT_EQ(d.clon, -100.0f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_EQ(d.ny, 17);
-    EXPECT_FLOAT_EQ(d.dx, 1.2f);
-    EXPECT_FLOAT_EQ(d.dy, 1.2f);
 
     // One parameter is the central meridian; an empty one is skipped in place.
     EXPECT_EQ(DOM_decode("LAMBERT:-95,40,-100", &d), 1);
@@ -152,13 +158,6 @@ TEST_F(Region, ProjectionWithGridAndParameters)
 
 TEST_F(Region, EveryLayoutInItsOrder)
 {
-    struct Want {
-        const char* text;
-        int proj;
-        float plon, clat, clon;
-        int nx, ny;
-        float dx, dy;
-    };
     const Want cases[] = {
         {"size,640,480", MAP_PROJ_SIZE, U, U, U, 640, 480, U, U},
         {"me,-90,35,-100,30,20,1,2", MAP_PROJ_MERC, -90, 35, -100, 30, 20, 1, 2},
@@ -180,14 +179,7 @@ TEST_F(Region, EveryLayoutInItsOrder)
     for (const Want& w : cases) {
         Domain d;
         ASSERT_EQ(DOM_decode(w.text, &d), 1) << w.text;
-        EXPECT_EQ(d.proj, w.proj) << w.text;
-        EXPECT_EQ(d.plon, w.plon) << w.text;
-        EXPECT_EQ(d.clat, w.clat) << w.text;
-        EXPECT_EQ(d.clon, w.clon) << w.text;
-        EXPECT_EQ(d.nx, w.nx) << w.text;
-        EXPECT_EQ(d.ny, w.ny) << w.text;
-        EXPECT_FLOAT_EQ(d.dx, w.dx) << w.text;
-        EXPECT_FLOAT_EQ(d.dy, w.dy) << w.text;
+        expect_layout(d, w);
     }
 
     // The parse and the layout that fitted are traced at the debug level.

@@ -99,17 +99,12 @@ class Sondex : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/sondex_e2e_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        base_ = tmpl;
-        work_ = base_ / "work";
         fs::create_directories(work_);
         fs::create_directories(base_ / "defaults");
         // The installed program's defaults file, pointing at the shipped
         // station table and name conventions.
         defaults("sondex.file_path " + source_dir.string() + "\n");
     }
-    void TearDown() override { fs::remove_all(base_); }
 
     void defaults(const std::string& text) { write_file(base_ / "defaults" / "vok.cfg", text); }
     fs::path at(const std::string& name) const { return work_ / name; }
@@ -176,8 +171,9 @@ protected:
         return r;
     }
 
-    fs::path base_;
-    fs::path work_;
+    testutil::TempDir tmp_{"sondex_e2e"};
+    fs::path base_ = tmp_.path();
+    fs::path work_ = base_ / "work";
 };
 
 // Station keys of the records of a text file: the WMO number, or the call

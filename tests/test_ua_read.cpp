@@ -97,15 +97,8 @@ protected:
     void SetUp() override
     {
         UPA_file_reset();
-        char tmpl[] = "/tmp/vok_ua_read_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
     }
-    void TearDown() override
-    {
-        UPA_file_reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { UPA_file_reset(); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
     // Creates name in the form type with the reports (copies: the text
@@ -134,7 +127,8 @@ protected:
         return all.substr(pos);
     }
 
-    std::string dir_;
+    testutil::TempDir tmp_{"vok_ua_read"};
+    std::string dir_ = tmp_.path().string();
 };
 
 std::string encoded(int rc_want, int rc)

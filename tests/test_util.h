@@ -62,6 +62,32 @@ private:
     std::string text_;
 };
 
+// A fresh directory /tmp/<prefix>_XXXXXX for one test (or fixture), removed
+// with everything in it when the object goes.
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix)
+    {
+        std::string tmpl = "/tmp/" + prefix + "_XXXXXX";
+        if (!mkdtemp(tmpl.data())) {
+            std::perror(tmpl.c_str());
+            std::abort();
+        }
+        path_ = tmpl;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 // Standard input fed from a pipe holding the given answers, then its end.
 class StdinFeed {
 public:
