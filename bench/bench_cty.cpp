@@ -38,7 +38,7 @@ void load()
 
 void BM_LoadStationTable(benchmark::State& state)
 {
-    MESS_set(0, 0xC0);  // keep the load message out of the timing
+    MESS_set(0, M_WARN);  // keep the load message out of the timing
     int stations = 0;
     for (auto _ : state) {
         load();
@@ -54,7 +54,7 @@ BENCHMARK(BM_LoadStationTable)->Unit(benchmark::kMillisecond);
 
 void BM_FindStations(benchmark::State& state)
 {
-    MESS_set(0, 0xC0);
+    MESS_set(0, M_WARN);
     load();
     std::vector<std::string> keys;
     for (int i = 0;; ++i) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/test_util.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -28,38 +29,18 @@ const std::string out_file = (fs::temp_directory_path() / "sondex_bench_upa.out"
 // Every station of the bulletins with data, sorted as a run sorts it.
 bool decode_corpus()
 {
-    const fs::path dir = fs::path(SONDEX_SHARED_DATA) / "bulletins";
-    std::error_code ec;
-    std::vector<fs::path> names;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        if (e.path().extension() == ".txt") names.push_back(e.path());
-    std::sort(names.begin(), names.end());
-    Date when;
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
+    testutil::set_feed_window();
     std::map<std::string, UPA_report> stations;
-    for (const auto& n : names) {
-        FILE* fp = std::fopen(n.c_str(), "r");
-        if (!fp) continue;
-        char data[UPA_RAW_DATA_LEN], id[UPA_RAW_ID_LEN];
-        int kind = UPA_NO_KIND, rc;
-        while ((rc = UPA_read_raw(fp, data, id, &kind)) >= 0) {
-            if (rc != 1) continue;
-            auto [it, fresh] = stations.try_emplace(id);
-            if (fresh) {
-                UPA_initialize(&it->second);
-                it->second.type = 0;
-                std::snprintf(it->second.id, sizeof it->second.id, "%s", id);
+    for (const auto& n : testutil::bulletin_files()) {
+        testutil::for_each_raw_part(n, [&](const char* data, const char* id, int kind) {
+            const std::size_t known = stations.size();
+            UPA_report& rep = testutil::station_report(stations, id);
+            if (stations.size() != known) {  // a station seen for the first time
+                rep.type = 0;
+                std::snprintf(rep.id, sizeof rep.id, "%s", id);
             }
-            UPA_decode_part(data, kind, &it->second);
-        }
-        std::fclose(fp);
+            UPA_decode_part(data, kind, &rep);
+        });
     }
     for (auto& [id, rep] : stations) {
         if (!rep.numman && !rep.numsig && !rep.numwnd) continue;

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& tmpl = part[0];
     const std::string& given = part[1];
 
-    MESS_set(0, mode & 0x80 ? 0xF00000C0u : 0u);
+    MESS_set(0, mode & 0x80 ? M_OUT3 | M_WARN : 0u);
     RES_clear();
     FILE_clear_names();
     FILE_set_time(&set_time);

@@ -8,25 +8,28 @@
 #include <cstring>
 #include <memory>
 
+#include "../tests/test_util.h"
 #include "vok.h"
 #include "vokupa.h"
 
 namespace {
 
-// A decode time with a window of twelve hours either side: every report
-// hour passes the time check, so the groups behind it are always decoded.
-bool set_window()
+// Traps when a part leaves its buffers, has no part kind or holds a byte the
+// reader should have turned into a blank, or when decoding it takes a level
+// count out of bounds.
+void check_and_decode(const char* data, const char* id, int kind, UPA_report* rep)
 {
-    Date when{};
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
-    return true;
+    const std::size_t len = strnlen(data, UPA_RAW_DATA_LEN);
+    if (len == 0 || len > static_cast<std::size_t>(UPA_RAW_MAX) || data[len - 1] != ' ') __builtin_trap();
+    if (strnlen(id, UPA_RAW_ID_LEN) >= static_cast<std::size_t>(UPA_RAW_ID_LEN)) __builtin_trap();
+    if (kind < UPA_TTAA || kind > UPA_EEDD) __builtin_trap();
+    for (std::size_t i = 0; i < len; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        if (c < 0x20 || c >= 0x80) __builtin_trap();
+    }
+    UPA_decode_part(data, kind, rep);
+    if (rep->numsig < 0 || rep->numsig > UPA_MAX_SIG || rep->numwnd < 0 || rep->numwnd > UPA_MAX_WND)
+        __builtin_trap();
 }
 
 }  // namespace
@@ -36,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // The reader keeps its line and pending part word between calls; each
     // input starts afresh so that a crash replays from its file alone.
     UPA_read_raw_reset();
-    static const bool window = set_window();
+    // A window of twelve hours either side: every report hour passes the
+    // time check, so the groups behind it are always decoded.
+    static const bool window = (testutil::set_feed_window(), true);
     (void)window;
 
     std::unique_ptr<char[]> copy(new char[size + 1]);
@@ -48,28 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     static UPA_report rep;
     UPA_initialize(&rep);
 
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
-    int r;
-    std::size_t calls = 0;
-    while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0) {
-        // Each call that does not end the file takes at least one line.
-        if (++calls > size + 2) __builtin_trap();
-        if (r != 1) continue;
-        const std::size_t len = strnlen(data, UPA_RAW_DATA_LEN);
-        if (len == 0 || len > static_cast<std::size_t>(UPA_RAW_MAX) || data[len - 1] != ' ')
-            __builtin_trap();
-        if (strnlen(id, UPA_RAW_ID_LEN) >= static_cast<std::size_t>(UPA_RAW_ID_LEN)) __builtin_trap();
-        if (kind < UPA_TTAA || kind > UPA_EEDD) __builtin_trap();
-        for (std::size_t i = 0; i < len; ++i) {
-            const unsigned char c = static_cast<unsigned char>(data[i]);
-            if (c < 0x20 || c >= 0x80) __builtin_trap();
-        }
-        UPA_decode_part(data, kind, &rep);
-        if (rep.numsig < 0 || rep.numsig > UPA_MAX_SIG || rep.numwnd < 0 || rep.numwnd > UPA_MAX_WND)
-            __builtin_trap();
-    }
+    // Each call that does not end the file takes at least one line.
+    const long calls = testutil::for_each_raw_part(
+        fp, [](const char* data, const char* id, int kind) { check_and_decode(data, id, kind, &rep); },
+        static_cast<long>(size) + 2);
     std::fclose(fp);
+    if (calls < 0) __builtin_trap();
     return 0;
 }

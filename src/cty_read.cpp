@@ -65,7 +65,7 @@ int CTY_scan_line(const char* line, CTY_data* data)
     }
     // Station tables write unknown elevations as 9999 (or any value beyond
     // every station on earth).
-    if (data->el > 9000.0f) data->el = static_cast<float>(VOK_MISSING);
+    if (data->el > 9000.0f) data->el = VOK_MISSING_F;
     return n;
 }
 

@@ -149,7 +149,7 @@ int CTY_data_init(CTY_data* data)
     data->name[0] = '\0';
     data->id[0] = '\0';
     data->wmo = VOK_MISSING;
-    data->lat = data->lon = data->el = static_cast<float>(VOK_MISSING);
+    data->lat = data->lon = data->el = VOK_MISSING_F;
     return 0;
 }
 
@@ -183,12 +183,12 @@ int CTY_open_file(const char* name, int* count)
     }
     char full[VOK_NAME_LEN];
     if (!FILE_add_path(RES_get("file_path"), file, full)) {
-        MESS_print(0xC0, "CTY_open_file: Database file not found: %s\n", file);
+        MESS_print(M_WARN, "CTY_open_file: Database file not found: %s\n", file);
         return -1;
     }
     if (count) *count = bucket_estimate(FILE_size(full));
     const int fd = CTY_open(full, 0, 0);
-    if (fd < 0) MESS_print(0xC0, "CTY_open_file: Database file not found: %s\n", full);
+    if (fd < 0) MESS_print(M_WARN, "CTY_open_file: Database file not found: %s\n", full);
     return fd;
 }
 
@@ -199,12 +199,15 @@ int CTY_store(const char* name, int store_type, const Domain* dom, int prior)
     cty_fd = CTY_open_file(name, &count);
     if (cty_fd < 0) return 0;
     if (store != 1) {
-        MESS_print(0xC0, "CTY_store: Unknown store type: %d\n", store_type);
-        return cty_fd;
+        // Nothing is loaded: a failure, and the file is not left open.
+        MESS_print(M_WARN, "CTY_store: Unknown store type: %d\n", store_type);
+        CTY_close();
+        cty_fd = -1;
+        return 0;
     }
 
     MAP_domain(dom);
-    MESS_print(0xF00, "Reading the city database file...\n");
+    MESS_print(M_MESS, "Reading the city database file...\n");
 
     char** vals = nullptr;
     int nval = RES_getvals("identifier", &vals);
@@ -331,7 +334,7 @@ int CTY_get(const char* name, const char* key, CTY_data* data)
 {
     if (!key || !data) return 0;
     if (CTY_open_file(name, nullptr) < 0) return 0;
-    MESS_print(0xF00, "Searching the city database file for: %s ...\n", key);
+    MESS_print(M_MESS, "Searching the city database file for: %s ...\n", key);
     CTY_rewind();
     int found = 0;
     char wmo_text[16];

@@ -525,10 +525,10 @@ int DATE_set_datim(const Date* date)
                 if (auto m = resolve_step(min, file_date.min)) min = *m;
                 set.hour = hour;
                 set.min = min;
-                MESS_print(0xF00, "Decoding for: %2.2d:%2.2dZ\n", hour, min);
+                MESS_print(M_MESS, "Decoding for: %2.2d:%2.2dZ\n", hour, min);
             }
             DATE_set_range(pre, post);
-            if (range_line) MESS_print(0xF00, "Decoding range: %d +%d mins\n", min_pre, min_post);
+            if (range_line) MESS_print(M_MESS, "Decoding range: %d +%d mins\n", min_pre, min_post);
         }
     }
 
@@ -580,8 +580,8 @@ int DATE_chk_range(int hhmm)
     }
     const std::int64_t when = base + offset + 60 * (m - n);
     const int ok = (begin <= when && when <= end) ? 1 : 0;
-    if (MESS_check(0x40000000)) {
-        MESS_print(0x40000000, "%d %lld %lld-%lld = %d\n", hhmm,
+    if (MESS_check(M_DEBUG & M_SUB_C)) {
+        MESS_print(M_DEBUG & M_SUB_C, "%d %lld %lld-%lld = %d\n", hhmm,
                    static_cast<long long>(when - base), static_cast<long long>(begin - base),
                    static_cast<long long>(end - base), ok);
     }

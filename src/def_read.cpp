@@ -163,14 +163,14 @@ bool keyword_line(std::string_view word, std::string_view tag)
             match[num_match++] = tag_defined(tag) ? Section::taken : Section::waiting;
         } else {
             ++deep_match;
-            MESS_print(0xC0, "DEF_get: more than %d nested sections, section skipped\n",
+            MESS_print(M_WARN, "DEF_get: more than %d nested sections, section skipped\n",
                        DEF_MAX_SECTIONS);
         }
     } else if (word == "ELIF" || word == "ELSE") {
         const bool elif = word == "ELIF";
         if (elif && tag.empty()) return true;
         if (num_match == 0) {
-            MESS_print(0xC0, elif ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
+            MESS_print(M_WARN, elif ? "DEF_get: elif without an if\n" : "DEF_get: else without an if\n");
         } else if (deep_match == 0) {
             Section& top = match[num_match - 1];
             if (top != Section::waiting) {
@@ -185,7 +185,7 @@ bool keyword_line(std::string_view word, std::string_view tag)
         } else if (num_match > 0) {
             --num_match;
         } else {
-            MESS_print(0xC0, "DEF_get: end without an if\n");
+            MESS_print(M_WARN, "DEF_get: end without an if\n");
         }
     } else {
         return false;
@@ -214,12 +214,12 @@ bool pair_line(std::string_view key_word, std::string_view rest, char* key, char
     if (key_word.back() == ':') key_word.remove_suffix(1);
     if (key_word.empty()) return false;
     if (!copy_field(key, DEF_KEY_LEN, key_word)) {
-        MESS_print(0xC0, "DEF_get: key longer than %d characters skipped: %.*s...\n",
+        MESS_print(M_WARN, "DEF_get: key longer than %d characters skipped: %.*s...\n",
                    DEF_KEY_LEN - 1, DEF_KEY_LEN - 1, key_word.data());
         return false;
     }
     if (!copy_field(value, DEF_VALUE_LEN, val)) {
-        MESS_print(0xC0, "DEF_get: value of %s longer than %d characters skipped\n", key,
+        MESS_print(M_WARN, "DEF_get: value of %s longer than %d characters skipped\n", key,
                    DEF_VALUE_LEN - 1);
         return false;
     }
@@ -235,7 +235,7 @@ int DEF_prog()
     RES_get_progname(name, sizeof name);
     if (name[0] == '\0') return 0;   // no command line: "Vok" stays
     if (!copy_field(prog_name, DEF_NAME_LEN, name)) {
-        MESS_print(0xC0, "DEF_prog: program name longer than %d characters not used: %s\n",
+        MESS_print(M_WARN, "DEF_prog: program name longer than %d characters not used: %s\n",
                    DEF_NAME_LEN - 1, name);
     }
     return 0;
@@ -245,7 +245,7 @@ int DEF_name(const char* title)
 {
     if (!title) title = "";
     if (!copy_field(prog_title, DEF_NAME_LEN, title)) {
-        MESS_print(0xC0, "DEF_name: program title longer than %d characters not used: %.*s...\n",
+        MESS_print(M_WARN, "DEF_name: program title longer than %d characters not used: %.*s...\n",
                    DEF_NAME_LEN - 1, DEF_NAME_LEN - 1, title);
     }
     return 0;
@@ -263,7 +263,7 @@ int DEF_tag(const char* tag)
     if (!tag || !*tag) return 0;
     if (tag_defined(tag)) return 0;
     if (num_tag >= DEF_MAX_TAGS) {
-        MESS_print(0xC0, "DEF_tag: more than %d tags, %.60s ignored\n", DEF_MAX_TAGS, tag);
+        MESS_print(M_WARN, "DEF_tag: more than %d tags, %.60s ignored\n", DEF_MAX_TAGS, tag);
         return -1;
     }
     tags[num_tag++] = tag;
@@ -286,7 +286,7 @@ int DEF_open(const char* name)
     }
     DEF_close();
     if (path.size() >= static_cast<std::size_t>(DEF_PATH_LEN)) {
-        MESS_print(0xC0, "DEF_open: defaults file name longer than %d characters skipped: %.60s...\n",
+        MESS_print(M_WARN, "DEF_open: defaults file name longer than %d characters skipped: %.60s...\n",
                    DEF_PATH_LEN - 1, path.c_str());
         return -1;
     }
@@ -312,7 +312,7 @@ int DEF_get(char* key, char* value)
         const int got = read_line(line);
         if (got < 0) return -1;
         if (got == 0) {
-            MESS_print(0xC0, "DEF_get: line longer than %d characters skipped: %.40s...\n",
+            MESS_print(M_WARN, "DEF_get: line longer than %d characters skipped: %.40s...\n",
                        DEF_LINE_LEN - 1, line);
             continue;
         }
@@ -372,7 +372,7 @@ int DEF_env(const char* res, const char* env, char* value)
         const char* text = std::getenv(names[i]);
         if (!text) continue;
         if (copy_field(value, DEF_VALUE_LEN, text)) return 1;
-        MESS_print(0xC0, "DEF_env: value of %s longer than %d characters not used\n", names[i],
+        MESS_print(M_WARN, "DEF_env: value of %s longer than %d characters not used\n", names[i],
                    DEF_VALUE_LEN - 1);
         return 0;
     }

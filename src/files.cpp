@@ -228,6 +228,21 @@ Date set = set_start;
 
 } // namespace
 
+namespace {
+
+// Year, month, day, hour and minute unset; day of year, weekday and second
+// stay as they are.
+void unset_date_fields(Date& date)
+{
+    date.year = VOK_MISSING;
+    date.month = VOK_MISSING;
+    date.day = VOK_MISSING;
+    date.hour = VOK_MISSING;
+    date.min = VOK_MISSING;
+}
+
+} // namespace
+
 int FILE_set_time(const Date* date)
 {
     if (!date) return -1;
@@ -244,11 +259,7 @@ int FILE_get_time(Date* date)
 
 int FILE_reset_time()
 {
-    set.year = VOK_MISSING;
-    set.month = VOK_MISSING;
-    set.day = VOK_MISSING;
-    set.hour = VOK_MISSING;
-    set.min = VOK_MISSING;
+    unset_date_fields(set);
     return 0;
 }
 
@@ -297,7 +308,7 @@ bool fits(std::string_view name)
 
 void refuse(const char* func, std::string_view name)
 {
-    MESS_print(0xC0, "%s: Name too long (%zu characters): %.60s...\n", func, name.size(),
+    MESS_print(M_WARN, "%s: Name too long (%zu characters): %.60s...\n", func, name.size(),
                std::string(name.substr(0, 60)).c_str());
 }
 
@@ -332,15 +343,6 @@ bool equal_nocase(std::string_view a, std::string_view b)
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-void unset_file_date_fields()
-{
-    file_date.year = VOK_MISSING;
-    file_date.month = VOK_MISSING;
-    file_date.day = VOK_MISSING;
-    file_date.hour = VOK_MISSING;
-    file_date.min = VOK_MISSING;
 }
 
 // One convention line: type name, template, header template, minimum size,
@@ -396,7 +398,7 @@ std::string take_keys(std::string_view type)
         if (end == i + 3) continue;   // no value
         const std::string value(type.substr(i + 3, end - i - 3));
         FILE_set_key(type[i + 1], value.c_str());
-        MESS_print(0x80000000, "KEY: %c = %s\n", type[i + 1], value.c_str());
+        MESS_print(M_DEBUG & M_SUB_D, "KEY: %c = %s\n", type[i + 1], value.c_str());
         if (cut == std::string_view::npos) cut = i;
     }
     return std::string(type.substr(0, cut));
@@ -434,11 +436,11 @@ int search_conv(FILE* fp, const std::string& type)
         hconv = c.htmpl == "-" ? std::string() : std::string(c.htmpl);
         min_size = c.size;
         if (exact) {
-            MESS_print(0x10000000, "File name match for: %s\n", type.c_str());
+            MESS_print(M_DEBUG & M_SUB_A, "File name match for: %s\n", type.c_str());
         } else {
             const std::size_t us = type.rfind('_');
             if (us != std::string::npos) ext = type.substr(us + 1);
-            MESS_print(0x10000000, "File name partial match for: %s-%s ext: %s\n", type.c_str(),
+            MESS_print(M_DEBUG & M_SUB_A, "File name partial match for: %s-%s ext: %s\n", type.c_str(),
                        std::string(c.type).c_str(), ext.c_str());
         }
         return 1;
@@ -497,11 +499,11 @@ int FILE_set_name(const char* type_text)
     const std::string name = conv_file_name();
     FILE* fp = name.empty() ? nullptr : FILE_open(name.c_str(), "r");
     if (!fp) {
-        MESS_print(0xC0, "FILE_set_name: No file name convention file: %s\n", name.c_str());
+        MESS_print(M_WARN, "FILE_set_name: No file name convention file: %s\n", name.c_str());
         conv = type;
         return 0;
     }
-    MESS_print(0x10000000, "Opening name convention file: %s\n", name.c_str());
+    MESS_print(M_DEBUG & M_SUB_A, "Opening name convention file: %s\n", name.c_str());
     ext.clear();
     const int found = search_conv(fp, type);
     FILE_close(fp, name.c_str());
@@ -509,7 +511,7 @@ int FILE_set_name(const char* type_text)
     conv = type;
     hconv.clear();
     min_size = 0;
-    MESS_print(0x10000000, "No file name conversion for: %s\n", type.c_str());
+    MESS_print(M_DEBUG & M_SUB_A, "No file name conversion for: %s\n", type.c_str());
     return 0;
 }
 
@@ -885,7 +887,7 @@ std::optional<std::string> extracted_path(std::string_view t)
     }
     if (mark == std::string::npos) return std::nullopt;
     std::string path = filename.substr(0, mark + 1);
-    MESS_print(0x40000000, "Extracted path: %s\n", path.c_str());
+    MESS_print(M_DEBUG & M_SUB_C, "Extracted path: %s\n", path.c_str());
     return path;
 }
 
@@ -909,7 +911,7 @@ int FILE_set_date(const Date* date, char* name)
     late_off = VOK_MISSING;
     Date d = file_date;
     if (date) {
-        unset_file_date_fields();
+        unset_date_fields(file_date);
         d = *date;
     }
     if (d.year == VOK_MISSING && !filename.empty()) {
@@ -986,9 +988,9 @@ private:
 
 void NameMatcher::trace() const
 {
-    if (!MESS_check(0x80000000)) return;
+    if (!MESS_check(M_DEBUG & M_SUB_D)) return;
     const std::string t(tmpl_), n(name_), g(given_);
-    MESS_print(0x80000000, "FILES:%s:%s:%s:%s:%s:%d\n", t.c_str(), n.c_str(), out_.c_str(),
+    MESS_print(M_DEBUG & M_SUB_D, "FILES:%s:%s:%s:%s:%s:%d\n", t.c_str(), n.c_str(), out_.c_str(),
                g.c_str(), out_.c_str(), static_cast<int>(state_));
 }
 
@@ -1001,11 +1003,11 @@ std::string NameMatcher::run()
     }
     copy_rest();   // a rest the template does not name is kept
     late_off = steps_.late_off();
-    if (MESS_check(0x80000000)) {
-        MESS_print(0x80000000, "FILES:%s:%s:%d\n", std::string(given_).c_str(), out_.c_str(),
+    if (MESS_check(M_DEBUG & M_SUB_D)) {
+        MESS_print(M_DEBUG & M_SUB_D, "FILES:%s:%s:%d\n", std::string(given_).c_str(), out_.c_str(),
                    static_cast<int>(state_));
     }
-    DATE_print(0xF0000000, &file_date);
+    DATE_print(M_DEBUG, &file_date);
     return out_;
 }
 
@@ -1216,7 +1218,7 @@ int FILE_set_file(const char* given_text, char* name)
         name[0] = '\0';
         return -1;
     }
-    unset_file_date_fields();
+    unset_date_fields(file_date);
     // "name#yyyymmddhhmm" fixes the date; a current-time text keeps its "#".
     const std::size_t hash = text.find('#', 1);
     if (hash != std::string::npos && !is_current_text(text)) {
@@ -1238,7 +1240,7 @@ int FILE_set_file(const char* given_text, char* name)
     } else if (is_current_text(text)) {
         FILE_set_current(starts_nocase(text, "cu") ? text.c_str() + 2 : text.c_str(), name);
         if (name[0] == '\0') return -1;   // refused
-        MESS_print(0xF00, "Current filename: %s\n", name);
+        MESS_print(M_MESS, "Current filename: %s\n", name);
     } else if (stricmp(text.c_str(), "none") == 0 ||
                (FILE_fullpath(t.c_str()) && FILE_fullpath(text.c_str()))) {
         put_name(text, name);
@@ -1370,7 +1372,7 @@ bool apply_offset(std::string_view& s, int sign, std::int64_t& t, const char* ta
     }
     s.remove_prefix(used);
     t += sign * (days * SECS_DAY + hours * SECS_HOUR + mins * SECS_MIN);
-    MESS_print(0xF0000000, "%s:%lld %lld %lld %lld\n", tag, static_cast<long long>(t), days, hours,
+    MESS_print(M_DEBUG, "%s:%lld %lld %lld %lld\n", tag, static_cast<long long>(t), days, hours,
                mins);
     return true;
 }
@@ -1392,15 +1394,15 @@ void latest_search(std::string_view& s, int sign, std::int64_t& t, char* name)
     for (long long i = 0; i < tries; ++i) {
         Date d;
         if (DATE_get_gmdate(&t, &d) != 0) break;
-        MESS_print(0xF0000000, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
+        MESS_print(M_DEBUG, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
         const int built = FILE_set_date(&d, name);
-        MESS_print(0xF0000000, "LATE: %s\n", name);
+        MESS_print(M_DEBUG, "LATE: %s\n", name);
         if (FILE_size(name) > min_size) break;
         // A name without a date field is the same at every step.
         if (built != 0 || late_off <= 0) break;
         t += sign * static_cast<std::int64_t>(late_off);
     }
-    MESS_print(0xF0000000, "LATEST: %s %s %lld\n", std::string(s).c_str(), name,
+    MESS_print(M_DEBUG, "LATEST: %s %s %lld\n", std::string(s).c_str(), name,
                static_cast<long long>(t));
 }
 
@@ -1425,7 +1427,7 @@ std::int64_t FILE_set_current(const char* text, char* name)
 
     int sign = read_sign(s);
     if (apply_offset(s, sign, t, "CUR1")) {
-        MESS_print(0xF0000000, "CUR1:%s %lld\n", std::string(s).c_str(), static_cast<long long>(t));
+        MESS_print(M_DEBUG, "CUR1:%s %lld\n", std::string(s).c_str(), static_cast<long long>(t));
         sign = read_sign(s);   // the first sign is used up
     }
     if (!s.empty() && (s.front() == 'l' || s.front() == 'L')) {
@@ -1433,11 +1435,11 @@ std::int64_t FILE_set_current(const char* text, char* name)
         sign = read_sign(s);
     }
     if (apply_offset(s, sign, t, "CUR2")) {
-        MESS_print(0xF0000000, "CUR2:%lld\n", static_cast<long long>(t));
+        MESS_print(M_DEBUG, "CUR2:%lld\n", static_cast<long long>(t));
     }
     Date d;
     if (DATE_get_gmdate(&t, &d) != 0) d = zero_date();
-    MESS_print(0xF0000000, "%d %d %d %d\n", d.year, d.day, d.hour, d.min);
+    MESS_print(M_DEBUG, "%d %d %d %d\n", d.year, d.day, d.hour, d.min);
     FILE_set_date(&d, name);
     return floor_multiple(t, late_off);
 }
@@ -1539,7 +1541,7 @@ bool choose_current(const char* text)
     char name[VOK_NAME_LEN];
     FILE_set_current(text, name);
     if (name[0] == '\0') return false;
-    MESS_print(0xF00, "Current filename: %s\n", filename.c_str());
+    MESS_print(M_MESS, "Current filename: %s\n", filename.c_str());
     return true;
 }
 
@@ -1572,7 +1574,7 @@ Answer take_answer(const char* answer)
 int FILE_list_file()
 {
     const std::string command = "ls -x " + list_pattern(header ? hconv : conv);
-    MESS_print(0xF0000000, "SEARCH: %s\n", command.c_str());
+    MESS_print(M_DEBUG, "SEARCH: %s\n", command.c_str());
     std::fflush(nullptr);
     const int status = std::system(command.c_str());
     (void)status;   // the listing speaks for itself on the terminal
@@ -1597,14 +1599,14 @@ int FILE_get_file_only(const char* prompt, char* name)
         FILE_set_current(cur ? cur : "la", current);
         chosen = current[0] != '\0';
         if (chosen && FILE_exist(filename.c_str()))
-            MESS_print(0xF00, "Current filename: %s\n", filename.c_str());
+            MESS_print(M_MESS, "Current filename: %s\n", filename.c_str());
     } else {
         char answer[80];
         Answer a;
         do {
-            MESS_print(0xF, "List of available files:\n");
+            MESS_print(M_PRINT, "List of available files:\n");
             FILE_list_file();
-            MESS_print(0xF, "\n");
+            MESS_print(M_PRINT, "\n");
             answer[0] = '\0';
             VOK_prompts(prompt, answer, static_cast<int>(sizeof answer));
         } while ((a = take_answer(answer)) == Answer::List);
@@ -1678,12 +1680,12 @@ int FILE_get_skip()
 int FILE_set_date_off(const Date* date, int off, char* name)
 {
     Date d = date ? *date : file_date;
-    DATE_print(0xF0000000, &d);
+    DATE_print(M_DEBUG, &d);
     const std::int64_t start = DATE_num_sec(&d);
     const std::int64_t t = start + off;
     Date moved;
     if (DATE_get_gmdate(&t, &moved) != 0) moved = d;
-    MESS_print(0xF0000000, "%lld %lld = %d %d %d %d\n", static_cast<long long>(start),
+    MESS_print(M_DEBUG, "%lld %lld = %d %d %d %d\n", static_cast<long long>(start),
                static_cast<long long>(t), moved.year, moved.day, moved.hour, moved.min);
     FILE_set_date(&moved, name);
     return off / FILE_get_offset();
@@ -1725,12 +1727,12 @@ int FILE_get_next(char* name)
     const bool past_end = run.num_hour < 0 ? run.nsecs > 0 : run.nsecs > run.num_hour;
     if (past_end) return 0;
     if (run.num_hour != 0) {
-        MESS_print(0xF0000000, " in: ");
-        DATE_print(0xF0000000, &run.first_date);
+        MESS_print(M_DEBUG, " in: ");
+        DATE_print(M_DEBUG, &run.first_date);
         const int r = FILE_set_date_off(&run.first_date, static_cast<int>(run.nsecs), name);
-        MESS_print(0xF0000000, "out: ");
-        DATE_print(0xF0000000, &file_date);
-        MESS_print(0x40000000, "NEXT: %lld %d %d %d %d %s\n", run.nsecs, run.offset, run.skip,
+        MESS_print(M_DEBUG, "out: ");
+        DATE_print(M_DEBUG, &file_date);
+        MESS_print(M_DEBUG & M_SUB_C, "NEXT: %lld %d %d %d %d %s\n", run.nsecs, run.offset, run.skip,
                    run.num_hour, r, name);
     } else {
         put_name(filename, name);

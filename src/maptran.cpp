@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr float UNSET = static_cast<float>(VOK_MISSING);
 constexpr double PI = std::numbers::pi;
 constexpr double DEG = PI / 180.0;
 
@@ -31,9 +30,9 @@ Domain unset_domain()
 {
     Domain d{};
     d.proj = VOK_MISSING;
-    d.plat = d.plon = UNSET;
-    for (float& p : d.param) p = UNSET;
-    d.clat = d.clon = d.dx = d.dy = UNSET;
+    d.plat = d.plon = VOK_MISSING_F;
+    for (float& p : d.param) p = VOK_MISSING_F;
+    d.clat = d.clon = d.dx = d.dy = VOK_MISSING_F;
     d.nx = d.ny = VOK_MISSING;
     d.ellipse = 0;
     return d;
@@ -42,7 +41,7 @@ Domain unset_domain()
 // Module state: the current domain and the constants of its projection.
 struct MapState {
     Domain domain = unset_domain();
-    float limits[4] = {UNSET, UNSET, UNSET, UNSET};
+    float limits[4] = {VOK_MISSING_F, VOK_MISSING_F, VOK_MISSING_F, VOK_MISSING_F};
     float earth_rad = 63.7122f;     // units of 100 km
     float earth_maj = 63.781368f;
     float earth_min = 63.56752f;
@@ -50,17 +49,17 @@ struct MapState {
     float tlat2 = 60.0f;
     float sat_rad = 421.64f;
     // Projection factors, recomputed on first use after a domain change
-    // (UNSET = not yet): polar stereographic scale; Lambert cone constant n
+    // (VOK_MISSING_F = not yet): polar stereographic scale; Lambert cone constant n
     // and R F; sine and cosine of an azimuthal centre's latitude; Mercator and
     // Mollweide scales.
-    double xfactor = UNSET;
-    double yfactor = UNSET;
+    double xfactor = VOK_MISSING_F;
+    double yfactor = VOK_MISSING_F;
     // Hemisphere of the polar stereographic projection: -1 projects from the
     // south pole (a northern map), 1 from the north pole.
     double hemi = -1.0;
     // Satellite distance from the earth's centre in earth radii, and the
     // orbit constants kept for the ellipsoidal view.
-    double sat_ratio = UNSET;
+    double sat_ratio = VOK_MISSING_F;
     float sat_rad2 = 0.0f;
     float sat_rad4 = 0.0f;
     float sat_rad2_maj2 = 0.0f;
@@ -92,7 +91,7 @@ bool is_known_proj(int proj)
 
 bool is_set(float v)
 {
-    return v != UNSET;
+    return v != VOK_MISSING_F;
 }
 
 // Into -180 .. 180 (both kept) without looping on huge values.
@@ -167,7 +166,7 @@ bool azimuthal_factors()
 // Factors of the current projection, computed once after a domain change.
 bool factors()
 {
-    if (st.xfactor != UNSET) return st.proj_ok;
+    if (st.xfactor != VOK_MISSING_F) return st.proj_ok;
     const Domain& d = st.domain;
     bool ok = std::isfinite(d.plon) || !is_map_proj(d.proj);
     st.xfactor = 1.0;
@@ -411,8 +410,8 @@ int MAP_domain(const Domain* dom)
     }
     Domain& d = st.domain;
     d = *dom;
-    if (d.plat == UNSET) d.plat = d.clat;
-    if (d.plon == UNSET) d.plon = d.clon;
+    if (d.plat == VOK_MISSING_F) d.plat = d.clat;
+    if (d.plon == VOK_MISSING_F) d.plon = d.clon;
     switch (d.proj) {
     case MAP_PROJ_POLAR:
         st.tlat1 = d.plat < 0.0f ? -60.0f : 60.0f;
@@ -436,9 +435,9 @@ int MAP_domain(const Domain* dom)
     default:
         break;
     }
-    st.xfactor = UNSET;
-    st.yfactor = UNSET;
-    st.sat_ratio = UNSET;
+    st.xfactor = VOK_MISSING_F;
+    st.yfactor = VOK_MISSING_F;
+    st.sat_ratio = VOK_MISSING_F;
     st.axis_ratio2 = (st.earth_min / st.earth_maj) * (st.earth_min / st.earth_maj);
     st.sound = is_known_proj(d.proj) && grid_sound(d) && factors();
     MAP_set_limits();
@@ -462,7 +461,7 @@ void MAP_tran_center(float* x, float* y)
 
 int MAP_set_limits()
 {
-    for (float& l : st.limits) l = UNSET;
+    for (float& l : st.limits) l = VOK_MISSING_F;
     st.usable = false;
     const Domain& d = st.domain;
     if (!st.sound || d.proj == VOK_MISSING) return 0;
@@ -486,7 +485,7 @@ int MAP_set_limits()
         // A grid too large for the plane (or a corner the plot cannot show)
         // cannot be drawn.
         if (!std::isfinite(l) || std::fabs(l) >= MAP_OFF_GRID) {
-            for (float& m : st.limits) m = UNSET;
+            for (float& m : st.limits) m = VOK_MISSING_F;
             st.sound = false;
             return 0;
         }

@@ -102,7 +102,7 @@ bool take_answers(const RES_defobj& entry, int index)
             sent = MQ_put(link_queue, link_conn, "set res %s %s", entry.def, held) == 0;
         }
     }
-    if (status == STATUS_NOT_RUNNING) MESS_print(0xC0, "DIDevuv not running!\n");
+    if (status == STATUS_NOT_RUNNING) MESS_print(M_WARN, "DIDevuv not running!\n");
     return sent;
 }
 
@@ -159,11 +159,11 @@ int MQ_put(int queue, int conn, const char* format, ...)
     va_end(args);
     // A command cut to fit would tell the window a different value.
     if (n < 0 || n + 1 > MQ_TEXT_LEN - 1) {
-        MESS_print(0xC0, "MQ_put: command of %d characters longer than %d not sent: %.40s...\n",
+        MESS_print(M_WARN, "MQ_put: command of %d characters longer than %d not sent: %.40s...\n",
                    n + 1, MQ_TEXT_LEN - 1, msg.mtext + 1);
         return -1;
     }
-    if (MESS_check(0x80000000)) MESS_print(0x80000000, "PUT:%d:%s\n", conn, msg.mtext);
+    if (MESS_check(M_DEBUG & M_SUB_D)) MESS_print(M_DEBUG & M_SUB_D, "PUT:%d:%s\n", conn, msg.mtext);
     MQ_enable_alarm();
     const int rc = msgsnd(queue, &msg, MQ_TEXT_LEN, 0);
     MQ_disable_alarm();
@@ -174,14 +174,14 @@ int MQ_get(int queue, int conn, char* buf)
 {
     if (buf) buf[0] = '\0';
     if (conn <= 0 || !buf) return -1;   // type 0 and below would take anyone's messages
-    const bool trace = MESS_check(0x80000000) != 0;
+    const bool trace = MESS_check(M_DEBUG & M_SUB_D) != 0;
     MQ_enable_alarm();
     mqueuebuf msg{};
     ssize_t got;
     for (int tries = 0;; ++tries) {
         got = msgrcv(queue, &msg, MQ_TEXT_LEN, conn, IPC_NOWAIT);
         const int err = got < 0 ? errno : 0;
-        if (trace) MESS_print(0x80000000, "GET-MSG:%d %d %d %d\n", conn, static_cast<int>(got), err, tries);
+        if (trace) MESS_print(M_DEBUG & M_SUB_D, "GET-MSG:%d %d %d %d\n", conn, static_cast<int>(got), err, tries);
         if (tries >= 200) {
             VOK_sleep(1.0);
         } else if (tries >= 2) {
@@ -191,11 +191,11 @@ int MQ_get(int queue, int conn, char* buf)
     }
     MQ_disable_alarm();
     if (got < 0) {
-        if (trace) MESS_print(0x80000000, "GET:%s\n", "");
+        if (trace) MESS_print(M_DEBUG & M_SUB_D, "GET:%s\n", "");
         return -1;
     }
     msg.mtext[got] = '\0';
-    if (trace) MESS_print(0x80000000, "GET:%s\n", msg.mtext);
+    if (trace) MESS_print(M_DEBUG & M_SUB_D, "GET:%s\n", msg.mtext);
     if (got == 0) return -'0';
     const std::size_t len = strnlen(msg.mtext + 1, MQ_TEXT_LEN - 1);
     std::memcpy(buf, msg.mtext + 1, len);
@@ -205,7 +205,7 @@ int MQ_get(int queue, int conn, char* buf)
 
 int MQ_enable_alarm()
 {
-    alarm_says = MESS_check(0xC0);
+    alarm_says = MESS_check(M_WARN);
     install_handler(MQ_intrp);
     alarm(static_cast<unsigned>(timeout));
     return 0;
@@ -240,12 +240,12 @@ int MQ_exchange(const char* window, const RES_defobj* table)
     if (!window) window = "";
     const int queue = MQ_open(window_number(window));
     if (queue == -1) {
-        MESS_print(0xC0, "DIDevuv window: %.60s not running or no message queue exists\n", window);
+        MESS_print(M_WARN, "DIDevuv window: %.60s not running or no message queue exists\n", window);
         return -1;
     }
     const int conn = queue < 0 ? -1 : MQ_connect(queue);
     if (conn == -1) {
-        MESS_print(0xC0, "DIDevuv window: %.60s unable to connect\n", window);
+        MESS_print(M_WARN, "DIDevuv window: %.60s unable to connect\n", window);
         return -1;
     }
     link_queue = queue;

@@ -20,8 +20,6 @@ namespace {
 
 using F = DOM_field;
 
-constexpr float UNSET = static_cast<float>(VOK_MISSING);
-
 // The grid a text leaves open: 25 x 17 points 120 km apart on a polar
 // stereographic map, about a continent.
 constexpr int DEF_NX = 25;
@@ -354,7 +352,7 @@ bool fill_centre(Domain* dom)
         if (!(std::fabs(dom->clat) < 1.0e9f) || !(std::fabs(dom->clon) < 1.0e9f)) return false;
         dom->nx = static_cast<int>(std::lround(dom->clat));
         dom->ny = static_cast<int>(std::lround(dom->clon));
-        dom->clat = dom->clon = UNSET;
+        dom->clat = dom->clon = VOK_MISSING_F;
         return true;
     }
     dom->dx = dom->dy = dom->proj == MAP_PROJ_ZOOM ? ZOOM_SPACING : DEF_SPACING;
@@ -393,7 +391,7 @@ int fit_layouts(int count, char** items, Domain* dom)
             return i;
         }
         if (!fill_defaults(lay.fill, &trial)) continue;
-        MESS_print(0x40000000, "%2d %s\n", fit, lay.name);
+        MESS_print(M_DEBUG & M_SUB_C, "%2d %s\n", fit, lay.name);
         *dom = trial;
         return i;
     }
@@ -410,7 +408,7 @@ struct DepthGuard {
 int invalid_domain(Domain* dom)
 {
     // A region text inside a region text is reported by the outermost one.
-    if (decode_depth == 1) MESS_print(0xC0, "DOM_decode: Invalid plot domain\n");
+    if (decode_depth == 1) MESS_print(M_WARN, "DOM_decode: Invalid plot domain\n");
     DOM_init(dom);
     FLAG_set(FLAG_DOMAIN_NUM, -1);
     return -1;
@@ -422,10 +420,10 @@ int DOM_init(Domain* dom)
 {
     if (!dom) return 0;
     dom->proj = VOK_MISSING;
-    dom->plat = dom->plon = UNSET;
-    for (float& p : dom->param) p = UNSET;
-    dom->clat = dom->clon = UNSET;
-    dom->dx = dom->dy = UNSET;
+    dom->plat = dom->plon = VOK_MISSING_F;
+    for (float& p : dom->param) p = VOK_MISSING_F;
+    dom->clat = dom->clon = VOK_MISSING_F;
+    dom->dx = dom->dy = VOK_MISSING_F;
     dom->nx = dom->ny = VOK_MISSING;
     dom->ellipse = 0;
     return 0;
@@ -481,7 +479,7 @@ int DOM_decode(const char* str, Domain* dom)
     int count = 0;
     char** raw = nullptr;
     parse_string(str, ',', &count, &raw);
-    MESS_print(0x40000000, "******** PARSING DOMAIN: %d %s\n", count, str);
+    MESS_print(M_DEBUG & M_SUB_C, "******** PARSING DOMAIN: %d %s\n", count, str);
     // Items are read without the blanks around them ("40, -100").
     std::vector<char*> items(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -510,7 +508,7 @@ int DOM_decode(const char* str, Domain* dom)
     FLAG_set(FLAG_DOMAIN_NUM, result);
     // File name templates may name the domain through key "r".
     FILE_set_key('r', str);
-    if (dom->ny != VOK_MISSING && dom->dy != UNSET)
+    if (dom->ny != VOK_MISSING && dom->dy != VOK_MISSING_F)
         DOM_set_base_prior(static_cast<float>(dom->ny - 1) * dom->dy);
     return result;
 }
@@ -563,7 +561,7 @@ int DOM_search_file(const char* file, const char* region, char* out, int len)
     std::string full;
     FILE* fp = open_text_file(file && *file ? file : DEFAULT_REGION_FILE, &full);
     if (!fp) {
-        MESS_print(0x80000000, "Unable to open region file: %s\n", full.c_str());
+        MESS_print(M_DEBUG & M_SUB_D, "Unable to open region file: %s\n", full.c_str());
         return 0;
     }
     const bool any = !region || !*region;
@@ -572,7 +570,7 @@ int DOM_search_file(const char* file, const char* region, char* out, int len)
     int found = 0;
     while (!found && read_line(fp, line, &too_long)) {
         if (too_long) {
-            MESS_print(0x80000000, "DOM_search_file: Line over %d characters skipped in %s\n",
+            MESS_print(M_DEBUG & M_SUB_D, "DOM_search_file: Line over %d characters skipped in %s\n",
                        DOM_LINE_LEN, full.c_str());
             continue;
         }

@@ -300,9 +300,9 @@ int RES_list()
 {
     for (const resource* r = root_res.next; r; r = r->next) {
         if (r->data) {
-            MESS_print(0x8, "%s: %s\n", r->name, r->data);
+            MESS_print(M_PRINT & M_SUB_D, "%s: %s\n", r->name, r->data);
         } else {
-            MESS_print(0x8, "%s:\n", r->name);
+            MESS_print(M_PRINT & M_SUB_D, "%s:\n", r->name);
         }
     }
     return 0;
@@ -328,8 +328,16 @@ char* RES_get_progname(char* buf, int len)
     const char* base = slash ? slash + 1 : path;
     std::size_t need = std::strlen(base) + 1;
     if (!buf) {
+        // The caller frees what comes back, so even the stand-in name is
+        // an allocated copy; null only when not even that can be had.
+        static constexpr char fallback[] = "VOK";
         buf = static_cast<char*>(std::malloc(need));
-        if (!buf) return const_cast<char*>("VOK");
+        if (!buf) {
+            base = fallback;
+            need = sizeof fallback;
+            buf = static_cast<char*>(std::malloc(need));
+            if (!buf) return nullptr;
+        }
         std::memcpy(buf, base, need);
         return buf;
     }
@@ -366,7 +374,7 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
     case CV_batch:
         FLAG_set(FLAG_BATCH_NUM, 1);
         // A level the user chose stays in force.
-        if (MESS_check_set() == 0) MESS_set(0, 0xFF);
+        if (MESS_check_set() == 0) MESS_set(0, M_PRINT | M_ERROR | M_WARN);
         return 1;
     case CV_help:
         FLAG_set(FLAG_HELP_NUM, 1);
@@ -567,7 +575,7 @@ void read_defaults_file(const char* name, const RES_defobj* table)
         bool matched = false;
         for (int i = 0; table[i].def; ++i) {
             if (table[i].def[0] == '\0' || !DEF_cmp(table[i].def, key)) continue;
-            MESS_print(0x80000000, "RESRC: %s=%s\n", key, value);
+            MESS_print(M_DEBUG & M_SUB_D, "RESRC: %s=%s\n", key, value);
             RES_new(i, table[i].def, value, table[i].cvt);
             matched = true;
         }
@@ -660,7 +668,7 @@ int command_option(int argc, char** argv, int i, int dashes, const RES_defobj* t
     option_arg opt;
     const int last = read_option(argc, argv, i, dashes, &opt);
     if (opt.too_long) {
-        MESS_print(0xC0, "RES_decode: option name longer than %d characters skipped: %.30s...\n",
+        MESS_print(M_WARN, "RES_decode: option name longer than %d characters skipped: %.30s...\n",
                    RES_OPT_LEN - 1, argv[i]);
         return last;
     }
@@ -723,11 +731,11 @@ void help_item(int number)
 {
     const res_row* row = find_row(number);
     if (!row || !row->usage) {
-        MESS_print(0xF, "%d\n", number);
+        MESS_print(M_PRINT, "%d\n", number);
         return;
     }
-    MESS_print(0xF, " %-10s  %s\n", row->usage, row->help);
-    if (row->more) MESS_print(0xF, "%s", row->more);
+    MESS_print(M_PRINT, " %-10s  %s\n", row->usage, row->help);
+    if (row->more) MESS_print(M_PRINT, "%s", row->more);
 }
 
 } // namespace
@@ -745,7 +753,7 @@ int RES_enter(RES_defobj* obj, int number)
         return RES_fill_obj(obj, row->def, row->env, RES_cmd{row->abbr, row->pos}, row->cvt, nullptr,
                             nullptr);
     }
-    MESS_print(0xF, "%d\n", number);
+    MESS_print(M_PRINT, "%d\n", number);
     return RES_fill_obj(obj, "", "", RES_cmd{nullptr, 0}, CV_none, nullptr, nullptr);
 }
 
@@ -756,7 +764,7 @@ int RES_init(int argc, char** argv, const int* res_key, const int* res_pos)
     for (const int* list : {res_key, res_pos}) {
         for (int i = 0; list && list[i] != RES_null; ++i) {
             if (n >= RES_TABLE_MAX - 1) {
-                MESS_print(0xC0, "RES_init: more than %d resources, %d ignored\n", RES_TABLE_MAX - 1,
+                MESS_print(M_WARN, "RES_init: more than %d resources, %d ignored\n", RES_TABLE_MAX - 1,
                            list[i]);
                 continue;
             }
@@ -789,13 +797,13 @@ int RES_decode(const char* prog, int argc, char** argv, RES_defobj* table)
 int RES_help_print(const char* prog, const int* res_key, const int* res_pos)
 {
     if (!prog) prog = "";
-    MESS_print(0xF, "%s syntax (version:%s)\n", prog, VOK_version());
-    MESS_print(0xF, "   %s [options...]\n", prog);
-    MESS_print(0xF, "Keyed options...\n");
-    MESS_print(0xF, " %-10s  Resource/defaults file name\n", "-df file");
-    MESS_print(0xF, " %-10s  Program name\n", "-na name");
+    MESS_print(M_PRINT, "%s syntax (version:%s)\n", prog, VOK_version());
+    MESS_print(M_PRINT, "   %s [options...]\n", prog);
+    MESS_print(M_PRINT, "Keyed options...\n");
+    MESS_print(M_PRINT, " %-10s  Resource/defaults file name\n", "-df file");
+    MESS_print(M_PRINT, " %-10s  Program name\n", "-na name");
     for (int i = 0; res_key && res_key[i] != RES_null; ++i) help_item(res_key[i]);
-    MESS_print(0xF, "Positional options...\n");
+    MESS_print(M_PRINT, "Positional options...\n");
     for (int i = 0; res_pos && res_pos[i] != RES_null; ++i) help_item(res_pos[i]);
     return 1;
 }

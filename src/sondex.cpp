@@ -32,8 +32,8 @@ int main(int argc, char** argv)
     if (FLAG_help()) {
         char prog[VOK_NAME_LEN];
         RES_get_progname(prog, VOK_NAME_LEN);
-        MESS_print(0xF, "%s: converts raw TEMP and PILOT bulletins into one upper-air data file\n", prog);
-        MESS_print(0xF, "    for the decode time (text, XML, netCDF or fixed-record form)\n");
+        MESS_print(M_PRINT, "%s: converts raw TEMP and PILOT bulletins into one upper-air data file\n", prog);
+        MESS_print(M_PRINT, "    for the decode time (text, XML, netCDF or fixed-record form)\n");
         RES_help_print(prog, UPA_res_key, UPA_res_pos);
         VOK_exit(0);
     }

@@ -79,9 +79,9 @@ int VOK_set_command(const char* line)
         while (*p && *p != '=' && *p != ' ') ++p;
         std::string name(name_start, p);
         if (name.empty()) {
-            MESS_print(0x800, "Set resources\n");
+            MESS_print(M_MESS & M_SUB_D, "Set resources\n");
             RES_list();
-            MESS_print(0x800, "\n");
+            MESS_print(M_MESS & M_SUB_D, "\n");
             return 1;
         }
         while (*p == '=' || *p == ' ') ++p;
@@ -103,7 +103,7 @@ char* VOK_prompts(const char* prompt, char* buf, int len)
     const std::size_t width = static_cast<std::size_t>(len) - 1;
     for (;;) {
         // The prompt is text to show, never a format: it may carry a file name.
-        MESS_print(0xF, "%s", prompt ? prompt : "");
+        MESS_print(M_PRINT, "%s", prompt ? prompt : "");
         char line[LINE_LEN + 1];
         if (!read_answer(line)) return buf;   // end of input: the default stands
         const char* p = line;
@@ -120,7 +120,7 @@ char* VOK_prompts(const char* prompt, char* buf, int len)
 float VOK_promptf(const char* prompt)
 {
     for (;;) {
-        MESS_print(0xF, "%s", prompt ? prompt : "");
+        MESS_print(M_PRINT, "%s", prompt ? prompt : "");
         char line[LINE_LEN + 1];
         if (!read_answer(line)) return 0.0f;
         const char* p = line;

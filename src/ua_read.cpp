@@ -27,7 +27,6 @@ char encd_str[UPA_ENCD_LEN] = "";
 
 namespace {
 
-constexpr float missing = -9999.0f;
 constexpr double KNOTS_TO_MS = 0.5144;
 constexpr double FEET_TO_M = 0.3048;
 constexpr const char* DEFAULT_HISTORY = "Upper air converted file from VOK decoders";
@@ -151,7 +150,7 @@ constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
 // ------------------------------------------------------------ small helpers
 bool is_missing(float v)
 {
-    return v == missing;
+    return v == VOK_MISSING_F;
 }
 
 bool is_text_form(int type)

@@ -11,15 +11,34 @@
 
 #define VOK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
-// The suite's "missing" / "not set" value.
+// The suite's "missing" / "not set" value, for integer fields and for float
+// fields (coordinates, pressures, heights, temperatures, winds). Readers test
+// it by exact equality.
 inline constexpr int VOK_MISSING = -9999;
+inline constexpr float VOK_MISSING_F = static_cast<float>(VOK_MISSING);
 
 // Names of files are held in buffers of this many characters.
 inline constexpr int VOK_NAME_LEN = 160;
 
 // ---------------------------------------------------------------- messages
-// The 32-bit message mask: eight groups of four sub-level bits.
+// The 32-bit message mask: eight groups of four sub-level bits, a (lowest)
+// to d. Error and warning share one group: error a and b, warning c and d.
 using M_type = std::uint32_t;
+inline constexpr M_type M_PRINT = 0xF;         // help text, prompts, lists
+inline constexpr M_type M_ERROR = 0x30;
+inline constexpr M_type M_WARN = 0xC0;         // warnings and errors are sent with this
+inline constexpr M_type M_MESS = 0xF00;        // ordinary progress messages
+inline constexpr M_type M_OUT1 = 0xF000;       // extra detail, four levels
+inline constexpr M_type M_OUT2 = 0xF0000;
+inline constexpr M_type M_OUT3 = 0xF00000;
+inline constexpr M_type M_OUT4 = 0xF000000;
+inline constexpr M_type M_DEBUG = 0xF0000000;  // debugging traces
+// One sub-level in every group: M_DEBUG & M_SUB_D is "debugd" (0x80000000),
+// M_OUT3 & M_SUB_C is "out3c" (0x400000).
+inline constexpr M_type M_SUB_A = 0x11111111;
+inline constexpr M_type M_SUB_B = 0x22222222;
+inline constexpr M_type M_SUB_C = 0x44444444;
+inline constexpr M_type M_SUB_D = 0x88888888;
 
 // ---- mess (src/mess.cpp)
 // Print a message when its mask shares a bit with the level; 1 when it
@@ -115,8 +134,10 @@ int RES_getval(const char* name, void* buf, DEF_convert cvt);
 int RES_list();
 int RES_setCL(int argc, char** argv);
 const char* RES_get_prog();
-// Last component of argv[0]; without a buffer one is allocated with malloc.
-// A buffer is taken to hold len characters.
+// Last component of argv[0]; without a buffer one is allocated with malloc
+// and the caller frees it: "VOK" in a copy of its own when that allocation
+// fails, null when even that one does. A buffer is taken to hold len
+// characters.
 char* RES_get_progname(char* buf, int len = VOK_NAME_LEN);
 int RES_conv_data(const char* value, void* out, DEF_convert cvt);
 // First node of the list (null when empty), for walking it in order.
@@ -165,7 +186,7 @@ int RES_fill_obj(RES_defobj* obj, const char* def, const char* env, RES_cmd cmd,
 // environment and the command line into the list, then convert. The table
 // ends with an entry whose def is null. Returns 0.
 int RES_decode(const char* prog, int argc, char** argv, RES_defobj* table);
-// The help text for the two zero-terminated lists, at mask 0xF. Returns 1.
+// The help text for the two zero-terminated lists, at mask M_PRINT. Returns 1.
 int RES_help_print(const char* prog, const int* res_key, const int* res_pos);
 
 // ---- def_read (src/def_read.cpp): defaults files and qualified names
@@ -697,7 +718,7 @@ int scanp_set(parse_param* param, const char* str);
 // in any case, store "" and consume the characters that agree with the text;
 // in "<" mode without a width they match without consuming or storing.
 //
-// Debug traces at mask 0x80000000 are formatted only when that level is on.
+// Debug traces at mask M_DEBUG & M_SUB_D are formatted only when that level is on.
 // A pattern is read once and kept by its address (a short table, nothing
 // allocated); a different text at a kept address is read afresh, so patterns
 // built at run time are safe, string literals simply fast.

@@ -4,10 +4,13 @@
 
 #include <cstddef>
 
+#include "vok.h"
+
 // Shapes and positions hold at most this many dimensions.
 inline constexpr int CDF_MAX_DIMS = 10;
-// The float fill value of every float variable ("_FillValue").
-inline constexpr float CDF_FILL_FLOAT = -9999.0f;
+// The float fill value of every float variable ("_FillValue"): a value never
+// written reads back as missing.
+inline constexpr float CDF_FILL_FLOAT = VOK_MISSING_F;
 
 // ---- cdf (src/cdf.cpp)
 // Every call works on the current file (CDF_set_fd / CDF_open). Errors are

@@ -62,7 +62,7 @@ int CTY_open_file(const char* name, int* count);
 // Loads the station table (store type 1 only) restricted to the domain (null:
 // none) and to priorities up to prior (-9999: the "stat_prior" resource) and
 // to the "identifier" selection. The descriptor, or 0 when no file could be
-// opened.
+// opened or the store type is not 1 (the file is closed again).
 int CTY_store(const char* name, int store_type, const Domain* dom, int prior);
 // Index of the first selection value that the station matches, -1 when none
 // does; 1 without values.

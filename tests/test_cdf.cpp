@@ -19,16 +19,12 @@ class Cdf : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/vok_cdf_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         CDF_print_errors(0);
     }
     void TearDown() override
     {
         CDF_close();
         CDF_print_errors(1);
-        std::filesystem::remove_all(dir_);
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -54,7 +50,8 @@ protected:
         ASSERT_EQ(CDF_end_def(), 0);
     }
 
-    std::string dir_;
+    testutil::TempDir tmp_{"vok_cdf"};
+    std::string dir_ = tmp_.path().string();
     int rec_ = -1, text_ = -1, vals_ = -1, count_ = -1;
 };
 

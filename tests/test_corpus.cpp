@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "test_util.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -32,37 +33,18 @@ struct CorpusReport {
     std::string data;
 };
 
-fs::path bulletin_dir()
-{
-    return fs::path(SONDEX_SHARED_DATA) / "bulletins";
-}
-
-std::vector<fs::path> bulletin_files()
-{
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(bulletin_dir(), ec))
-        if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+using testutil::bulletin_dir;
+using testutil::set_feed_window;
+using testutil::station_report;
 
 // Every report of one file, read to the end as the conversion reads it.
-std::vector<CorpusReport> read_file(const fs::path& path)
+std::vector<CorpusReport> read_parts(const fs::path& path)
 {
     std::vector<CorpusReport> out;
-    FILE* fp = std::fopen(path.c_str(), "r");
-    if (!fp) {
-        ADD_FAILURE() << "cannot open " << path;
-        return out;
-    }
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
-    int r;
-    while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0)
-        if (r == 1) out.push_back({path.filename().string(), kind, id, data});
-    std::fclose(fp);
+    const std::string name = path.filename().string();
+    const bool opened = testutil::for_each_raw_part(
+        path, [&](const char* data, const char* id, int kind) { out.push_back({name, kind, id, data}); });
+    if (!opened) ADD_FAILURE() << "cannot open " << path;
     return out;
 }
 
@@ -70,7 +52,7 @@ std::vector<CorpusReport> read_corpus(const std::vector<fs::path>& files)
 {
     std::vector<CorpusReport> all;
     for (const auto& f : files) {
-        auto reps = read_file(f);
+        auto reps = read_parts(f);
         all.insert(all.end(), reps.begin(), reps.end());
     }
     return all;
@@ -81,7 +63,7 @@ protected:
     void SetUp() override
     {
         if (!fs::is_directory(bulletin_dir())) GTEST_SKIP() << "no bulletin folder at " << bulletin_dir();
-        files = bulletin_files();
+        files = testutil::bulletin_files();
         if (files.empty()) GTEST_SKIP() << "no bulletins in " << bulletin_dir();
         UPA_read_raw_reset();
     }
@@ -91,23 +73,7 @@ protected:
 
 bool missing_or_within(float v, float lo, float hi)
 {
-    return v == -9999.0f || (v >= lo && v <= hi);
-}
-
-// A decode time of 00 UTC with a window of twelve hours either side lets
-// nearly every report through to the decoders.
-void open_window()
-{
-    Date when{};
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_reset();
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
+    return v == VOK_MISSING_F || (v >= lo && v <= hi);
 }
 
 std::vector<std::string> groups_of(const std::string& text)
@@ -202,7 +168,7 @@ TEST_F(Corpus, SingleLineSoundingsReachTheReportWhole)
         const fs::path path = bulletin_dir() / name;
         if (!fs::exists(path)) continue;
         UPA_read_raw_reset();
-        const auto reps = read_file(path);
+        const auto reps = read_parts(path);
         FILE* fp = std::fopen(path.c_str(), "r");
         ASSERT_NE(fp, nullptr);
         char buf[4096];
@@ -232,15 +198,12 @@ TEST_F(Corpus, SingleLineSoundingsReachTheReportWhole)
 
 TEST_F(Corpus, EveryReportDecodesWithinBounds)
 {
-    open_window();
+    set_feed_window();
 
     std::map<std::string, UPA_report> stations;
     long decoded = 0;
     for (const auto& r : read_corpus(files)) {
-        auto [it, fresh] = stations.try_emplace(r.id);
-        if (fresh) UPA_initialize(&it->second);
-        UPA_report* rep = &it->second;
-        const int rc = UPA_decode_part(r.data.c_str(), r.kind, rep);
+        const int rc = UPA_decode_part(r.data.c_str(), r.kind, &station_report(stations, r.id));
         if (rc < 0) ADD_FAILURE() << "kind " << r.kind;
         else decoded += rc;
     }
@@ -256,7 +219,7 @@ TEST_F(Corpus, EveryReportDecodesWithinBounds)
         ASSERT_GE(rep.numwnd, 0);
         ASSERT_LE(rep.numwnd, UPA_MAX_WND);
         EXPECT_LT(std::strlen(rep.id), sizeof rep.id);
-        EXPECT_TRUE(rep.time == -9999 || (rep.time >= 0 && rep.time <= 2300 && rep.time % 100 == 0))
+        EXPECT_TRUE(rep.time == VOK_MISSING || (rep.time >= 0 && rep.time <= 2300 && rep.time % 100 == 0))
             << rep.time;
         if (rep.numman) ++with_man;
         for (const UPA_man& m : rep.man) {
@@ -269,7 +232,7 @@ TEST_F(Corpus, EveryReportDecodesWithinBounds)
         }
         for (int i = 0; i < rep.numsig; ++i) {
             const UPA_sig& s = rep.sig[i];
-            EXPECT_NE(s.p, -9999.0f);
+            EXPECT_NE(s.p, VOK_MISSING_F);
             EXPECT_TRUE(missing_or_within(s.p, 0.1f, 1100.0f)) << s.p;
             EXPECT_TRUE(missing_or_within(s.t, -100.0f, 100.0f)) << s.t;
             EXPECT_TRUE(missing_or_within(s.td, -200.0f, 100.0f)) << s.td;
@@ -296,10 +259,10 @@ TEST_F(Corpus, EverySignificantLevelOfTheGlobalFeedIsDecoded)
 {
     const fs::path path = bulletin_dir() / "feed_global_2026020600.txt";
     if (!fs::exists(path)) GTEST_SKIP() << "no global feed at " << path;
-    open_window();
+    set_feed_window();
     int parts = 0, over_fifty = 0;
     static UPA_report rep;
-    for (const auto& r : read_file(path)) {
+    for (const auto& r : read_parts(path)) {
         SCOPED_TRACE(std::string(type_str[r.kind]) + " " + r.id + ": " + r.data.substr(0, 60));
         EXPECT_LT(r.data.size(), static_cast<std::size_t>(UPA_RAW_MAX));
         if (r.kind != UPA_TTBB && r.kind != UPA_TTDD && r.kind != UPA_UUBB && r.kind != UPA_UUDD &&
@@ -307,7 +270,7 @@ TEST_F(Corpus, EverySignificantLevelOfTheGlobalFeedIsDecoded)
             continue;
         const int pressures = count_level_section(r.data, r.kind);
         UPA_initialize(&rep);
-        ASSERT_EQ(UPA_decode_TTBB(r.data.c_str(), r.kind, &rep), 1);
+        ASSERT_EQ(UPA_decode_part(r.data.c_str(), r.kind, &rep), 1);
         EXPECT_EQ(rep.numsig, std::min(pressures, UPA_MAX_SIG));
         ++parts;
         if (pressures > 50) ++over_fifty;
@@ -387,25 +350,13 @@ void digest_report(Digest& d, const UPA_report& r)
 // report hour.
 std::string digest_line(const fs::path& path)
 {
-    Date when{};
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_reset();
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
-
+    set_feed_window();
     UPA_read_raw_reset();
     Digest d;
     std::map<std::string, UPA_report> stations;
     long parts = 0, decoded = 0;
-    for (const auto& r : read_file(path)) {
-        auto [it, fresh] = stations.try_emplace(r.id);
-        if (fresh) UPA_initialize(&it->second);
-        const int rc = UPA_decode_part(r.data.c_str(), r.kind, &it->second);
+    for (const auto& r : read_parts(path)) {
+        const int rc = UPA_decode_part(r.data.c_str(), r.kind, &station_report(stations, r.id));
         d.i32(r.kind);
         d.text(r.id.c_str(), r.id.size());
         d.i32(rc);

@@ -25,7 +25,7 @@ namespace {
 // What the test initialiser leaves in every slot.
 struct Slot {
     char first;  // the database sets it to 0 before the initialiser runs
-    char id[11];
+    char id[VOK_ID_LEN];
     int wmo;
     float lat;
     int order;
@@ -151,12 +151,12 @@ TEST_F(Cty, LineFieldsPriorityFlagsAndMissingElevation)
     EXPECT_EQ(d.prior, 7);
     EXPECT_EQ(d.mos, ' ');
     EXPECT_EQ(d.ua, ' ');
-    EXPECT_FLOAT_EQ(d.el, -9999.0f);
+    EXPECT_FLOAT_EQ(d.el, VOK_MISSING_F);
     EXPECT_EQ(d.wmo, 1234);
 
     EXPECT_EQ(CTY_scan_line("X -- XX - 1* 0 0 9000.5 1 0", &d), 10);
     EXPECT_EQ(d.ua, '*');
-    EXPECT_FLOAT_EQ(d.el, -9999.0f);
+    EXPECT_FLOAT_EQ(d.el, VOK_MISSING_F);
     EXPECT_EQ(CTY_scan_line("   \t ", &d), -1);
 }
 
@@ -179,18 +179,18 @@ TEST_F(Cty, ShortLineInheritsNothingFromTheLineBefore)
     EXPECT_STREQ(d.state, "NE");
     EXPECT_STREQ(d.region, "");
     EXPECT_STREQ(d.id, "");
-    EXPECT_EQ(d.wmo, -9999);
-    EXPECT_FLOAT_EQ(d.lat, -9999.0f);
-    EXPECT_FLOAT_EQ(d.lon, -9999.0f);
-    EXPECT_FLOAT_EQ(d.el, -9999.0f);
+    EXPECT_EQ(d.wmo, VOK_MISSING);
+    EXPECT_FLOAT_EQ(d.lat, VOK_MISSING_F);
+    EXPECT_FLOAT_EQ(d.lon, VOK_MISSING_F);
+    EXPECT_FLOAT_EQ(d.el, VOK_MISSING_F);
     EXPECT_EQ(d.num, 0);
-    EXPECT_EQ(d.prior, -9999);
+    EXPECT_EQ(d.prior, VOK_MISSING);
     // The blank line is passed over.
     ASSERT_EQ(CTY_read(0, &d), 6);
     EXPECT_STREQ(d.id, "HALF");
     EXPECT_FLOAT_EQ(d.lat, 12.5f);
-    EXPECT_FLOAT_EQ(d.lon, -9999.0f);
-    EXPECT_EQ(d.wmo, -9999);
+    EXPECT_FLOAT_EQ(d.lon, VOK_MISSING_F);
+    EXPECT_EQ(d.wmo, VOK_MISSING);
     ASSERT_EQ(CTY_read(0, &d), 10);
     EXPECT_STREQ(d.id, "KDDC");
     EXPECT_EQ(CTY_read(0, &d), -1);
@@ -257,7 +257,7 @@ TEST_F(Cty, AddedStationsComeLastAndAreFound)
     auto* s = static_cast<Slot*>(CTY_get_data("72999"));
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->wmo, 72999);
-    EXPECT_FLOAT_EQ(s->lat, -9999.0f);
+    EXPECT_FLOAT_EQ(s->lat, VOK_MISSING_F);
     EXPECT_NE(CTY_get_data("SHIPCALL10"), nullptr);
     const auto ids = walk();
     ASSERT_EQ(ids.size(), 8u);
@@ -280,6 +280,13 @@ TEST_F(Cty, NoTableWithoutAFile)
     const std::string file = write("test.cty", kStations);
     RES_put("city_file", "NONE");
     EXPECT_EQ(CTY_store(file.c_str(), 1, nullptr, 10), 0);
+    EXPECT_EQ(CTY_get_data("KDEN"), nullptr);
+
+    // An unknown store type loads nothing and leaves no file open.
+    RES_put("city_file", file.c_str());
+    CTY_data d{};
+    EXPECT_EQ(CTY_store(file.c_str(), 2, nullptr, 10), 0);
+    EXPECT_EQ(CTY_read(0, &d), -1);
     EXPECT_EQ(CTY_get_data("KDEN"), nullptr);
 }
 
@@ -348,7 +355,7 @@ TEST_F(Cty, PriorityLimit)
     ASSERT_GT(CTY_store(file.c_str(), 1, nullptr, 2), 0);
     EXPECT_EQ(walk(), (std::vector<std::string>{"KDEN", "KDDC"}));
 
-    // -9999 takes the limit from "stat_prior", 10 when it is not set.
+    // VOK_MISSING takes the limit from "stat_prior", 10 when it is not set.
     reset();
     EXPECT_EQ(CTY_get_prior(), 10);
     ASSERT_GT(load(kStations), 0);
@@ -357,7 +364,7 @@ TEST_F(Cty, PriorityLimit)
     RES_put("stat_prior", "3");
     EXPECT_EQ(CTY_get_prior(), 3);
     CTY_data_size(sizeof(Slot));
-    ASSERT_GT(CTY_store(file.c_str(), 1, nullptr, -9999), 0);
+    ASSERT_GT(CTY_store(file.c_str(), 1, nullptr, VOK_MISSING), 0);
     EXPECT_EQ(walk(), (std::vector<std::string>{"KDEN", "KDDC", "KOAK"}));
 }
 
@@ -365,8 +372,8 @@ TEST_F(Cty, DomainDropsStationsOffTheGrid)
 {
     Domain dom{};
     dom.proj = MAP_PROJ_LATLON;
-    dom.plat = dom.plon = -9999.0f;
-    for (float& p : dom.param) p = -9999.0f;
+    dom.plat = dom.plon = VOK_MISSING_F;
+    for (float& p : dom.param) p = VOK_MISSING_F;
     dom.clat = 38.0f;
     dom.clon = -102.0f;
     dom.dx = dom.dy = 1.0f;

@@ -85,7 +85,7 @@ TEST_F(DateBasics, SecondsOfKnownDatesAndCorrectionsInPlace)
     DATE_num_sec(&d);
     EXPECT_EQ(show(d), "2024-1-1 0:0:0 77 9");
     for (auto [in, out] : std::vector<std::pair<int, int>>{
-             {99, 1999}, {0, 2000}, {49, 2049}, {50, 1950}, {150, 2050}, {-9999, 1980}}) {
+             {99, 1999}, {0, 2000}, {49, 2049}, {50, 1950}, {150, 2050}, {VOK_MISSING, 1980}}) {
         Date y = make(in, 6, 1);
         DATE_num_sec(&y);
         EXPECT_EQ(y.year, out) << in;
@@ -123,7 +123,7 @@ TEST_F(DateBasics, LeapYearsAndMonthNames)
     EXPECT_STREQ(DATE_month(0), "");
     EXPECT_STREQ(DATE_month(13), "");
     EXPECT_STREQ(DATE_month_lower(6), "jun");
-    EXPECT_STREQ(DATE_month_lower(-9999), "");
+    EXPECT_STREQ(DATE_month_lower(VOK_MISSING), "");
     for (int m = 1; m <= 12; ++m) {
         EXPECT_EQ(DATE_decode_month(DATE_month(m)), m);
         EXPECT_EQ(DATE_decode_month(DATE_month_lower(m)), m);
@@ -184,8 +184,8 @@ TEST_F(DateBasics, BreakdownCurrentTextAndPrint)
 
     Capture out;
     Date p = make(2024, 1, 15, 12, 5, 0);
-    DATE_print(0xF00, &p);
-    DATE_print(0x40000000, &p);  // debug level is off
+    DATE_print(M_MESS, &p);
+    DATE_print(M_DEBUG & M_SUB_C, &p);  // debug level is off
     EXPECT_EQ(out.take(), "2024/1/15 12:05:00\n");
 }
 
@@ -336,11 +336,11 @@ int decode_hhmm()
 // The trace line of one check: report time, window start and end, verdict.
 std::string trace(int hhmm)
 {
-    MESS_set(1, 0x40000000);
+    MESS_set(1, M_DEBUG & M_SUB_C);
     Capture out;
     DATE_chk_range(hhmm);
     std::string text = out.take();
-    MESS_set(-1, 0x40000000);
+    MESS_set(-1, M_DEBUG & M_SUB_C);
     return text;
 }
 

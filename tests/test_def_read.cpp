@@ -28,8 +28,6 @@ protected:
         RES_clear();
         DEF_reset();
         MESS_reset();
-        char tmpl[] = "/tmp/def_read_XXXXXX";
-        dir_ = mkdtemp(tmpl);
         program("sondex");
     }
     void TearDown() override
@@ -37,7 +35,6 @@ protected:
         DEF_reset();
         RES_clear();
         MESS_reset();
-        fs::remove_all(dir_);
     }
     void program(const char* name)
     {
@@ -66,7 +63,8 @@ protected:
     }
     Pairs pairs_of(const std::string& text) { return pairs(file("f.def", text)); }
 
-    fs::path dir_;
+    testutil::TempDir tmp_{"def_read"};
+    fs::path dir_ = tmp_.path();
     std::string arg0_;
     char* argv_[2] = {nullptr, nullptr};
 };

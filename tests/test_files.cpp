@@ -38,19 +38,16 @@ protected:
     {
         MESS_reset();
         FLAG_clear();
-        char tmpl[] = "/tmp/vok_files_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
     }
     void TearDown() override
     {
         MESS_reset();
         FLAG_clear();
-        std::filesystem::remove_all(dir_);
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    std::string dir_;
+    testutil::TempDir tmp_{"vok_files"};
+    std::string dir_ = tmp_.path().string();
 };
 
 using FileOverwrite = FilePaths;
@@ -843,7 +840,7 @@ TEST_F(FileNames, NamesThatDoNotFitAreRefused)
     EXPECT_STREQ(conv_info().filename, "");
 
     FILE_set_name("@%y%m%d%h");
-    std::strcpy(name, "previous");
+    std::snprintf(name, sizeof name, "%s", "previous");
     EXPECT_EQ(FILE_set_file(huge.c_str(), name), -1);
     EXPECT_STREQ(name, "");
     RES_put("data_path", std::string(100, 'd').c_str());

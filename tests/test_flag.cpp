@@ -45,7 +45,7 @@ TEST_F(Flag, ResetMakesEveryFlagUnset)
     FLAG_set(20, 1);
     EXPECT_EQ(FLAG_reset(VOK_MISSING), 0);
     for (int i = 0; i < FLAG_NUM; ++i) EXPECT_EQ(FLAG_get(i), VOK_MISSING) << i;
-    // -9999 is "off" for the switches.
+    // VOK_MISSING is "off" for the switches.
     EXPECT_EQ(FLAG_batch(), 0);
     EXPECT_EQ(FLAG_help(), 0);
 }

@@ -11,8 +11,8 @@ Domain make_domain(int proj, float clat, float clon, float d, int n)
 {
     Domain dom{};
     dom.proj = proj;
-    dom.plat = dom.plon = -9999.0f;
-    for (float& p : dom.param) p = -9999.0f;
+    dom.plat = dom.plon = VOK_MISSING_F;
+    for (float& p : dom.param) p = VOK_MISSING_F;
     dom.clat = clat;
     dom.clon = clon;
     dom.dx = dom.dy = d;

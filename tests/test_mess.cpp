@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <stdio_ext.h>
 #include <unistd.h>
@@ -27,20 +28,17 @@ protected:
     {
         MESS_reset();
         FLAG_clear();
-        char tmpl[] = "/tmp/vok_mess_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
     }
     void TearDown() override
     {
         MESS_reset();
         FLAG_clear();
-        std::filesystem::remove_all(dir_);
     }
     std::string path(const char* name) const { return (dir_ / name).string(); }
     void set(const std::string& s) { MESS_set_str(s.c_str()); }
 
-    std::filesystem::path dir_;
+    testutil::TempDir tmp_{"vok_mess"};
+    std::filesystem::path dir_ = tmp_.path();
 };
 
 } // namespace
@@ -108,13 +106,28 @@ TEST_F(Mess, SignedWordsAddAndRemove)
     EXPECT_EQ(MESS_get_level(), 0xB000000u);
 }
 
+// The named masks are the groups and sub-levels the user's level words give.
+TEST_F(Mess, NamedMasksAreTheLevelWords)
+{
+    const std::pair<const char*, M_type> words[] = {
+        {"print", M_PRINT}, {"error", M_ERROR}, {"warn", M_WARN},   {"mess", M_MESS},
+        {"out1", M_OUT1},   {"out2", M_OUT2},   {"out3", M_OUT3},   {"out4", M_OUT4},
+        {"debug", M_DEBUG}, {"debuga", M_DEBUG & M_SUB_A}, {"out3c", M_OUT3 & M_SUB_C},
+        {"printd", M_PRINT & M_SUB_D},
+    };
+    for (const auto& [word, mask] : words) {
+        set(std::string("none,+") + word);
+        EXPECT_EQ(MESS_get_level(), mask) << word;
+    }
+}
+
 TEST_F(Mess, NoneHidesEvenHelpText)
 {
     set("none");
     Capture out(stdout);
     Capture err(stderr);
-    EXPECT_EQ(MESS_print(0xF, "help\n"), 0);
-    EXPECT_EQ(MESS_print(0xC0, "warning\n"), 0);
+    EXPECT_EQ(MESS_print(M_PRINT, "help\n"), 0);
+    EXPECT_EQ(MESS_print(M_WARN, "warning\n"), 0);
     EXPECT_EQ(out.take(), "");
     EXPECT_EQ(err.take(), "");
 }
@@ -166,11 +179,11 @@ TEST_F(Mess, WarningsAndErrorsOnStandardError)
 {
     Capture out(stdout);
     Capture err(stderr);
-    EXPECT_EQ(MESS_print(0xC0, "UPA_decode_file: Unable to open file:%s\n", "x.raw"), 1);
-    EXPECT_EQ(MESS_print(0x30, "error %d\n", 7), 1);
-    EXPECT_EQ(MESS_print(0xF00, "read %d files\n", 3), 1);
-    EXPECT_EQ(MESS_print(0xF, "%s", "plain\n"), 1);
-    EXPECT_EQ(MESS_print(0x100000, "hidden\n"), 0);
+    EXPECT_EQ(MESS_print(M_WARN, "UPA_decode_file: Unable to open file:%s\n", "x.raw"), 1);
+    EXPECT_EQ(MESS_print(M_ERROR, "error %d\n", 7), 1);
+    EXPECT_EQ(MESS_print(M_MESS, "read %d files\n", 3), 1);
+    EXPECT_EQ(MESS_print(M_PRINT, "%s", "plain\n"), 1);
+    EXPECT_EQ(MESS_print(M_OUT3 & M_SUB_A, "hidden\n"), 0);
     EXPECT_EQ(out.take(), "read 3 files\nplain\n");
     EXPECT_EQ(err.take(), "UPA_decode_file: Unable to open file:x.raw\nerror 7\n");
 }
@@ -181,8 +194,8 @@ TEST_F(Mess, LogOnlyModeWritesFileAndReturnsZero)
     std::ofstream(log) << "earlier\n";
     set("fi=" + log);
     Capture out(stdout);
-    EXPECT_EQ(MESS_print(0xF00, "count %d of %s\n", 12, "TTAA"), 0);
-    EXPECT_EQ(MESS_print(0xC0, "warn %d\n", 1), 0);
+    EXPECT_EQ(MESS_print(M_MESS, "count %d of %s\n", 12, "TTAA"), 0);
+    EXPECT_EQ(MESS_print(M_WARN, "warn %d\n", 1), 0);
     EXPECT_EQ(out.take(), "");
     EXPECT_EQ(read_file(log), "earlier\ncount 12 of TTAA\nwarn 1\n");
 }
@@ -193,7 +206,7 @@ TEST_F(Mess, LogAndTerminalEachGetTheWholeMessage)
     std::ofstream(log) << "old\n";
     set("+fi=" + log);
     Capture out(stdout);
-    EXPECT_EQ(MESS_print(0xF00, "%s=%d %s\n", "level", 500, "hPa"), 1);
+    EXPECT_EQ(MESS_print(M_MESS, "%s=%d %s\n", "level", 500, "hPa"), 1);
     EXPECT_EQ(out.take(), "level=500 hPa\n");
     EXPECT_EQ(read_file(log), "old\nlevel=500 hPa\n");
 
@@ -201,7 +214,7 @@ TEST_F(Mess, LogAndTerminalEachGetTheWholeMessage)
     MESS_reset();
     set("-fi=" + log);
     Capture out2(stdout);
-    MESS_print(0xF00, "fresh\n");
+    MESS_print(M_MESS, "fresh\n");
     EXPECT_EQ(out2.take(), "fresh\n");
     EXPECT_EQ(read_file(log), "fresh\n");
 }
@@ -211,8 +224,8 @@ TEST_F(Mess, TimeStampedLogStampsEveryMessage)
     const std::string log = path("stamp.log");
     set("@fi=" + log);
     Capture out(stdout);
-    MESS_print(0xF00, "part one ");
-    MESS_print(0xF00, "and two\n");
+    MESS_print(M_MESS, "part one ");
+    MESS_print(M_MESS, "and two\n");
     EXPECT_EQ(out.take(), "part one and two\n");
     const std::string text = read_file(log);
     const std::regex stamped(
@@ -227,11 +240,11 @@ TEST_F(Mess, PerMessageLogIsReopenedEachTime)
     set("dfi=" + log);
     EXPECT_FALSE(std::filesystem::exists(log));   // nothing opened by the setting
     Capture out(stdout);
-    MESS_print(0xF00, "first\n");
+    MESS_print(M_MESS, "first\n");
     EXPECT_EQ(read_file(log), "first\n");
     // The file is closed after every message: removing it loses nothing later.
     std::filesystem::remove(log);
-    MESS_print(0xF00, "second %d\n", 2);
+    MESS_print(M_MESS, "second %d\n", 2);
     EXPECT_EQ(out.take(), "first\nsecond 2\n");
     EXPECT_EQ(read_file(log), "second 2\n");
 }
@@ -245,15 +258,15 @@ TEST_F(Mess, UnopenableLogFilesAreSkipped)
     {
         Capture out(stdout);
         set("+fi=" + bad);
-        EXPECT_EQ(MESS_print(0xF00, "still shown\n"), 1);
+        EXPECT_EQ(MESS_print(M_MESS, "still shown\n"), 1);
         set("dfi=" + bad);
-        EXPECT_EQ(MESS_print(0xF00, "again\n"), 1);
+        EXPECT_EQ(MESS_print(M_MESS, "again\n"), 1);
         EXPECT_EQ(out.take(), "still shown\nagain\n");
     }
     // With the log-only mode and a bad name the messages go nowhere.
     set("fi=" + bad);
     Capture out(stdout);
-    EXPECT_EQ(MESS_print(0xF00, "lost\n"), 0);
+    EXPECT_EQ(MESS_print(M_MESS, "lost\n"), 0);
     EXPECT_EQ(out.take(), "");
 }
 
@@ -262,7 +275,7 @@ TEST_F(Mess, OverlongPerMessageLogNameIsRefused)
     const std::string longname = path(std::string(200, 'n').c_str());
     set("dfi=" + longname);
     Capture out(stdout);
-    EXPECT_EQ(MESS_print(0xF00, "shown\n"), 1);
+    EXPECT_EQ(MESS_print(M_MESS, "shown\n"), 1);
     EXPECT_EQ(out.take(), "shown\n");
     // Neither the full name nor a name cut to the buffer was created.
     EXPECT_TRUE(std::filesystem::is_empty(dir_));
@@ -273,15 +286,15 @@ TEST_F(Mess, PagingPromptsAfterTheLimit)
     set("page,line=3");
     StdinFeed in("\n\n\n");
     Capture out(stdout);
-    MESS_print(0xF00, "a\nb\n");
-    MESS_print(0xF00, "c\n");
+    MESS_print(M_MESS, "a\nb\n");
+    MESS_print(M_MESS, "c\n");
     EXPECT_EQ(count_of(out.take(), "Press return to continue\n"), 0);
     Capture out2(stdout);
     // The newlines of the format count, not those of the arguments.
-    MESS_print(0xF00, "%s", "x\ny\nz\n");
-    MESS_print(0xF00, "d\n");                     // 4 > 3: prompt, count back to 0
-    MESS_print(0xF00, "e\nf\ng\n");               // 3: no prompt
-    MESS_print(0xF00, "h\n");                     // 4: prompt
+    MESS_print(M_MESS, "%s", "x\ny\nz\n");
+    MESS_print(M_MESS, "d\n");                    // 4 > 3: prompt, count back to 0
+    MESS_print(M_MESS, "e\nf\ng\n");              // 3: no prompt
+    MESS_print(M_MESS, "h\n");                    // 4: prompt
     const std::string text = out2.take();
     EXPECT_EQ(count_of(text, "Press return to continue\n"), 2);
     EXPECT_EQ(text.find("Press return to continue\n"), std::string("x\ny\nz\nd\n").size());
@@ -294,10 +307,10 @@ TEST_F(Mess, PagingLimitDefaultsTo22)
         set(setting);
         StdinFeed in("");
         Capture out(stdout);
-        for (int i = 0; i < 22; ++i) MESS_print(0xF00, "l\n");
+        for (int i = 0; i < 22; ++i) MESS_print(M_MESS, "l\n");
         EXPECT_EQ(count_of(out.take(), "Press return"), 0) << setting;
         Capture out2(stdout);
-        MESS_print(0xF00, "l\n");
+        MESS_print(M_MESS, "l\n");
         EXPECT_EQ(count_of(out2.take(), "Press return"), 1) << setting;
     }
 }
@@ -308,7 +321,7 @@ TEST_F(Mess, PagingPromptOfAWarningGoesToStandardOutput)
     StdinFeed in("\n");
     Capture out(stdout);
     Capture err(stderr);
-    MESS_print(0xC0, "w1\nw2\n");
+    MESS_print(M_WARN, "w1\nw2\n");
     EXPECT_EQ(err.take(), "w1\nw2\n");
     EXPECT_EQ(out.take(), "Press return to continue\n");
 }
@@ -319,21 +332,21 @@ TEST_F(Mess, BatchAndNopageSuppressThePrompt)
     FLAG_set(19, 1);
     {
         Capture out(stdout);
-        MESS_print(0xF00, "a\nb\nc\n");
-        MESS_print(0xF00, "d\n");
+        MESS_print(M_MESS, "a\nb\nc\n");
+        MESS_print(M_MESS, "d\n");
         EXPECT_EQ(count_of(out.take(), "Press return"), 0);
     }
     // The count was not reset, so the next message after batch ends asks.
-    FLAG_set(19, -9999);
+    FLAG_set(FLAG_BATCH_NUM, VOK_MISSING);
     {
         StdinFeed in("\n");
         Capture out(stdout);
-        MESS_print(0xF00, "e\n");
+        MESS_print(M_MESS, "e\n");
         EXPECT_EQ(count_of(out.take(), "Press return"), 1);
     }
     set("nopage");
     Capture out(stdout);
-    for (int i = 0; i < 5; ++i) MESS_print(0xF00, "x\ny\n");
+    for (int i = 0; i < 5; ++i) MESS_print(M_MESS, "x\ny\n");
     EXPECT_EQ(count_of(out.take(), "Press return"), 0);
 }
 
@@ -341,11 +354,11 @@ TEST_F(Mess, HoldShowsTextAsItStandsAndSurvivesEndOfInput)
 {
     StdinFeed in("");   // end of input at once: behaves as return
     Capture out(stdout);
-    EXPECT_EQ(MESS_hold(0xF, "100%s done %n\n"), 0);
+    EXPECT_EQ(MESS_hold(M_PRINT, "100%s done %n\n"), 0);
     EXPECT_EQ(out.take(), "100%s done %n\n");
     set("none");
     Capture out2(stdout);
-    MESS_hold(0xF, "hidden\n");
+    MESS_hold(M_PRINT, "hidden\n");
     EXPECT_EQ(out2.take(), "");
 }
 
@@ -354,7 +367,7 @@ TEST_F(Mess, HoldPromptOnErrorAndWarnGoesToStandardError)
     StdinFeed in("typed text\n");
     Capture out(stdout);
     Capture err(stderr);
-    MESS_hold(0xF0, "Press return to continue\n");
+    MESS_hold(M_ERROR | M_WARN, "Press return to continue\n");
     EXPECT_EQ(err.take(), "Press return to continue\n");
     EXPECT_EQ(out.take(), "");
     // The rest of the typed line is not left for the next reader.
@@ -389,6 +402,6 @@ TEST_F(Mess, AbsurdSettingStrings)
     // A 10 kB log name cannot be opened; nothing breaks.
     set("+fi=" + std::string(10000, 'f'));
     Capture out(stdout);
-    EXPECT_EQ(MESS_print(0xF00, "ok\n"), 1);
+    EXPECT_EQ(MESS_print(M_MESS, "ok\n"), 1);
     EXPECT_EQ(out.take(), "ok\n");
 }

@@ -197,14 +197,8 @@ protected:
     void SetUp() override
     {
         reset();
-        char tmpl[] = "/tmp/mqueue_XXXXXX";
-        dir_ = mkdtemp(tmpl);
     }
-    void TearDown() override
-    {
-        reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { reset(); }
     static void reset()
     {
         RES_clear();
@@ -230,7 +224,8 @@ protected:
         RES_init(static_cast<int>(args_.size()), argv_.data(), keys, positional);
     }
 
-    fs::path dir_;
+    testutil::TempDir tmp_{"mqueue"};
+    fs::path dir_ = tmp_.path();
     std::vector<std::string> args_;
     std::vector<char*> argv_;
 };

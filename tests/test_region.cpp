@@ -20,7 +20,7 @@ using testutil::Capture;
 using testutil::StdinFeed;
 using testutil::count_of;
 
-constexpr float U = -9999.0f;
+constexpr float U = VOK_MISSING_F;
 
 class Region : public ::testing::Test {
 protected:
@@ -68,7 +68,7 @@ protected:
 
 void expect_unset(const Domain& d)
 {
-    EXPECT_EQ(d.proj, -9999);
+    EXPECT_EQ(d.proj, VOK_MISSING);
     EXPECT_EQ(d.plat, U);
     EXPECT_EQ(d.plon, U);
     for (float p : d.param) EXPECT_EQ(p, U);
@@ -76,8 +76,8 @@ void expect_unset(const Domain& d)
     EXPECT_EQ(d.clon, U);
     EXPECT_EQ(d.dx, U);
     EXPECT_EQ(d.dy, U);
-    EXPECT_EQ(d.nx, -9999);
-    EXPECT_EQ(d.ny, -9999);
+    EXPECT_EQ(d.nx, VOK_MISSING);
+    EXPECT_EQ(d.ny, VOK_MISSING);
     EXPECT_EQ(d.ellipse, 0);
 }
 
@@ -88,24 +88,44 @@ TEST_F(Region, NoDomain)
     Domain d;
     for (const char* text : {"miss", "MISS", "", "  ", "none", "miss,40,-100"}) {
         d.proj = 3;
-        EXPECT_EQ(DOM_decode(text, &d), -9999) << text;
+        EXPECT_EQ(DOM_decode(text, &d), VOK_MISSING) << text;
         expect_unset(d);
     }
-    EXPECT_EQ(DOM_decode(nullptr, &d), -9999);
-    EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), -9999);
+    EXPECT_EQ(DOM_decode(nullptr, &d), VOK_MISSING);
+    EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), VOK_MISSING);
 }
+
+namespace {
+
+// The layout a domain text should give: projection, pole longitude, centre,
+// grid size and spacing.
+struct Want {
+    const char* text;
+    int proj;
+    float plon, clat, clon;
+    int nx, ny;
+    float dx, dy;
+};
+
+void expect_layout(const Domain& d, const Want& w)
+{
+    EXPECT_EQ(d.proj, w.proj) << w.text;
+    EXPECT_EQ(d.plon, w.plon) << w.text;
+    EXPECT_EQ(d.clat, w.clat) << w.text;
+    EXPECT_EQ(d.clon, w.clon) << w.text;
+    EXPECT_EQ(d.nx, w.nx) << w.text;
+    EXPECT_EQ(d.ny, w.ny) << w.text;
+    EXPECT_FLOAT_EQ(d.dx, w.dx) << w.text;
+    EXPECT_FLOAT_EQ(d.dy, w.dy) << w.text;
+}
+
+}  // namespace
 
 TEST_F(Region, CentreAloneGivesTheDefaultPolarGrid)
 {
     Domain d;
     EXPECT_EQ(DOM_decode("40,-100", &d), 1);
-    EXPECT_EQ(d.proj, MAP_PROJ_POLAR);
-    EXPECT_EQ(d.clat, 40.0f);
-    EXPECT_EQ(d.clon, -100.0f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_EQ(d.ny, 17);
-    EXPECT_FLOAT_EQ(d.dx, 1.2f);
-    EXPECT_FLOAT_EQ(d.dy, 1.2f);
+    expect_layout(d, {"40,-100", MAP_PROJ_POLAR, U, 40, -100, 25, 17, 1.2f, 1.2f});
     EXPECT_EQ(d.plat, U);
     EXPECT_EQ(FLAG_get(FLAG_DOMAIN_NUM), 1);
     EXPECT_EQ(DOM_get_base_prior(), 3);   // 16 x 1.2 = 19.2 high
@@ -116,26 +136,12 @@ TEST_F(Region, ProjectionWithGridAndParameters)
 {
     Domain d;
     EXPECT_EQ(DOM_decode("lc,40,-100,50,40,0.5,0.5", &d), 1);
-    EXPECT_EQ(d.proj, MAP_PROJ_LAMBERT);
-    EXPECT_EQ(d.clat, 40.0f);
-    EXPECT_EQ(d.clon, -100.0f);
-    EXPECT_EQ(d.nx, 50);
-    EXPECT_EQ(d.ny, 40);
-    EXPECT_EQ(d.dx, 0.5f);
-    EXPECT_EQ(d.dy, 0.5f);
-    EXPECT_EQ(d.plon, U);
+    expect_layout(d, {"lc,40,-100,50,40,0.5,0.5", MAP_PROJ_LAMBERT, U, 40, -100, 50, 40, 0.5f, 0.5f});
 
     EXPECT_EQ(DOM_decode("ps:e:90:-105,40,-100", &d), 1);
-    EXPECT_EQ(d.proj, MAP_PROJ_POLAR);
+    expect_layout(d, {"ps:e:90:-105,40,-100", MAP_PROJ_POLAR, -105, 40, -100, 25, 17, 1.2f, 1.2f});
     EXPECT_EQ(d.ellipse, 1);
     EXPECT_EQ(d.plat, 90.0f);
-    EXPECT_EQ(d.plon, -105.0f);
-    EXPECT_EQ(d.clat, 40.0f);
-    EXPECT_EQ(d.clon, -100.0f);
-    EXPECT_EQ(d.nx, 25);
-    EXPECT_EQ(d.ny, 17);
-    EXPECT_FLOAT_EQ(d.dx, 1.2f);
-    EXPECT_FLOAT_EQ(d.dy, 1.2f);
 
     // One parameter is the central meridian; an empty one is skipped in place.
     EXPECT_EQ(DOM_decode("LAMBERT:-95,40,-100", &d), 1);
@@ -152,13 +158,6 @@ TEST_F(Region, ProjectionWithGridAndParameters)
 
 TEST_F(Region, EveryLayoutInItsOrder)
 {
-    struct Want {
-        const char* text;
-        int proj;
-        float plon, clat, clon;
-        int nx, ny;
-        float dx, dy;
-    };
     const Want cases[] = {
         {"size,640,480", MAP_PROJ_SIZE, U, U, U, 640, 480, U, U},
         {"me,-90,35,-100,30,20,1,2", MAP_PROJ_MERC, -90, 35, -100, 30, 20, 1, 2},
@@ -180,18 +179,11 @@ TEST_F(Region, EveryLayoutInItsOrder)
     for (const Want& w : cases) {
         Domain d;
         ASSERT_EQ(DOM_decode(w.text, &d), 1) << w.text;
-        EXPECT_EQ(d.proj, w.proj) << w.text;
-        EXPECT_EQ(d.plon, w.plon) << w.text;
-        EXPECT_EQ(d.clat, w.clat) << w.text;
-        EXPECT_EQ(d.clon, w.clon) << w.text;
-        EXPECT_EQ(d.nx, w.nx) << w.text;
-        EXPECT_EQ(d.ny, w.ny) << w.text;
-        EXPECT_FLOAT_EQ(d.dx, w.dx) << w.text;
-        EXPECT_FLOAT_EQ(d.dy, w.dy) << w.text;
+        expect_layout(d, w);
     }
 
     // The parse and the layout that fitted are traced at the debug level.
-    MESS_set(1, 0x40000000);
+    MESS_set(1, M_DEBUG & M_SUB_C);
     Capture out;
     Domain d;
     DOM_decode("lc,40,-100,50,40,0.5,0.5", &d);
@@ -206,7 +198,7 @@ TEST_F(Region, ProjectionKeywords)
         {"merc", 3},   {"pix", 99},    {"xy", 20},    {"xlogp", 22}, {"cat", 24},    {"skewt", 40},
         {"ema", 42},   {"teph", 43},   {"rteph", 44}, {"therm", 40}, {"stuve", 41},  {"hodo", 23},
         {"vert", 22},  {"xp", 25},     {"XP", 25},    {"xpx", -1},  {"zoom", 50},    {"size", 51},
-        {"miss", -9999}, {"missing", -1}, {"", -1},   {"l", -1},    {"utm", -1},
+        {"miss", VOK_MISSING}, {"missing", -1}, {"", -1},   {"l", -1},    {"utm", -1},
     };
     for (const auto& [word, code] : words) EXPECT_EQ(DOM_proj_str(word), code) << word;
     EXPECT_EQ(DOM_proj_str(nullptr), -1);

@@ -329,8 +329,6 @@ protected:
         DEF_reset();
         FILE_clear_time();
         for (const char* name : env_names) unsetenv(name);
-        char tmpl[] = "/tmp/resrc_XXXXXX";
-        dir_ = mkdtemp(tmpl);
     }
     void TearDown() override
     {
@@ -339,7 +337,6 @@ protected:
         FILE_clear_time();
         DATE_reset();
         Resrc::TearDown();
-        fs::remove_all(dir_);
     }
     std::string file(const std::string& name, const std::string& text)
     {
@@ -366,7 +363,8 @@ protected:
         init(std::move(args));
     }
 
-    fs::path dir_;
+    testutil::TempDir tmp_{"resrc"};
+    fs::path dir_ = tmp_.path();
     std::vector<std::string> args_;
     std::vector<char*> argv_;
 };

@@ -99,17 +99,12 @@ class Sondex : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/sondex_e2e_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        base_ = tmpl;
-        work_ = base_ / "work";
         fs::create_directories(work_);
         fs::create_directories(base_ / "defaults");
         // The installed program's defaults file, pointing at the shipped
         // station table and name conventions.
         defaults("sondex.file_path " + source_dir.string() + "\n");
     }
-    void TearDown() override { fs::remove_all(base_); }
 
     void defaults(const std::string& text) { write_file(base_ / "defaults" / "vok.cfg", text); }
     fs::path at(const std::string& name) const { return work_ / name; }
@@ -176,8 +171,9 @@ protected:
         return r;
     }
 
-    fs::path base_;
-    fs::path work_;
+    testutil::TempDir tmp_{"sondex_e2e"};
+    fs::path base_ = tmp_.path();
+    fs::path work_ = base_ / "work";
 };
 
 // Station keys of the records of a text file: the WMO number, or the call
@@ -215,18 +211,9 @@ std::set<std::string> stations_with_data(const fs::path& feed, Date decode, int 
     DATE_set_range(pre, post);
     DATE_set_datim(&decode);
     std::map<std::string, UPA_report> reports;
-    FILE* fp = std::fopen(feed.c_str(), "r");
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
-    int r;
-    while (fp && (r = UPA_read_raw(fp, data, id, &kind)) != -1) {
-        if (r != 1) continue;
-        auto [it, fresh] = reports.try_emplace(id);
-        if (fresh) UPA_initialize(&it->second);
-        UPA_decode_part(data, kind, &it->second);
-    }
-    if (fp) std::fclose(fp);
+    testutil::for_each_raw_part(feed, [&](const char* data, const char* id, int kind) {
+        UPA_decode_part(data, kind, &testutil::station_report(reports, id));
+    });
     std::set<std::string> keys;
     for (const auto& [key, rep] : reports)
         if (rep.numman || rep.numsig || rep.numwnd) keys.insert(key);

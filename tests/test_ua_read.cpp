@@ -32,7 +32,7 @@ namespace fs = std::filesystem;
 using testutil::read_file;
 using namespace std::string_literals;
 
-constexpr float M = -9999.0f;
+constexpr float M = VOK_MISSING_F;
 
 UPA_report station(const char* id, int wmo, float lat, float lon)
 {
@@ -97,15 +97,8 @@ protected:
     void SetUp() override
     {
         UPA_file_reset();
-        char tmpl[] = "/tmp/vok_ua_read_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
     }
-    void TearDown() override
-    {
-        UPA_file_reset();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { UPA_file_reset(); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
     // Creates name in the form type with the reports (copies: the text
@@ -134,7 +127,8 @@ protected:
         return all.substr(pos);
     }
 
-    std::string dir_;
+    testutil::TempDir tmp_{"vok_ua_read"};
+    std::string dir_ = tmp_.path().string();
 };
 
 std::string encoded(int rc_want, int rc)
@@ -719,11 +713,11 @@ TEST_F(UaRead, AppendingRefusesOtherFormsAndDamagedFiles)
 namespace {
 
 // Every list full, values at the ends of what the code forms carry, and an
-// identifier of ten odd bytes without its terminator.
+// identifier of odd bytes that fills its field without a terminator.
 UPA_report extreme_report()
 {
     UPA_report r = station("", 1, 0.0f, 0.0f);
-    std::memcpy(r.id, "\xff\x01 <&>'\"\t%s", 11);
+    std::memcpy(r.id, "\xff\x01 <&>'\"\t%s", VOK_ID_LEN);
     r.numman = 20;
     for (int s = 0; s < UPA_NUM_MAN; ++s) r.man[s] = {s < 24 ? float(man_pres[s]) : M, -500, -99.9f, M, 360, 999};
     r.man[0].p = 0.1f;
@@ -790,39 +784,12 @@ struct Part {
 std::vector<Part> corpus_parts()
 {
     std::vector<Part> parts;
-    const fs::path dir = fs::path(SONDEX_SHARED_DATA) / "bulletins";
-    std::error_code ec;
-    std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        if (e.path().extension() == ".txt") files.push_back(e.path());
-    std::sort(files.begin(), files.end());
     UPA_read_raw_reset();
-    for (const auto& f : files) {
-        FILE* fp = std::fopen(f.c_str(), "r");
-        if (!fp) continue;
-        char data[UPA_RAW_DATA_LEN], id[UPA_RAW_ID_LEN];
-        int kind = UPA_NO_KIND, rc;
-        while ((rc = UPA_read_raw(fp, data, id, &kind)) >= 0)
-            if (rc == 1) parts.push_back({kind, id, data});
-        std::fclose(fp);
-    }
+    for (const auto& f : testutil::bulletin_files())
+        testutil::for_each_raw_part(
+            f, [&](const char* data, const char* id, int kind) { parts.push_back({kind, id, data}); });
     UPA_read_raw_reset();
     return parts;
-}
-
-// Decode time of the feeds with a window wide enough for nearly all parts.
-void decode_window()
-{
-    Date when;
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_reset();
-    DATE_set_range(-720, 720);
-    DATE_set_datim(&when);
 }
 
 std::vector<std::string> words(const std::string& text)
@@ -937,7 +904,7 @@ std::vector<UPA_report> corpus_reports(const std::vector<Part>& parts)
     CTY_enter_func(corpus_enter);
     std::vector<UPA_report> reps;
     if (CTY_store(SONDEX_SOURCE_DIR "/upa.cty", 1, nullptr, 10) <= 0) return reps;
-    decode_window();
+    testutil::set_feed_window();
     for (const Part& p : parts)
         if (UPA_report* slot = corpus_slot(p)) UPA_decode_part(p.data.c_str(), p.kind, slot);
     for (int i = 0;; ++i) {
@@ -959,7 +926,7 @@ TEST_F(UaRead, CorpusTextGroupsAreTheBulletinGroups)
 {
     const std::vector<Part> parts = corpus_parts();
     if (parts.empty()) GTEST_SKIP() << "no bulletins in " SONDEX_SHARED_DATA;
-    decode_window();
+    testutil::set_feed_window();
     int compared = 0;
     for (const Part& p : parts) {
         if (p.kind != UPA_TTAA && p.kind != UPA_TTBB) continue;

@@ -1,16 +1,27 @@
-// Helpers shared by the tests: capture of a standard stream, answers typed
-// on standard input, whole-file reads.
+// Helpers shared by the tests, the fuzz targets and the benchmarks (no test
+// framework needed): capture of a standard stream, answers typed on standard
+// input, whole-file reads, raw bulletin files read part by part, the real
+// feeds of the shared data folder and the decode time that lets their
+// reports through.
 #pragma once
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include <stdio_ext.h>
 #include <unistd.h>
+
+#include "vok.h"
+#include "vokupa.h"
 
 namespace testutil {
 
@@ -49,6 +60,32 @@ private:
     int saved_ = -1;
     FILE* tmp_ = nullptr;
     std::string text_;
+};
+
+// A fresh directory /tmp/<prefix>_XXXXXX for one test (or fixture), removed
+// with everything in it when the object goes.
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix)
+    {
+        std::string tmpl = "/tmp/" + prefix + "_XXXXXX";
+        if (!mkdtemp(tmpl.data())) {
+            std::perror(tmpl.c_str());
+            std::abort();
+        }
+        path_ = tmpl;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
 };
 
 // Standard input fed from a pipe holding the given answers, then its end.
@@ -99,5 +136,81 @@ inline int count_of(const std::string& text, const std::string& what)
         ++n;
     return n;
 }
+
+// Calls fn(text, id, kind) for every part the reader cuts from fp, in order.
+// The reader keeps its current line and a pending part word from one call
+// to the next, so the loop runs until UPA_read_raw says -1, never until the
+// end of the stream. Returns the number of reader calls before that one;
+// -1 as soon as more than max_calls would be needed (a reader that stopped
+// taking lines).
+template <typename Fn>
+long for_each_raw_part(FILE* fp, Fn&& fn, long max_calls = LONG_MAX)
+{
+    char data[UPA_RAW_DATA_LEN];
+    char id[UPA_RAW_ID_LEN];
+    int kind = UPA_NO_KIND;
+    long calls = 0;
+    int rc;
+    while ((rc = UPA_read_raw(fp, data, id, &kind)) != -1) {
+        if (++calls > max_calls) return -1;
+        if (rc == 1) fn(static_cast<const char*>(data), static_cast<const char*>(id), kind);
+    }
+    return calls;
+}
+
+// The same for a named file; false when it cannot be opened.
+template <typename Fn>
+bool for_each_raw_part(const std::filesystem::path& file, Fn&& fn)
+{
+    FILE* fp = std::fopen(file.c_str(), "r");
+    if (!fp) return false;
+    for_each_raw_part(fp, fn);
+    std::fclose(fp);
+    return true;
+}
+
+// The report kept for a station identifier, set up empty on first use.
+inline UPA_report& station_report(std::map<std::string, UPA_report>& reports, const std::string& id)
+{
+    auto [it, fresh] = reports.try_emplace(id);
+    if (fresh) UPA_initialize(&it->second);
+    return it->second;
+}
+
+// The decode time of the shared feeds, 00 UTC 6 February 2026, with a window
+// of twelve hours either side: every report hour passes the time check, so
+// the groups behind it are always decoded.
+inline void set_feed_window()
+{
+    Date when{};
+    DATE_init(&when);
+    when.year = 2026;
+    when.month = 2;
+    when.day = 6;
+    when.hour = 0;
+    when.min = 0;
+    DATE_reset();
+    DATE_set_range(-720, 720);
+    DATE_set_datim(&when);
+}
+
+#ifdef SONDEX_SHARED_DATA
+inline std::filesystem::path bulletin_dir()
+{
+    return std::filesystem::path(SONDEX_SHARED_DATA) / "bulletins";
+}
+
+// The raw feeds of the shared data folder in name order; none when the
+// folder is absent.
+inline std::vector<std::filesystem::path> bulletin_files()
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(bulletin_dir(), ec))
+        if (e.is_regular_file() && e.path().extension() == ".txt") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+#endif
 
 }  // namespace testutil
