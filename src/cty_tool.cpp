@@ -222,9 +222,12 @@ int CTY_store(const char* name, int store_type, const Domain* dom, int prior)
     if (table_made) old_tables.push_back(city_tbl);
     table_made = TAB_create(&city_tbl, count, static_cast<int>(sizeof(stat_FULL_data)), 2) == 0;
     if (!table_made) {
+        // No table to hold the stations: as much a failure as no file.
         TAB_free(&city_tbl);
         free_parsed_array(nval, vals);
-        return cty_fd;
+        CTY_close();
+        cty_fd = -1;
+        return 0;
     }
 
     CTY_data data{};

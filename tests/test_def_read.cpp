@@ -222,7 +222,7 @@ TEST_F(DefRead, LimitsRefuseRatherThanCut)
     EXPECT_EQ(count_of(err1.take(), "DEF_get: line longer than 249 characters skipped"), 1);
 
     Capture err2(stderr);
-    for (int i = 0; i < DEF_MAX_TAGS; ++i) EXPECT_EQ(DEF_tag(("t" + std::to_string(i)).c_str()), 0);
+    for (int i = 0; i < DEF_MAX_TAGS; ++i) EXPECT_EQ(DEF_tag(std::string(1, 't').append(std::to_string(i)).c_str()), 0);
     EXPECT_EQ(DEF_tag("t0"), 0);   // already defined: takes no place
     EXPECT_EQ(DEF_tag("eleventh"), -1);
     EXPECT_EQ(pairs_of("IF eleventh\nk.a 1\nEND\nIF t9\nk.b 2\nEND\n"), (Pairs{{"k.b", "2"}}));

@@ -396,7 +396,7 @@ TEST_F(Mess, AbsurdSettingStrings)
     set("+" + std::string(10000, 'x'));
     EXPECT_EQ(MESS_get_level(), 0xFFFFFu);
     MESS_reset();
-    set("line=" + std::string(10000, '9') + ",page,zzz,warn");
+    set(std::string("line=").append(10000, '9').append(",page,zzz,warn"));
     EXPECT_EQ(MESS_get_level(), 0xFFu);
     MESS_reset();
     // A 10 kB log name cannot be opened; nothing breaks.
