@@ -452,7 +452,7 @@ TEST_F(RawReader, OverLongLineKeepsItsTerminator)
     // examined afresh.
     std::string huge = "TTBB 57128 83779";
     while (huge.size() < 3 * static_cast<std::size_t>(UPA_RAW_MAX)) huge += " 11111";
-    MESS_set(1, 0x80000000u);
+    MESS_set(1, M_DEBUG & M_SUB_D);
     testing::internal::CaptureStdout();
     const auto reps = read_text(huge + "=\n 22222 33333\n");
     const std::string out = testing::internal::GetCapturedStdout();
@@ -539,7 +539,7 @@ TEST_F(RawReader, FullPartBIsNotCut)
 
 TEST_F(RawReader, DebugMessagesTraceTheCutting)
 {
-    MESS_set(1, 0x80000000u | 0x4000000u);
+    MESS_set(1, (M_DEBUG & M_SUB_D) | (M_OUT4 & M_SUB_C));
     testing::internal::CaptureStdout();
     const auto reps = read_text("TTAA 57121 72469 99838=\n");
     const std::string out = testing::internal::GetCapturedStdout();
@@ -618,7 +618,7 @@ protected:
     }
 };
 
-constexpr float M = -9999.0f;
+constexpr float M = VOK_MISSING_F;
 
 void expect_man(const UPA_report& r, int slot, float p, float h, float t, float td, float dir,
                 float spd)
@@ -1032,7 +1032,7 @@ TEST_F(UaDecoders, RepeatedSectionsDoNotUseUpPositions)
 
 TEST_F(UaDecoders, TimeWindowRejectsWithMessage)
 {
-    MESS_set(1, 0x400000);
+    MESS_set(1, M_OUT3 & M_SUB_C);
     testing::internal::CaptureStdout();
     EXPECT_EQ(ttaa("57001 72469 99838 13456 22005 00144 13658 21010 "), 0);
     EXPECT_EQ(ttbb("57008 72469 00838 13456 "), 0);
@@ -1066,7 +1066,7 @@ TEST_F(UaDecoders, PartWithoutDateGroupIsRefused)
     // time near midnight.
     DATE_set_range(-120, 120);
     set_decode_hour(0);
-    MESS_set(1, 0x400000);
+    MESS_set(1, M_OUT3 & M_SUB_C);
     testing::internal::CaptureStdout();
     EXPECT_EQ(ttaa("5712 72469 99838 13456 22005 "), 0);
     const std::string out = testing::internal::GetCapturedStdout();
@@ -1700,7 +1700,7 @@ TEST_F(UaDecodersReal, EveryRealPartDecodesSoundly)
 
 TEST_F(UaDecoders, GroupTraceShowsEachGroupRead)
 {
-    MESS_set(1, 0x40000000u | 0x20000000u);
+    MESS_set(1, (M_DEBUG & M_SUB_C) | (M_DEBUG & M_SUB_B));
     testing::internal::CaptureStdout();
     ASSERT_EQ(ttaa("ABC12 57121 99450 71107 15640 19053 99838 13456 22005 ", UPA_IIAA), 1);
     ASSERT_EQ(ttbb("57128 72469 00838 13456 "), 1);
