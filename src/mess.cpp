@@ -78,23 +78,27 @@ constexpr level_word level_words[] = {
     {"debug", M_DEBUG},
 };
 
+// Log file words: how the file is opened and where messages go after it.
+struct log_word {
+    const char* word;
+    const char* mode;
+    int out;
+};
+
+constexpr log_word log_words[] = {
+    {"@fi", "a", -1},
+    {"+fi", "a", 1},
+    {"-fi", "w", 1},
+};
+
 void apply_item(const char* item)
 {
     // Log files: the name follows "@fi=", "+fi=", "-fi=", "dfi=" or "fi=".
     std::size_t len = std::strlen(item);
-    if (prefix(item, "@fi")) {
-        open_log(len > 4 ? item + 4 : "", "a");
-        mess_out = -1;
-        return;
-    }
-    if (prefix(item, "+fi")) {
-        open_log(len > 4 ? item + 4 : "", "a");
-        mess_out = 1;
-        return;
-    }
-    if (prefix(item, "-fi")) {
-        open_log(len > 4 ? item + 4 : "", "w");
-        mess_out = 1;
+    for (const auto& lw : log_words) {
+        if (!prefix(item, lw.word)) continue;
+        open_log(len > 4 ? item + 4 : "", lw.mode);
+        mess_out = lw.out;
         return;
     }
     if (prefix(item, "dfi")) {

@@ -7,14 +7,22 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <sys/stat.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "vok.h"
+#include "vokresrc.h"
 #include "vokupa.h"
 
 // ================================================================ bulletin reader
@@ -743,7 +751,6 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
 
 
 // ================================================================ decoders
-#include <cstdlib>
 
 // Every group is read with the pattern scanner and taken only when the scan
 // stored what was asked for and ran past the group onto the blank behind it:
@@ -801,33 +808,33 @@ void set_text(char* field, const char* word)
     field[n] = '\0';
 }
 
-// Call sign of a ship or mobile platform: it names the station when the slot
-// has no identifier yet (platforms are not in the station table).
-bool read_call_sign(parse_param* pp, UPA_report* rep, char* word)
+// The group that names the station, into word; it names the slot too when
+// the slot has no identifier yet. `shortest`: the fewest characters the
+// group must have, one blank included.
+bool read_identifier(parse_param* pp, UPA_report* rep, char* word, int shortest, bool land)
 {
     char w[VOK_ID_LEN] = "";
-    if (!accept(pp, scanp(pp, "%<10s ", w), 1, 4)) return false;
+    if (!accept(pp, scanp(pp, "%<10s ", w), 1, shortest)) return false;
     trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
     set_text(word, w);
     if (rep->id[0] == '\0') {
         set_text(rep->id, w);
-        rep->wmo = 99999;
+        rep->wmo = land ? std::atoi(w) : 99999;
     }
     return true;
+}
+
+// Call sign of a ship or mobile platform (platforms are not in the station
+// table: no station number).
+bool read_call_sign(parse_param* pp, UPA_report* rep, char* word)
+{
+    return read_identifier(pp, rep, word, 4, false);
 }
 
 // Block and station number of a land station.
 bool read_station(parse_param* pp, UPA_report* rep, char* word)
 {
-    char w[VOK_ID_LEN] = "";
-    if (!accept(pp, scanp(pp, "%<10s ", w), 1, 5)) return false;
-    trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
-    set_text(word, w);
-    if (rep->id[0] == '\0') {
-        set_text(rep->id, w);
-        rep->wmo = std::atoi(w);
-    }
-    return true;
+    return read_identifier(pp, rep, word, 5, true);
 }
 
 // 99LaLaLa QcLoLoLoLo and the groups that follow it (MMMUU; for mobile land
@@ -1536,14 +1543,6 @@ int UPA_decode_part(const char* data, int type, UPA_report* rep)
 // station, the output file, every report of every input file merged into
 // its station's slot, and every station that received data written in the
 // station table's order.
-#include <functional>
-#include <string>
-#include <unordered_map>
-#include <vector>
-
-#include <sys/stat.h>
-
-#include "vokresrc.h"
 
 const int UPA_res_key[] = {
     RES_help,       RES_batch,       RES_message,    RES_file_path,  RES_data_path,

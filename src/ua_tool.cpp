@@ -120,54 +120,49 @@ int find_row(const UPA_report* rep, const Row* rows, float Row::*key, float v, i
     return r;
 }
 
+// The row of a list (its first member `key`) at v, else a new row appended
+// with v and its other values missing; -1 when the list is full. With a
+// memo, the search starts at the hint `from` and the remembered row;
+// without one, it runs from the first row.
+template <class Row, int N>
+int find_or_append(const UPA_report* rep, Row (&rows)[N], std::int32_t* count, float Row::*key,
+                   float v, int from, RowMemo* memo)
+{
+    const int n = used_rows(*count, N);
+    if (from < 0 || from >= n) from = 0;
+    const int r = memo ? find_row(rep, rows, key, v, from, n, memo) : find_in(rows, key, v, 0, n);
+    if (r >= 0) return r;
+    if (n >= N) return -1;
+    if (memo) memo_of(memo, rep, v) = {rep, n};
+    rows[n] = {v, VOK_MISSING_F, VOK_MISSING_F};
+    *count = n + 1;
+    return n;
+}
+
 }  // namespace
 
 int UPA_find_sig_from(UPA_report* rep, float p, int from)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
-    if (from < 0 || from >= n) from = 0;
-    if (const int r = find_row(rep, rep->sig, &UPA_sig::p, p, from, n, sig_memo); r >= 0) return r;
-    if (n >= UPA_MAX_SIG) return -1;
-    memo_of(sig_memo, rep, p) = {rep, n};
-    rep->sig[n] = {p, VOK_MISSING_F, VOK_MISSING_F};
-    rep->numsig = n + 1;
-    return n;
+    return find_or_append(rep, rep->sig, &rep->numsig, &UPA_sig::p, p, from, sig_memo);
 }
 
 int UPA_find_wnd_from(UPA_report* rep, float h, int from)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
-    if (from < 0 || from >= n) from = 0;
-    if (const int r = find_row(rep, rep->wnd, &UPA_wnd::h, h, from, n, wnd_memo); r >= 0) return r;
-    if (n >= UPA_MAX_WND) return -1;
-    memo_of(wnd_memo, rep, h) = {rep, n};
-    rep->wnd[n] = {h, VOK_MISSING_F, VOK_MISSING_F};
-    rep->numwnd = n + 1;
-    return n;
+    return find_or_append(rep, rep->wnd, &rep->numwnd, &UPA_wnd::h, h, from, wnd_memo);
 }
 
 int UPA_find_sig(UPA_report* rep, float p)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
-    if (const int r = find_in(rep->sig, &UPA_sig::p, p, 0, n); r >= 0) return r;
-    if (n >= UPA_MAX_SIG) return -1;
-    rep->sig[n] = {p, VOK_MISSING_F, VOK_MISSING_F};
-    rep->numsig = n + 1;
-    return n;
+    return find_or_append<UPA_sig>(rep, rep->sig, &rep->numsig, &UPA_sig::p, p, 0, nullptr);
 }
 
 int UPA_find_wnd(UPA_report* rep, float h)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
-    if (const int r = find_in(rep->wnd, &UPA_wnd::h, h, 0, n); r >= 0) return r;
-    if (n >= UPA_MAX_WND) return -1;
-    rep->wnd[n] = {h, VOK_MISSING_F, VOK_MISSING_F};
-    rep->numwnd = n + 1;
-    return n;
+    return find_or_append<UPA_wnd>(rep, rep->wnd, &rep->numwnd, &UPA_wnd::h, h, 0, nullptr);
 }
 
 int UPA_add_sig(UPA_report* rep, float p, float t, float td)

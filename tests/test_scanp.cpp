@@ -112,7 +112,7 @@ TEST(ScanpGroups, PressureHeightGroups)
 
 TEST(ScanpGroups, CallSignPositionAndLiteralMismatch)
 {
-    char id[11] = "";
+    char id[VOK_ID_LEN] = "";
     Cursor call("DBBH 57121");
     EXPECT_EQ(scanp(&call.p, "%<10s ", id), 1);
     EXPECT_STREQ(id, "DBBH");
