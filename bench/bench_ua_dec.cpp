@@ -18,6 +18,7 @@
 
 #include <unistd.h>
 
+#include "../tests/test_util.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -34,15 +35,8 @@ std::uintmax_t big_size = 0;
 // file reaches BENCH_MIN_BYTES.
 bool make_big_file()
 {
-    const fs::path dir = fs::path(SONDEX_SHARED_DATA) / "bulletins";
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return false;
-    std::vector<fs::path> names;
-    for (const auto& e : fs::directory_iterator(dir, ec))
-        if (e.is_regular_file() && e.path().extension() == ".txt") names.push_back(e.path());
-    std::sort(names.begin(), names.end());
     std::string corpus;
-    for (const auto& n : names) {
+    for (const auto& n : testutil::bulletin_files()) {
         std::ifstream in(n, std::ios::binary);
         corpus.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         // Files without a final newline must not glue onto the next one.
@@ -125,19 +119,12 @@ long read_once(Stations* stations)
     std::vector<char> buffer(UPA_INPUT_BUFFER);
     std::setvbuf(fp, buffer.data(), _IOFBF, buffer.size());
     UPA_read_raw_reset();
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
     long reports = 0;
-    int r;
-    while ((r = UPA_read_raw(fp, data, id, &kind)) >= 0) {
-        if (r != 1) continue;
+    testutil::for_each_raw_part(fp, [&](const char* data, const char* id, int kind) {
         ++reports;
-        if (stations) {
-            UPA_decode_part(data, kind, stations->get(id));
-        }
+        if (stations) UPA_decode_part(data, kind, stations->get(id));
         benchmark::DoNotOptimize(data[0]);
-    }
+    });
     std::fclose(fp);
     return reports;
 }
@@ -148,17 +135,9 @@ void run(benchmark::State& state, bool with_decoders)
         state.SkipWithError("no bulletin folder to build the benchmark file from");
         return;
     }
-    // The decode time of the bulletins (mostly 00 UTC) with the default
-    // window, so that most parts are decoded, not just rejected.
-    Date when{};
-    DATE_init(&when);
-    when.year = 2026;
-    when.month = 2;
-    when.day = 6;
-    when.hour = 0;
-    when.min = 0;
-    DATE_set_range(-120, 120);
-    DATE_set_datim(&when);
+    // The decode time of the bulletins with a window that lets every part
+    // through, so that the parts are decoded, not just rejected.
+    testutil::set_feed_window();
 
     Stations stations;
     long reports = 0;

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr M_type INITIAL_LEVEL = 0xFFFFF;
+constexpr M_type INITIAL_LEVEL = M_PRINT | M_ERROR | M_WARN | M_MESS | M_OUT1 | M_OUT2;
 constexpr int INITIAL_MAX_LINES = 22;
-constexpr M_type ERROR_BITS = 0x30;
-constexpr M_type WARN_BITS = 0xC0;
+constexpr M_type ERROR_BITS = M_ERROR;
+constexpr M_type WARN_BITS = M_WARN;
 
 M_type mess_level = INITIAL_LEVEL;
 int mess_set = 0;
@@ -72,29 +72,33 @@ struct level_word {
 };
 
 constexpr level_word level_words[] = {
-    {"none", 0},           {"print", 0xF},         {"error", 0x30},
-    {"warn", 0xC0},        {"mess", 0xF00},        {"out1", 0xF000},
-    {"out2", 0xF0000},     {"out3", 0xF00000},     {"out4", 0xF000000},
-    {"debug", 0xF0000000},
+    {"none", 0},         {"print", M_PRINT}, {"error", M_ERROR},
+    {"warn", M_WARN},    {"mess", M_MESS},   {"out1", M_OUT1},
+    {"out2", M_OUT2},    {"out3", M_OUT3},   {"out4", M_OUT4},
+    {"debug", M_DEBUG},
+};
+
+// Log file words: how the file is opened and where messages go after it.
+struct log_word {
+    const char* word;
+    const char* mode;
+    int out;
+};
+
+constexpr log_word log_words[] = {
+    {"@fi", "a", -1},
+    {"+fi", "a", 1},
+    {"-fi", "w", 1},
 };
 
 void apply_item(const char* item)
 {
     // Log files: the name follows "@fi=", "+fi=", "-fi=", "dfi=" or "fi=".
     std::size_t len = std::strlen(item);
-    if (prefix(item, "@fi")) {
-        open_log(len > 4 ? item + 4 : "", "a");
-        mess_out = -1;
-        return;
-    }
-    if (prefix(item, "+fi")) {
-        open_log(len > 4 ? item + 4 : "", "a");
-        mess_out = 1;
-        return;
-    }
-    if (prefix(item, "-fi")) {
-        open_log(len > 4 ? item + 4 : "", "w");
-        mess_out = 1;
+    for (const auto& lw : log_words) {
+        if (!prefix(item, lw.word)) continue;
+        open_log(len > 4 ? item + 4 : "", lw.mode);
+        mess_out = lw.out;
         return;
     }
     if (prefix(item, "dfi")) {
@@ -146,10 +150,10 @@ void apply_item(const char* item)
     std::size_t wlen = std::strlen(word);
     if (wlen > 0) {
         switch (word[wlen - 1]) {
-        case 'a': mask &= 0x11111111u; break;
-        case 'b': mask &= 0x22222222u; break;
-        case 'c': mask &= 0x44444444u; break;
-        case 'd': mask &= 0x88888888u; break;
+        case 'a': mask &= M_SUB_A; break;
+        case 'b': mask &= M_SUB_B; break;
+        case 'c': mask &= M_SUB_C; break;
+        case 'd': mask &= M_SUB_D; break;
         default: break;
         }
     }
@@ -288,7 +292,7 @@ int MESS_print(M_type type, const char* format, ...)
 
 int MESS_print_prog(const char* title)
 {
-    MESS_print(0xF00, "      %s (Ver %s)\n\n", title ? title : "", VOK_version());
+    MESS_print(M_MESS, "      %s (Ver %s)\n\n", title ? title : "", VOK_version());
     return 0;
 }
 

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr M_type SCANP_DEBUG = 0x80000000u;
+constexpr M_type SCANP_DEBUG = M_DEBUG & M_SUB_D;
 constexpr int NO_WIDTH = 999;
 
 // exact: the field must reach the width; at_most: one up to the width;
@@ -584,7 +584,7 @@ void scan_number(const directive& d, scan_state& st, void* target)
         const int m = static_cast<int>(d.missing.size());
         if (m <= d.width && m <= rest && std::memcmp(s, d.missing.data(), d.missing.size()) == 0) {
             if (target) {
-                if (real) *static_cast<float*>(target) = -9999.0f;
+                if (real) *static_cast<float*>(target) = VOK_MISSING_F;
                 else *static_cast<std::int32_t*>(target) = VOK_MISSING;
             }
             st.take(m, target != nullptr);

@@ -7,14 +7,22 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <sys/stat.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "vok.h"
+#include "vokresrc.h"
 #include "vokupa.h"
 
 // ================================================================ bulletin reader
@@ -26,8 +34,8 @@ const char* const type_str[UPA_NUM_KINDS] = {
 
 namespace {
 
-constexpr M_type RAW_DEBUG = 0x80000000;
-constexpr M_type RAW_DATA = 0x4000000;
+constexpr M_type RAW_DEBUG = M_DEBUG & M_SUB_D;
+constexpr M_type RAW_DATA = M_OUT4 & M_SUB_C;
 
 // Feeds put whole soundings on one physical line (over 1,800 characters in
 // real bulletins), and a part word inside a line starts the next part, so a
@@ -538,6 +546,176 @@ struct RawReport {
     }
 };
 
+// Where the reader stands in the report it collects.
+enum class RawState {
+    waiting,     // no report started yet
+    collecting,  // lines are being added to the report
+    closed,      // a ";" or "=" closed it: only a regional 333 line goes on
+    ended,       // a lone group closed it, or the file ended
+};
+
+// The report being collected from the lines of a call.
+struct RawCollector {
+    FILE* ifile;
+    RawReport rep;
+    char* id;
+    int* type;
+    bool dbg;
+    int line_len;
+    RawState state = RawState::waiting;
+    int lines = 0;         // lines in the report while collecting
+    bool started = false;  // the report has its part word and identifier
+    int taken = 0;         // how often the current line was used
+
+    // The progress as the debugging traces show it: 0 waiting, the lines
+    // collected, -2 closed, -1 ended.
+    int progress() const
+    {
+        switch (state) {
+        case RawState::waiting: return 0;
+        case RawState::collecting: return lines;
+        case RawState::closed: return -2;
+        case RawState::ended: return -1;
+        }
+        return -1;
+    }
+    bool collecting() const { return state == RawState::collecting; }
+    bool going_on() const { return state == RawState::waiting || state == RawState::collecting; }
+
+    void trace_words(const char* tag, const RawWords& w, int t) const
+    {
+        MESS_print(RAW_DEBUG, "%s: %d %d %d %.*s %.*s\n", tag, t, progress(), taken, w.len[0],
+                   line + w.pos[0], w.len[1], line + w.pos[1]);
+    }
+
+    // The line opens the report (word k is its identifier) or goes on with
+    // it.
+    void take(const RawWords& w, int k, const char* text, int text_len)
+    {
+        if (state == RawState::waiting && rep_type != UPA_NO_KIND) {
+            *type = rep_type;
+            rep_type = UPA_NO_KIND;
+            rep.start(text, text_len);
+            const int n = std::min(w.len[k], UPA_RAW_ID_LEN - 1);
+            std::memcpy(id, line + w.pos[k], static_cast<std::size_t>(n));
+            id[n] = '\0';
+            started = true;
+            state = RawState::collecting;
+            lines = 1;
+            ++taken;
+        } else if (collecting()) {
+            if (!taken) rep.add_blank_and(text, text_len);
+            ++taken;
+            ++lines;
+        }
+    }
+
+    bool examine(RawWords w);
+    void next_line();
+    void finish();
+};
+
+// One line of the feed. False when the line belongs to the next part: it
+// stays for the next call.
+bool RawCollector::examine(RawWords w)
+{
+    taken = 0;
+    int pos = 0;
+    const int kind = raw_identifier(line, w, &pos);
+    if (kind != UPA_NO_KIND) {
+        rep_type = kind;
+        raw_split(pos, w);
+    }
+    if (dbg)
+        MESS_print(RAW_DEBUG, "STR: %.*s %.*s\n", w.len[0], line + w.pos[0], w.len[1],
+                   line + w.pos[1]);
+    if (rep_type != UPA_NO_KIND && collecting()) {
+        if (dbg) MESS_print(RAW_DEBUG, "REP: %d %d %d\n", rep_type, progress(), taken);
+        return false;
+    }
+    if (w.n < 2) {
+        // A lone group (NIL=, /////=) closes the report, leading blanks
+        // and all.
+        if (dbg) MESS_print(RAW_DEBUG, "ERR-2: %d %d %d\n", rep_type, progress(), taken);
+        if (collecting()) {
+            rep.add_blank_and(line, line_len);
+            state = RawState::ended;
+            ++taken;
+        }
+    }
+    const char* text = line + pos;
+    const int text_len = line_len - pos;
+    if (rep_type >= UPA_UUAA && rep_type <= UPA_EEDD && w.n == 2) {
+        // Ships and mobile stations: the call sign opens the report.
+        if (dbg) trace_words("STR-S", w, rep_type);
+        take(w, 0, text, text_len);
+    }
+    if (raw_rule5(line, w)) {
+        if (dbg) trace_words("STR-5", w, rep_type);
+        take(w, 1, text, text_len);
+    }
+    const char last = text_len > 0 ? text[text_len - 1] : '\0';
+    if (last == ';' || last == '=') {
+        if (dbg) MESS_print(RAW_DEBUG, "STR-%c: %d %d %d\n", last, *type, progress(), taken);
+        if (collecting()) {
+            if (!taken) rep.add_blank_and(text, text_len);
+            state = RawState::closed;
+        }
+    }
+    if (!taken) {
+        if (dbg) MESS_print(RAW_DEBUG, "NOT-D: %d %d %d\n", *type, progress(), taken);
+        if (collecting()) {
+            rep.add_blank_and(text, text_len);
+            ++lines;
+        }
+    }
+    if (dbg) MESS_print(RAW_DEBUG, "%d:%d:%d:%s\n", *type, progress(), taken, line);
+    return true;
+}
+
+// Moves on to the next line. A ";" closes the main part; regional 333
+// groups follow on lines of their own and still belong to the report.
+void RawCollector::next_line()
+{
+    line_len = raw_next_line(ifile);
+    if (line_len < 0) {
+        state = RawState::ended;
+    } else if (state == RawState::closed && std::strncmp(line, "  333", 5) == 0) {
+        state = RawState::collecting;
+        lines = 2;
+    }
+}
+
+// The report's end: its closing "=" or ";" becomes a blank, a group cut at
+// the capacity goes, and one blank closes the text.
+void RawCollector::finish()
+{
+    char* data = rep.data;
+    if (rep.len > 0 && data[rep.len - 1] == '=') data[rep.len - 1] = ' ';
+    if (rep.len > 0 && data[rep.len - 1] == ';') data[rep.len - 1] = ' ';
+    if (rep.len == UPA_RAW_MAX && data[rep.len - 1] != ' ') {
+        // A report cut at its capacity: the group at the cut is incomplete
+        // or has no room for the blank that closes it, and a decoder would
+        // read a truncated group as a wrong value. It goes.
+        while (rep.len > 0 && data[rep.len - 1] != ' ') --rep.len;
+        data[rep.len] = '\0';
+    }
+    rep.add(" ", 1);
+}
+
+// A line with nothing to examine: an empty one, or the header of an
+// archive's bulletin ("** "), after which whatever identifier was pending
+// belonged to the previous bulletin.
+bool raw_passed_over(int line_len)
+{
+    if (line_len <= 0) return true;
+    if (line[0] == '*' && line[1] == '*' && line[2] == ' ') {
+        rep_type = UPA_NO_KIND;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
@@ -554,136 +732,25 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         line_len = static_cast<int>(std::strlen(line));
     }
 
-    const bool dbg = MESS_enabled(RAW_DEBUG);
-    RawReport rep{data, 0};
-    int found = 0;
-    bool started = false;
-
-    while (found >= 0) {
-        int done = 0;
-        int pos = 0;
-        RawWords w = line_words;
-        if (dbg) MESS_print(RAW_DEBUG, "LINE:%s\n", line);
-
-        if (line_len <= 0) {
-            if ((line_len = raw_next_line(ifile)) < 0) break;
+    RawCollector c{ifile, RawReport{data, 0}, id, type, MESS_enabled(RAW_DEBUG), line_len};
+    while (c.going_on()) {
+        if (c.dbg) MESS_print(RAW_DEBUG, "LINE:%s\n", line);
+        if (raw_passed_over(c.line_len)) {
+            if ((c.line_len = raw_next_line(ifile)) < 0) break;
             continue;
         }
-        if (line[0] == '*' && line[1] == '*' && line[2] == ' ') {
-            // Bulletin header of an archive: whatever identifier was pending
-            // belonged to the previous bulletin.
-            rep_type = UPA_NO_KIND;
-            if ((line_len = raw_next_line(ifile)) < 0) break;
-            continue;
-        }
-
-        const int kind = raw_identifier(line, w, &pos);
-        if (kind != UPA_NO_KIND) {
-            rep_type = kind;
-            raw_split(pos, w);
-        }
-
-        if (dbg)
-            MESS_print(RAW_DEBUG, "STR: %.*s %.*s\n", w.len[0], line + w.pos[0], w.len[1],
-                       line + w.pos[1]);
-        if (rep_type != UPA_NO_KIND && found > 0) {
-            // The next part begins: this line opens the next call's report.
-            if (dbg) MESS_print(RAW_DEBUG, "REP: %d %d %d\n", rep_type, found, done);
-            break;
-        }
-
-        if (w.n < 2) {
-            // A lone group (NIL=, /////=) closes the report, leading blanks
-            // and all.
-            if (dbg) MESS_print(RAW_DEBUG, "ERR-2: %d %d %d\n", rep_type, found, done);
-            if (found > 0) {
-                rep.add_blank_and(line, line_len);
-                found = -1;
-                ++done;
-            }
-        }
-
-        const char* text = line + pos;
-        const int text_len = line_len - pos;
-        auto take = [&](int k) {
-            if (found == 0 && rep_type != UPA_NO_KIND) {
-                *type = rep_type;
-                rep_type = UPA_NO_KIND;
-                rep.start(text, text_len);
-                const int n = std::min(w.len[k], UPA_RAW_ID_LEN - 1);
-                std::memcpy(id, line + w.pos[k], static_cast<std::size_t>(n));
-                id[n] = '\0';
-                started = true;
-                ++done;
-                ++found;
-            } else if (found > 0) {
-                if (!done) rep.add_blank_and(text, text_len);
-                ++done;
-                ++found;
-            }
-        };
-        if (rep_type >= UPA_UUAA && rep_type <= UPA_EEDD && w.n == 2) {
-            // Ships and mobile stations: the call sign opens the report.
-            if (dbg)
-                MESS_print(RAW_DEBUG, "STR-S: %d %d %d %.*s %.*s\n", rep_type, found, done,
-                           w.len[0], line + w.pos[0], w.len[1], line + w.pos[1]);
-            take(0);
-        }
-        if (raw_rule5(line, w)) {
-            if (dbg)
-                MESS_print(RAW_DEBUG, "STR-5: %d %d %d %.*s %.*s\n", rep_type, found, done,
-                           w.len[0], line + w.pos[0], w.len[1], line + w.pos[1]);
-            take(1);
-        }
-
-        if (text_len > 0 && (text[text_len - 1] == ';' || text[text_len - 1] == '=')) {
-            if (dbg) {
-                if (text[text_len - 1] == ';')
-                    MESS_print(RAW_DEBUG, "STR-;: %d %d %d\n", *type, found, done);
-                else
-                    MESS_print(RAW_DEBUG, "STR-=: %d %d %d\n", *type, found, done);
-            }
-            if (found > 0) {
-                if (!done) rep.add_blank_and(text, text_len);
-                found = -2;
-            }
-        }
-
-        if (!done) {
-            if (dbg) MESS_print(RAW_DEBUG, "NOT-D: %d %d %d\n", *type, found, done);
-            if (found > 0) {
-                rep.add_blank_and(text, text_len);
-                ++found;
-            }
-        }
-        if (dbg) MESS_print(RAW_DEBUG, "%d:%d:%d:%s\n", *type, found, done, line);
-        line_len = raw_next_line(ifile);
-        if (line_len < 0)
-            found = -1;
-        else if (found == -2 && std::strncmp(line, "  333", 5) == 0)
-            // A ";" closes the main part; regional 333 groups follow on
-            // lines of their own.
-            found = 2;
+        if (!c.examine(line_words)) break;
+        c.next_line();
     }
 
-    if (!started) return 0;
-    if (rep.len > 0 && data[rep.len - 1] == '=') data[rep.len - 1] = ' ';
-    if (rep.len > 0 && data[rep.len - 1] == ';') data[rep.len - 1] = ' ';
-    if (rep.len == UPA_RAW_MAX && data[rep.len - 1] != ' ') {
-        // A report cut at its capacity: the group at the cut is incomplete
-        // or has no room for the blank that closes it, and a decoder would
-        // read a truncated group as a wrong value. It goes.
-        while (rep.len > 0 && data[rep.len - 1] != ' ') --rep.len;
-        data[rep.len] = '\0';
-    }
-    rep.add(" ", 1);
+    if (!c.started) return 0;
+    c.finish();
     if (MESS_enabled(RAW_DATA)) MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
     return 1;
 }
 
 
 // ================================================================ decoders
-#include <cstdlib>
 
 // Every group is read with the pattern scanner and taken only when the scan
 // stored what was asked for and ran past the group onto the blank behind it:
@@ -694,13 +761,12 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
 
 namespace {
 
-constexpr M_type DEC_GROUP = 0x40000000;   // one line per accepted group
-constexpr M_type DEC_POS = 0x20000000;     // the position groups
-constexpr M_type DEC_LIST = 0x10000000;    // the levels a part filled
-constexpr M_type DEC_REJECT = 0x400000;    // report outside the decode window
+constexpr M_type DEC_GROUP = M_DEBUG & M_SUB_C;  // one line per accepted group
+constexpr M_type DEC_POS = M_DEBUG & M_SUB_B;  // the position groups
+constexpr M_type DEC_LIST = M_DEBUG & M_SUB_A;  // the levels a part filled
+constexpr M_type DEC_REJECT = M_OUT3 & M_SUB_C;  // report outside the decode window
 constexpr float KNOTS_PER_MS = 1.944f;
 constexpr double METRES_PER_FOOT = 0.3048;
-constexpr float MISSING_F = -9999.0f;
 constexpr int ALL_LEVELS = 30;             // wind indicator: no limit
 
 bool is_missing(int v) { return v == VOK_MISSING; }
@@ -742,33 +808,33 @@ void set_text(char* field, const char* word)
     field[n] = '\0';
 }
 
-// Call sign of a ship or mobile platform: it names the station when the slot
-// has no identifier yet (platforms are not in the station table).
-bool read_call_sign(parse_param* pp, UPA_report* rep, char* word)
+// The group that names the station, into word; it names the slot too when
+// the slot has no identifier yet. `shortest`: the fewest characters the
+// group must have, one blank included.
+bool read_identifier(parse_param* pp, UPA_report* rep, char* word, int shortest, bool land)
 {
-    char w[11] = "";
-    if (!accept(pp, scanp(pp, "%<10s ", w), 1, 4)) return false;
+    char w[VOK_ID_LEN] = "";
+    if (!accept(pp, scanp(pp, "%<10s ", w), 1, shortest)) return false;
     trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
     set_text(word, w);
     if (rep->id[0] == '\0') {
         set_text(rep->id, w);
-        rep->wmo = 99999;
+        rep->wmo = land ? std::atoi(w) : 99999;
     }
     return true;
+}
+
+// Call sign of a ship or mobile platform (platforms are not in the station
+// table: no station number).
+bool read_call_sign(parse_param* pp, UPA_report* rep, char* word)
+{
+    return read_identifier(pp, rep, word, 4, false);
 }
 
 // Block and station number of a land station.
 bool read_station(parse_param* pp, UPA_report* rep, char* word)
 {
-    char w[11] = "";
-    if (!accept(pp, scanp(pp, "%<10s ", w), 1, 5)) return false;
-    trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
-    set_text(word, w);
-    if (rep->id[0] == '\0') {
-        set_text(rep->id, w);
-        rep->wmo = std::atoi(w);
-    }
-    return true;
+    return read_identifier(pp, rep, word, 5, true);
 }
 
 // 99LaLaLa QcLoLoLoLo and the groups that follow it (MMMUU; for mobile land
@@ -780,15 +846,15 @@ void read_position(parse_param* pp, UPA_report* rep, bool mobile)
     int la = 0, qc = 0, lo = 0;
     if (accept(pp, scanp(pp, "99%3!///!d %1!/!d%4!////!d ", &la, &qc, &lo), 3, 10) &&
         figures(la) && figures(lo)) {
-        rep->lat = is_missing(la) ? MISSING_F : la / 10.0f;
+        rep->lat = is_missing(la) ? VOK_MISSING_F : la / 10.0f;
         if (!is_missing(la) && (qc == 3 || qc == 5)) rep->lat = -rep->lat;
-        rep->lon = is_missing(lo) ? MISSING_F : lo / 10.0f;
+        rep->lon = is_missing(lo) ? VOK_MISSING_F : lo / 10.0f;
         if (!is_missing(lo) && qc > 4) rep->lon = -rep->lon;
         rep->wmo = 99999;
         rep->elev = 0.0f;
         trace_taken(DEC_POS, "99LLL QLLLL: %11.11s\n", pp);
     }
-    char w[11];
+    char w[VOK_ID_LEN];
     const int skip = mobile ? 2 : 1;
     for (int k = 0; k < skip; ++k) {
         if (accept(pp, scanp(pp, "%<10s ", w), 1, 0)) continue;
@@ -824,7 +890,7 @@ float tenths(int v)
 // TTTa: tenths of degrees, the parity of the tenths figure giving the sign.
 float temperature(int ttt)
 {
-    if (is_missing(ttt)) return MISSING_F;
+    if (is_missing(ttt)) return VOK_MISSING_F;
     const float t = tenths(ttt);
     return (ttt % 2) ? -t : t;
 }
@@ -832,13 +898,13 @@ float temperature(int ttt)
 // DD: tenths of a degree up to 5.0, whole degrees (plus 50) from 6 on.
 float depression(int dd)
 {
-    if (is_missing(dd)) return MISSING_F;
+    if (is_missing(dd)) return VOK_MISSING_F;
     return dd <= 50 ? tenths(dd) : static_cast<float>(dd - 50);
 }
 
 float dew_point(float t, float dep)
 {
-    if (t == MISSING_F || dep == MISSING_F) return MISSING_F;
+    if (t == VOK_MISSING_F || dep == VOK_MISSING_F) return VOK_MISSING_F;
     return t - dep;
 }
 
@@ -852,7 +918,7 @@ struct Wind {
 
 [[gnu::always_inline]] inline Wind wind_of(int dd, int fff, bool ms)
 {
-    Wind w{MISSING_F, MISSING_F, true};
+    Wind w{VOK_MISSING_F, VOK_MISSING_F, true};
     // Without a branch on the speed's hundreds, which vary from group to
     // group.
     const int over = static_cast<int>(!is_missing(fff) & (fff >= 500));
@@ -881,7 +947,7 @@ bool scan_wind(parse_param* pp, int* dd, int* fff)
 // so the thousands come from the level's climatological range.
 float standard_height(int slot, int hhh)
 {
-    if (is_missing(hhh)) return MISSING_F;
+    if (is_missing(hhh)) return VOK_MISSING_F;
     int h;
     switch (slot) {
     case 1: h = hhh >= 500 ? 500 - hhh : hhh; break;
@@ -905,13 +971,13 @@ float standard_height(int slot, int hhh)
     case 19:
     case 20: h = hhh > 500 ? hhh * 10 + 30000 : hhh * 10 + 40000; break;
     case 21: h = hhh > 500 ? hhh * 10 + 40000 : hhh * 10 + 50000; break;
-    default: return MISSING_F;
+    default: return VOK_MISSING_F;
     }
     return static_cast<float>(h);
 }
 
 // The pp figures of each standard slot (1000 hPa is "00").
-constexpr int slot_pp[22] = {99, 0, 92, 85, 70, 50, 40, 30, 25, 20, 15, 10,
+constexpr int slot_pp[UPA_SLOT_C_LAST + 1] = {99, 0, 92, 85, 70, 50, 40, 30, 25, 20, 15, 10,
                              70, 50, 30, 20, 10, 7, 5, 3, 2, 1};
 
 // Last slot whose wind is reported, from the indicator Id. In part A the
@@ -920,7 +986,7 @@ constexpr int slot_pp[22] = {99, 0, 92, 85, 70, 50, 40, 30, 25, 20, 15, 10,
 // left out, only the surface, tropopause and maximum-wind groups keep theirs.
 int top_wind_slot(int id, bool part_c)
 {
-    if (is_missing(id)) return part_c ? 11 : 0;
+    if (is_missing(id)) return part_c ? UPA_SLOT_C_FIRST - 1 : UPA_SLOT_SURFACE;
     if (!part_c) {
         switch (id) {
         case 0: return 1;
@@ -950,8 +1016,8 @@ int level_slot(int pv, int* i, bool part_c, int sfc, bool after_complete)
 {
     if (pv == 88) return UPA_SLOT_TROPO;
     if (pv == 77 || pv == 66) return UPA_SLOT_MAXWIND;
-    const int first = part_c ? 12 : 1;
-    const int last = part_c ? 21 : 11;
+    const int first = part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_A_FIRST;
+    const int last = part_c ? UPA_SLOT_C_LAST : UPA_SLOT_A_LAST;
     if (!part_c) {
         if (pv == 85 && man_pres[*i] == 925) *i += 1;
         if (pv == 85 && man_pres[*i] == 1000) *i += 2;
@@ -988,158 +1054,223 @@ int level_slot(int pv, int* i, bool part_c, int sfc, bool after_complete)
 
 }  // namespace
 
-int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
+namespace {
+
+// What the opening groups of a part A or C tell the level groups after them.
+struct TempHeading {
+    bool ms = false;      // speeds in metres per second, kept in knots
+    int il = ALL_LEVELS;  // last standard slot that carries a wind group
+};
+
+// YYGGId of a part A or C.
+// YY: the day of the month, plus 50 when the speeds are in knots (WMO
+// FM 35): a day below 50 means metres per second, converted to knots.
+// GG: the hour; an hour plus 50 marks a ship report here, and the hour
+// itself is GG mod 50.
+// Id: the last standard level that carries a wind group (top_wind_slot).
+// Returns the hour * 100, or -1 when the group does not read.
+int temp_date(parse_param* pp, bool part_c, TempHeading* h, bool* ship)
 {
-    if (!data || !rep) return 0;
+    int yy = 0, gg = 0, id = 0;
+    if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || yy < 0 || gg < 0)
+        return -1;
+    h->ms = yy < 50;
+    h->il = top_wind_slot(id, part_c);
+    if (gg > 50) *ship = true;
+    trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", pp);
+    return (gg % 50) * 100;
+}
+
+// The groups that open a part A or C: call sign (ships and mobile
+// stations), date group, station number (land) and position (ships and
+// mobile stations). False when the part lies outside the decode window.
+bool read_temp_heading(parse_param* pp, int type, UPA_report* rep, TempHeading* h)
+{
     const bool part_c = type == UPA_TTCC || type == UPA_UUCC || type == UPA_IICC;
     const bool ship_kind = type == UPA_UUAA || type == UPA_UUCC;
     const bool mobile = type == UPA_IIAA || type == UPA_IICC;
-    const bool land = type == UPA_TTAA || type == UPA_TTCC;
-    parse_param pp;
-    scanp_set(&pp, data);
-    char word[11] = "";
-    int hour = -1;
+    char word[VOK_ID_LEN] = "";
     bool ship = false;
-    bool ms = false;
-    int il = ALL_LEVELS;
 
-    if (ship_kind || mobile) read_call_sign(&pp, rep, word);
+    if (ship_kind || mobile) read_call_sign(pp, rep, word);
+    const int hour = temp_date(pp, part_c, h, &ship);
+    if (type == UPA_TTAA || type == UPA_TTCC) read_station(pp, rep, word);
 
-    int yy = 0, gg = 0, id = 0;
-    if (accept(&pp, scanp(&pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) && yy >= 0 && gg >= 0) {
-        ms = yy < 50;
-        il = top_wind_slot(id, part_c);
-        if (gg > 50) ship = true;
-        hour = (gg % 50) * 100;
-        trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", &pp);
-    }
-
-    if (land) read_station(&pp, rep, word);
-
-    if (!time_ok(type, word, hour)) return 0;
+    if (!time_ok(type, word, hour)) return false;
     rep->time = hour;
 
     if (ship_kind || mobile || ship) {
         set_text(rep->area, mobile ? "MO" : "SH");
-        read_position(&pp, rep, mobile);
+        read_position(pp, rep, mobile);
     }
+    return true;
+}
 
+// The level groups of a part A or C as they are read one level at a time.
+struct TempLevels {
+    bool part_c;
+    TempHeading head;
     // Position in man_pres of the level that the next group should give.
-    int i = part_c ? 12 : 0;
-    bool found = false;
+    int i;
     // Surface pressure of this part: standard levels with a higher pressure
     // lie below the ground and may be left out altogether.
     int sfc = VOK_MISSING;
     // The surface or standard level before was read whole (pphhh, TTTDD and
     // the wind group when one is due): the cursor stands on the next level.
     bool complete = false;
-    while (i < 24) {
-        int pv = 0, hhh = 0;
-        const int got = scanp(&pp, "%2!//!d%3!///!d ", &pv, &hhh);
-        if (got != 2 || pp.len <= 5 || !figures(pv) || !figures(hhh)) break;
+    bool found = false;  // a level was stored
+};
 
-        // Which level the group names.
-        const int slot = level_slot(pv, &i, part_c, sfc, complete);
-        if (slot < 0) break;
+bool special_slot(int slot)
+{
+    return slot == UPA_SLOT_SURFACE || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
+}
 
-        const bool special = slot == 0 || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
-        if ((slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND) && hhh == 999) {
-            scanp_inc(&pp);  // no tropopause / no maximum wind reported
-            continue;
-        }
-        found = true;
-
-        // Row that receives the values: a second surface, tropopause or
-        // maximum-wind group goes to the overflow row, so the first stays.
-        int row = slot;
-        if (special) {
-            if (rep->man[slot].p != MISSING_F) {
-                row = UPA_SLOT_OVERFLOW;
-            } else if (!is_missing(hhh)) {
-                float p;
-                if (part_c) {
-                    p = tenths(hhh);
-                } else if (slot == 0 && hhh <= 99) {
-                    p = static_cast<float>(hhh + 1000);  // 99PPP gives 1000 hPa and up as 0PP
-                } else {
-                    p = static_cast<float>(hhh);
-                }
-                rep->man[slot].p = p;
-            }
-            if (slot == 0 && !is_missing(hhh)) sfc = hhh <= 99 ? hhh + 1000 : hhh;
+// Stores the pressure (and for a standard level the height) that the pphhh
+// group of slot gives; returns the row that takes the level's other values.
+// A second surface, tropopause or maximum-wind group goes to the overflow
+// row, so that the first stays.
+int store_level_group(UPA_report* rep, int slot, int hhh, TempLevels* lv)
+{
+    if (!special_slot(slot)) {
+        rep->man[slot].p = static_cast<float>(man_pres[slot]);
+        rep->man[slot].h = standard_height(slot, hhh);
+        return slot;
+    }
+    int row = slot;
+    if (rep->man[slot].p != VOK_MISSING_F) {
+        row = UPA_SLOT_OVERFLOW;
+    } else if (!is_missing(hhh)) {
+        float p;
+        if (lv->part_c) {
+            p = tenths(hhh);
+        } else if (slot == UPA_SLOT_SURFACE && hhh <= 99) {
+            p = static_cast<float>(hhh + 1000);  // 99PPP gives 1000 hPa and up as 0PP
         } else {
-            rep->man[slot].p = static_cast<float>(man_pres[slot]);
-            rep->man[slot].h = standard_height(slot, hhh);
+            p = static_cast<float>(hhh);
         }
-        trace_group("pphhh: %5.5s\n", &pp);
-        scanp_inc(&pp);
-        bool whole = true;
+        rep->man[slot].p = p;
+    }
+    if (slot == UPA_SLOT_SURFACE && !is_missing(hhh)) lv->sfc = hhh <= 99 ? hhh + 1000 : hhh;
+    return row;
+}
 
-        if (slot != UPA_SLOT_MAXWIND) {
-            whole = false;
-            int ttt = 0, dd = 0;
-            if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
-                figures(dd)) {
-                // A temperature group left out at 1000, 925 or 850 hPa: what
-                // follows is the next level's pphhh group.
-                if ((slot == 1 && ((ttt >= 920 && ttt <= 929) || (ttt >= 850 && ttt <= 859))) ||
-                    (slot == 2 && ttt >= 850 && ttt <= 859) ||
-                    (slot == 3 && ttt >= 700 && ttt <= 709)) {
-                    ++i;
-                    complete = false;
-                    continue;
-                }
-                const float t = temperature(ttt);
-                const float td = dd == 99 ? MISSING_F : dew_point(t, depression(dd));
-                rep->man[row].t = t;
-                rep->man[row].td = td;
-                trace_group("tttdd: %5.5s\n", &pp);
-                scanp_inc(&pp);
-                whole = true;
-            }
-        }
+enum class TempGroup { read, absent, next_level };
 
-        if (slot <= il || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND) {
-            int dd = 0, fff = 0;
-            bool wind_read = false;
-            if (scan_wind(&pp, &dd, &fff)) {
-                const Wind w = wind_of(dd, fff, ms);
-                if (!w.valid) {
-                    // Speeds above 249 do not occur: this is the next level's
-                    // group, and the winds of this part end here.
-                    il = slot;
-                } else {
-                    rep->man[row].dir = w.dir;
-                    rep->man[row].spd = w.spd;
-                    trace_group("dddss: %5.5s\n", &pp);
-                    scanp_inc(&pp);
-                    wind_read = true;
-                }
-            }
-            whole = whole && wind_read;
-        }
+// The TTTaDD group of a level. A temperature group left out at 1000, 925 or
+// 850 hPa shows as the next level's pphhh group (next_level).
+// DD = 99 would be a depression of 49 degrees by the code table; at the
+// standard levels it is taken as no dew point reported.
+TempGroup read_temp_group(parse_param* pp, UPA_report* rep, int slot, int row)
+{
+    int ttt = 0, dd = 0;
+    if (scanp(pp, "%3!///!d%2!//!d ", &ttt, &dd) != 2 || pp->len <= 5 || !figures(ttt) ||
+        !figures(dd))
+        return TempGroup::absent;
+    if ((slot == 1 && ((ttt >= 920 && ttt <= 929) || (ttt >= 850 && ttt <= 859))) ||
+        (slot == 2 && ttt >= 850 && ttt <= 859) || (slot == 3 && ttt >= 700 && ttt <= 709))
+        return TempGroup::next_level;
+    const float t = temperature(ttt);
+    rep->man[row].t = t;
+    rep->man[row].td = dd == 99 ? VOK_MISSING_F : dew_point(t, depression(dd));
+    trace_group("tttdd: %5.5s\n", pp);
+    scanp_inc(pp);
+    return TempGroup::read;
+}
 
-        if (slot == UPA_SLOT_MAXWIND) {
-            char shear[11];
-            accept(&pp, scanp(&pp, "4%<10s ", shear), 1, 5);  // vertical wind shear
-        }
+// The ddfff group of a level; true when one was read and stored. A speed
+// above 249 does not occur: the group is the next level's, and the winds of
+// this part end at this slot.
+bool read_level_wind(parse_param* pp, UPA_report* rep, int slot, int row, TempLevels* lv)
+{
+    int dd = 0, fff = 0;
+    if (!scan_wind(pp, &dd, &fff)) return false;
+    const Wind w = wind_of(dd, fff, lv->head.ms);
+    if (!w.valid) {
+        lv->head.il = slot;
+        return false;
+    }
+    rep->man[row].dir = w.dir;
+    rep->man[row].spd = w.spd;
+    trace_group("dddss: %5.5s\n", pp);
+    scanp_inc(pp);
+    return true;
+}
 
-        if (slot == 0 && row == 0) {
-            const UPA_man& s = rep->man[0];
-            const bool sig_ok = s.p == MISSING_F || UPA_add_sig(rep, s.p, s.t, s.td);
-            // A surface reported without wind must not blank the surface wind
-            // that a PILOT part of the same station already gave.
-            const bool no_wind = s.dir == MISSING_F && s.spd == MISSING_F;
-            if (!sig_ok || (!no_wind && !UPA_add_wnd(rep, 0.0f, s.dir, s.spd))) break;
+// The surface also opens the significant-level and wind lists. A surface
+// reported without wind must not blank the surface wind that a PILOT part
+// of the same station already gave. False when a list is full.
+bool surface_to_lists(UPA_report* rep)
+{
+    const UPA_man& s = rep->man[UPA_SLOT_SURFACE];
+    const bool sig_ok = s.p == VOK_MISSING_F || UPA_add_sig(rep, s.p, s.t, s.td);
+    const bool no_wind = s.dir == VOK_MISSING_F && s.spd == VOK_MISSING_F;
+    return sig_ok && (no_wind || UPA_add_wnd(rep, 0.0f, s.dir, s.spd));
+}
+
+enum class LevelStep { next, stop };
+
+// One level: its pphhh group, then its temperature group (not for the
+// maximum wind) and its wind group when one is due.
+LevelStep read_temp_level(parse_param* pp, UPA_report* rep, TempLevels* lv)
+{
+    int pv = 0, hhh = 0;
+    const int got = scanp(pp, "%2!//!d%3!///!d ", &pv, &hhh);
+    if (got != 2 || pp->len <= 5 || !figures(pv) || !figures(hhh)) return LevelStep::stop;
+    const int slot = level_slot(pv, &lv->i, lv->part_c, lv->sfc, lv->complete);
+    if (slot < 0) return LevelStep::stop;
+    const bool tropo_or_max = slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
+    if (tropo_or_max && hhh == 999) {
+        scanp_inc(pp);  // no tropopause / no maximum wind reported
+        return LevelStep::next;
+    }
+    lv->found = true;
+    const int row = store_level_group(rep, slot, hhh, lv);
+    trace_group("pphhh: %5.5s\n", pp);
+    scanp_inc(pp);
+
+    bool whole = true;
+    if (slot != UPA_SLOT_MAXWIND) {
+        const TempGroup tg = read_temp_group(pp, rep, slot, row);
+        if (tg == TempGroup::next_level) {
+            ++lv->i;
+            lv->complete = false;
+            return LevelStep::next;
         }
-        // The tropopause and maximum-wind sections follow the standard
-        // levels and may repeat: they take no position of their own, and no
-        // standard level is looked for after them.
-        complete = whole && (!special || slot == 0);
-        if (!special || slot == 0) ++i;
+        whole = tg == TempGroup::read;
+    }
+    if (slot <= lv->head.il || tropo_or_max) whole = read_level_wind(pp, rep, slot, row, lv) && whole;
+    if (slot == UPA_SLOT_MAXWIND) {
+        char shear[VOK_ID_LEN];
+        accept(pp, scanp(pp, "4%<10s ", shear), 1, 5);  // vertical wind shear
+    }
+    if (slot == UPA_SLOT_SURFACE && row == UPA_SLOT_SURFACE && !surface_to_lists(rep))
+        return LevelStep::stop;
+    // The tropopause and maximum-wind sections follow the standard levels
+    // and may repeat: they take no position of their own, and no standard
+    // level is looked for after them.
+    const bool special = special_slot(slot);
+    lv->complete = whole && (!special || slot == UPA_SLOT_SURFACE);
+    if (!special || slot == UPA_SLOT_SURFACE) ++lv->i;
+    return LevelStep::next;
+}
+
+}  // namespace
+
+int UPA_decode_TTAA(const char* data, int type, UPA_report* rep)
+{
+    if (!data || !rep) return 0;
+    parse_param pp;
+    scanp_set(&pp, data);
+    TempLevels lv{};
+    lv.part_c = type == UPA_TTCC || type == UPA_UUCC || type == UPA_IICC;
+    if (!read_temp_heading(&pp, type, rep, &lv.head)) return 0;
+
+    lv.i = lv.part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_SURFACE;
+    while (lv.i < UPA_NUM_SLOTS && read_temp_level(&pp, rep, &lv) == LevelStep::next) {
     }
 
-    if (found) rep->numman = 20;
+    if (lv.found) rep->numman = 20;
     if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
     return 1;
 }
@@ -1152,11 +1283,11 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
     const bool mobile = type == UPA_IIBB || type == UPA_IIDD;
     parse_param pp;
     scanp_set(&pp, data);
-    char word[11] = "";
+    char word[VOK_ID_LEN] = "";
     int hour = -1;
 
     if (ship_kind || mobile) {
-        char kw[11];
+        char kw[VOK_ID_LEN];
         accept(&pp, scanp(&pp, "%(UUBB|UUDD|IIBB|IIDD) ", kw), 1, 4);
         read_call_sign(&pp, rep, word);
     }
@@ -1189,7 +1320,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         if (is_missing(nn) || nn < 0 || nn % 11 != 0) break;
         if (is_missing(ppp)) {
             scanp_inc(&pp);
-            char w[11];
+            char w[VOK_ID_LEN];
             if (scanp(&pp, "%<10s ", w) == 1 && pp.len > 1 && w[0] == '/') scanp_inc(&pp);
             continue;
         }
@@ -1253,7 +1384,7 @@ bool pilot_wind(parse_param* pp, bool ms, Wind* w)
 // the surface row is never stored as one.
 bool pilot_surface(UPA_report* rep, const Wind& w)
 {
-    if (rep->man[0].p != MISSING_F) {
+    if (rep->man[0].p != VOK_MISSING_F) {
         rep->man[0].dir = w.dir;
         rep->man[0].spd = w.spd;
     }
@@ -1267,7 +1398,7 @@ int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
     if (!data || !rep) return 0;
     parse_param pp;
     scanp_set(&pp, data);
-    char word[11] = "";
+    char word[VOK_ID_LEN] = "";
     bool ms = false;
     const int hour = pilot_date(&pp, &ms);
     read_station(&pp, rep, word);
@@ -1284,7 +1415,7 @@ int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
         trace_group("44npp: %5.5s\n", &pp);
         scanp_inc(&pp);
         int slot = -1;
-        for (int s = 0; s <= 11; ++s) {
+        for (int s = UPA_SLOT_SURFACE; s <= UPA_SLOT_A_LAST; ++s) {
             if (slot_pp[s] == pv) {
                 slot = s;
                 break;
@@ -1320,7 +1451,7 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
     const bool mobile = type == UPA_EEBB || type == UPA_EEDD;
     parse_param pp;
     scanp_set(&pp, data);
-    char word[11] = "";
+    char word[VOK_ID_LEN] = "";
     bool ms = false;
 
     if (mobile) read_call_sign(&pp, rep, word);
@@ -1412,14 +1543,6 @@ int UPA_decode_part(const char* data, int type, UPA_report* rep)
 // station, the output file, every report of every input file merged into
 // its station's slot, and every station that received data written in the
 // station table's order.
-#include <functional>
-#include <string>
-#include <unordered_map>
-#include <vector>
-
-#include <sys/stat.h>
-
-#include "vokresrc.h"
 
 const int UPA_res_key[] = {
     RES_help,       RES_batch,       RES_message,    RES_file_path,  RES_data_path,
@@ -1432,13 +1555,13 @@ const int UPA_res_pos[] = {RES_filenames, RES_null};
 
 namespace {
 
-constexpr M_type DRV_ERROR = 0xC0;
-constexpr M_type DRV_MESS = 0xF00;
-constexpr M_type DRV_SAVE = 0xF000;
-constexpr M_type DRV_DATE = 0xF0000;
-constexpr M_type DRV_STATION = 0x100000;
-constexpr M_type DRV_UNKNOWN = 0x400000;
-constexpr M_type DRV_REPORT = 0x1000000;
+constexpr M_type DRV_ERROR = M_WARN;
+constexpr M_type DRV_MESS = M_MESS;
+constexpr M_type DRV_SAVE = M_OUT1;
+constexpr M_type DRV_DATE = M_OUT2;
+constexpr M_type DRV_STATION = M_OUT3 & M_SUB_A;
+constexpr M_type DRV_UNKNOWN = M_OUT3 & M_SUB_C;
+constexpr M_type DRV_REPORT = M_OUT4 & M_SUB_A;
 
 // The decode window of a run before the "parameter" resource narrows it.
 constexpr int RANGE_PRE = -120;

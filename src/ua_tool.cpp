@@ -10,12 +10,10 @@
 // Pressures of the mandatory-level slots; 990, 880 and 770 only mark the
 // surface, tropopause and maximum-wind rows, whose pressures come from the
 // report itself.
-const int man_pres[24] = {990, 1000, 925, 850, 700, 500, 400, 300, 250, 200, 150, 100,
+const int man_pres[UPA_NUM_SLOTS] = {990, 1000, 925, 850, 700, 500, 400, 300, 250, 200, 150, 100,
                           70,  50,   30,  20,  10,  7,   5,   3,   2,   1,   880, 770};
 
 namespace {
-
-constexpr float MISSING = -9999.0f;
 
 // A count read from a record, kept within its list whatever the record holds.
 int used_rows(std::int32_t count, int limit)
@@ -32,13 +30,14 @@ int UPA_initialize(UPA_report* rep)
     rep->id[0] = '\0';
     rep->area[0] = '\0';
     rep->wmo = VOK_MISSING;
-    rep->lat = MISSING;
-    rep->lon = MISSING;
-    rep->elev = MISSING;
+    rep->lat = VOK_MISSING_F;
+    rep->lon = VOK_MISSING_F;
+    rep->elev = VOK_MISSING_F;
     rep->time = VOK_MISSING;
-    for (auto& row : rep->man) row = {MISSING, MISSING, MISSING, MISSING, MISSING, MISSING};
-    for (auto& row : rep->sig) row = {MISSING, MISSING, MISSING};
-    for (auto& row : rep->wnd) row = {MISSING, MISSING, MISSING};
+    constexpr float M = VOK_MISSING_F;
+    for (auto& row : rep->man) row = {M, M, M, M, M, M};
+    for (auto& row : rep->sig) row = {M, M, M};
+    for (auto& row : rep->wnd) row = {M, M, M};
     rep->numman = 0;
     rep->numsig = 0;
     rep->numwnd = 0;
@@ -121,54 +120,49 @@ int find_row(const UPA_report* rep, const Row* rows, float Row::*key, float v, i
     return r;
 }
 
+// The row of a list (its first member `key`) at v, else a new row appended
+// with v and its other values missing; -1 when the list is full. With a
+// memo, the search starts at the hint `from` and the remembered row;
+// without one, it runs from the first row.
+template <class Row, int N>
+int find_or_append(const UPA_report* rep, Row (&rows)[N], std::int32_t* count, float Row::*key,
+                   float v, int from, RowMemo* memo)
+{
+    const int n = used_rows(*count, N);
+    if (from < 0 || from >= n) from = 0;
+    const int r = memo ? find_row(rep, rows, key, v, from, n, memo) : find_in(rows, key, v, 0, n);
+    if (r >= 0) return r;
+    if (n >= N) return -1;
+    if (memo) memo_of(memo, rep, v) = {rep, n};
+    rows[n] = {v, VOK_MISSING_F, VOK_MISSING_F};
+    *count = n + 1;
+    return n;
+}
+
 }  // namespace
 
 int UPA_find_sig_from(UPA_report* rep, float p, int from)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
-    if (from < 0 || from >= n) from = 0;
-    if (const int r = find_row(rep, rep->sig, &UPA_sig::p, p, from, n, sig_memo); r >= 0) return r;
-    if (n >= UPA_MAX_SIG) return -1;
-    memo_of(sig_memo, rep, p) = {rep, n};
-    rep->sig[n] = {p, MISSING, MISSING};
-    rep->numsig = n + 1;
-    return n;
+    return find_or_append(rep, rep->sig, &rep->numsig, &UPA_sig::p, p, from, sig_memo);
 }
 
 int UPA_find_wnd_from(UPA_report* rep, float h, int from)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
-    if (from < 0 || from >= n) from = 0;
-    if (const int r = find_row(rep, rep->wnd, &UPA_wnd::h, h, from, n, wnd_memo); r >= 0) return r;
-    if (n >= UPA_MAX_WND) return -1;
-    memo_of(wnd_memo, rep, h) = {rep, n};
-    rep->wnd[n] = {h, MISSING, MISSING};
-    rep->numwnd = n + 1;
-    return n;
+    return find_or_append(rep, rep->wnd, &rep->numwnd, &UPA_wnd::h, h, from, wnd_memo);
 }
 
 int UPA_find_sig(UPA_report* rep, float p)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numsig, UPA_MAX_SIG);
-    if (const int r = find_in(rep->sig, &UPA_sig::p, p, 0, n); r >= 0) return r;
-    if (n >= UPA_MAX_SIG) return -1;
-    rep->sig[n] = {p, MISSING, MISSING};
-    rep->numsig = n + 1;
-    return n;
+    return find_or_append<UPA_sig>(rep, rep->sig, &rep->numsig, &UPA_sig::p, p, 0, nullptr);
 }
 
 int UPA_find_wnd(UPA_report* rep, float h)
 {
     if (!rep) return -1;
-    const int n = used_rows(rep->numwnd, UPA_MAX_WND);
-    if (const int r = find_in(rep->wnd, &UPA_wnd::h, h, 0, n); r >= 0) return r;
-    if (n >= UPA_MAX_WND) return -1;
-    rep->wnd[n] = {h, MISSING, MISSING};
-    rep->numwnd = n + 1;
-    return n;
+    return find_or_append<UPA_wnd>(rep, rep->wnd, &rep->numwnd, &UPA_wnd::h, h, 0, nullptr);
 }
 
 int UPA_add_sig(UPA_report* rep, float p, float t, float td)
@@ -225,7 +219,7 @@ void print_man(M_type mask, const UPA_report* rep)
     MESS_print(mask, "     Press    Height   Temp    Dewpt     Dir    Spd\n");
     for (int slot = 0; slot < UPA_NUM_MAN; ++slot) {
         const UPA_man& r = rep->man[slot];
-        if (r.p == MISSING) continue;
+        if (r.p == VOK_MISSING_F) continue;
         const char* label = slot == UPA_SLOT_SURFACE  ? "SFC  "
                             : slot == UPA_SLOT_TROPO   ? "TROP "
                             : slot == UPA_SLOT_MAXWIND ? "MWND "

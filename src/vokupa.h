@@ -28,8 +28,8 @@ inline constexpr int UPA_MAX_SIG = 200;
 inline constexpr int UPA_MAX_WND = 100;
 
 struct UPA_report {
-    char id[11];
-    char area[11];
+    char id[VOK_ID_LEN];
+    char area[VOK_ID_LEN];
     std::int32_t wmo;
     float lat;
     float lon;
@@ -45,13 +45,20 @@ struct UPA_report {
 };
 static_assert(sizeof(UPA_report) == 4260, "UPA_report must keep its 4260-byte layout");
 
-// Slots of the mandatory-level table: 0 surface, 1..21 standard levels,
-// 22 tropopause, 23 maximum wind, 24 overflow row.
+// Slots of the mandatory-level table: 0 surface, 1..21 standard levels
+// (1..11 the 1000 to 100 hPa surfaces of part A, 12..21 the 70 to 1 hPa
+// surfaces of part C), 22 tropopause, 23 maximum wind, 24 overflow row.
 inline constexpr int UPA_SLOT_SURFACE = 0;
+inline constexpr int UPA_SLOT_A_FIRST = 1;
+inline constexpr int UPA_SLOT_A_LAST = 11;
+inline constexpr int UPA_SLOT_C_FIRST = 12;
+inline constexpr int UPA_SLOT_C_LAST = 21;
 inline constexpr int UPA_SLOT_TROPO = 22;
 inline constexpr int UPA_SLOT_MAXWIND = 23;
 inline constexpr int UPA_SLOT_OVERFLOW = 24;
-extern const int man_pres[24];
+// Slots with a pressure of their own: all but the overflow row.
+inline constexpr int UPA_NUM_SLOTS = UPA_SLOT_OVERFLOW;
+extern const int man_pres[UPA_NUM_SLOTS];
 
 // ---- ua_tool (src/ua_tool.cpp): record operations and listing
 // Empty record: no identity, every value -9999, no levels; type untouched.
@@ -125,7 +132,7 @@ extern const char* const type_str[UPA_NUM_KINDS];
 // characters in real feeds); 4,096 holds a full part B with room to spare.
 inline constexpr int UPA_RAW_MAX = 4096;
 inline constexpr int UPA_RAW_DATA_LEN = UPA_RAW_MAX + 1;
-inline constexpr int UPA_RAW_ID_LEN = 11;
+inline constexpr int UPA_RAW_ID_LEN = VOK_ID_LEN;
 
 // Stream buffer that the conversion gives each raw input file (setvbuf):
 // the reader finds its lines in the stream's buffer, and a large one needs

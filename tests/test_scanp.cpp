@@ -75,7 +75,7 @@ TEST(ScanpGroups, DateGroup)
 
     Cursor b("5712/ ");
     EXPECT_EQ(scanp(&b.p, "%2d%2d%1!/!d ", &yy, &gg, &id), 3);
-    EXPECT_EQ(id, -9999);
+    EXPECT_EQ(id, VOK_MISSING);
     EXPECT_EQ(b.p.len, 6);
 }
 
@@ -90,14 +90,14 @@ TEST(ScanpGroups, PressureHeightGroups)
 
     Cursor missing("///// ");
     EXPECT_EQ(scanp(&missing.p, "%2!//!d%3!///!d ", &a, &b), 2);
-    EXPECT_EQ(a, -9999);
-    EXPECT_EQ(b, -9999);
+    EXPECT_EQ(a, VOK_MISSING);
+    EXPECT_EQ(b, VOK_MISSING);
     EXPECT_EQ(missing.p.len, 6);
 
     Cursor temp("134// ");
     EXPECT_EQ(scanp(&temp.p, "%3!///!d%2!//!d ", &a, &b), 2);
     EXPECT_EQ(a, 134);
-    EXPECT_EQ(b, -9999);
+    EXPECT_EQ(b, VOK_MISSING);
     EXPECT_EQ(temp.p.len, 6);
 
     // A short group: the second field misses its exact width.
@@ -112,7 +112,7 @@ TEST(ScanpGroups, PressureHeightGroups)
 
 TEST(ScanpGroups, CallSignPositionAndLiteralMismatch)
 {
-    char id[11] = "";
+    char id[VOK_ID_LEN] = "";
     Cursor call("DBBH 57121");
     EXPECT_EQ(scanp(&call.p, "%<10s ", id), 1);
     EXPECT_STREQ(id, "DBBH");
@@ -156,7 +156,7 @@ TEST(ScanpGroups, Alternatives)
     EXPECT_EQ(d.p.len, 2);
 
     // No alternative: the scan stops.
-    std::strcpy(word, "keep");
+    std::snprintf(word, sizeof word, "%s", "keep");
     Cursor e("TTBB ");
     EXPECT_EQ(scanp(&e.p, "%(UUBB|IIBB) ", word), 0);
     EXPECT_EQ(e.p.len, 0);
@@ -172,13 +172,13 @@ TEST(ScanpGroups, Alternatives)
 
     // With a missing text: matched whatever happens, empty text stored, the
     // characters that agree consumed (at most the width).
-    std::strcpy(word, "keep");
+    std::snprintf(word, sizeof word, "%s", "keep");
     Cursor f("//12 ");
     EXPECT_EQ(scanp(&f.p, "%3!///!(ABC|DEF)%d", word, &v), 2);
     EXPECT_STREQ(word, "");
     EXPECT_EQ(v, 12);
     EXPECT_EQ(f.p.len, 4);
-    std::strcpy(word, "keep");
+    std::snprintf(word, sizeof word, "%s", "keep");
     Cursor g("XY");
     EXPECT_EQ(scanp(&g.p, "%!//!(AB)%*c", word), 2);
     EXPECT_STREQ(word, "");
@@ -192,7 +192,7 @@ TEST(ScanpMissing, SlashOrSkip)
     int v = 5, w = 5;
     Cursor slash("/");
     EXPECT_EQ(scanp(&slash.p, "%1!/!d", &v), 1);
-    EXPECT_EQ(v, -9999);
+    EXPECT_EQ(v, VOK_MISSING);
     EXPECT_EQ(slash.p.len, 1);
     EXPECT_EQ(slash.p.done, 1);
 
@@ -226,7 +226,7 @@ TEST(ScanpMissing, SlashOrSkip)
     float f = 0.0f;
     Cursor real("//.// ");
     EXPECT_EQ(scanp(&real.p, "%5!//.//!f ", &f), 1);
-    EXPECT_EQ(f, -9999.0f);
+    EXPECT_EQ(f, VOK_MISSING_F);
     EXPECT_EQ(real.p.len, 6);
 
     // "*" still consumes the missing text.
@@ -299,7 +299,7 @@ TEST(ScanpNumbers, PaddedIntegers)
     EXPECT_EQ(scanp(&blank.p, "%D", &a), 0);
     Cursor miss("///");
     EXPECT_EQ(scanp(&miss.p, "%!///!D", &a), 1);
-    EXPECT_EQ(a, -9999);
+    EXPECT_EQ(a, VOK_MISSING);
 }
 
 TEST(ScanpNumbers, Reals)
@@ -517,7 +517,7 @@ TEST(ScanpPattern, DebugTraceOnlyWhenOn)
     int a = 0, b = 0;
     Cursor c("85512 ");
     scanp(&c.p, "%2!//!d%3!///!d ", &a, &b);
-    MESS_set(1, 0x80000000u);
+    MESS_set(1, M_DEBUG & M_SUB_D);
     scanp(&c.p, "%2!//!d%3!///!d ", &a, &b);
     MESS_reset();
 
@@ -601,7 +601,7 @@ TEST(ScanpKept, ManyPatternsAtOnceAndLongOnes)
     EXPECT_EQ(scanp(&groups.p, longpat.c_str(), &d[0], &d[1], &d[2], &d[3], &d[4], &d[5], &d[6],
                     &d[7], &d[8], &d[9], &d[10], &d[11]),
               11);
-    EXPECT_EQ(d[1], -9999);
+    EXPECT_EQ(d[1], VOK_MISSING);
     EXPECT_EQ(d[10], 1);
     EXPECT_EQ(d[11], 5);  // "x" is neither digit nor "/": skipped, then the blank stops
     EXPECT_EQ(groups.p.len, 22);
@@ -686,7 +686,7 @@ TEST(ScanpKept, GroupsReadInOnePassAsTheStepsReadThem)
             MESS_reset();
             const Outcome fast = scan_with(pat, in, word);
             MESS_set_str((std::string("fi=") + log).c_str());
-            MESS_set(1, 0x80000000u);
+            MESS_set(1, M_DEBUG & M_SUB_D);
             const Outcome steps = scan_with(pat, in, word);
             MESS_reset();
             EXPECT_EQ(fast, steps);

@@ -94,7 +94,7 @@ TEST(UaToolRecord, MandatoryLevels)
     EXPECT_EQ(UPA_mandatory(7.0f), 0);
     EXPECT_EQ(UPA_mandatory(1000.5f), 0);
     EXPECT_EQ(UPA_mandatory(990.0f), 0);
-    EXPECT_EQ(UPA_mandatory(-9999.0f), 0);
+    EXPECT_EQ(UPA_mandatory(VOK_MISSING_F), 0);
 }
 
 // ---------------------------------------------------------------- merging
@@ -106,11 +106,11 @@ TEST(UaToolMerge, EqualPressureOrHeightOverwrites)
     // A TTBB level and a TTDD level at the same pressure: one row, later values.
     EXPECT_EQ(UPA_add_sig(&rep, 850.0f, 10.2f, 5.0f), 1);
     EXPECT_EQ(UPA_add_sig(&rep, 700.0f, 1.0f, -3.0f), 1);
-    EXPECT_EQ(UPA_add_sig(&rep, 850.0f, 9.8f, -9999.0f), 1);
+    EXPECT_EQ(UPA_add_sig(&rep, 850.0f, 9.8f, VOK_MISSING_F), 1);
     EXPECT_EQ(rep.numsig, 2);
     EXPECT_EQ(rep.sig[0].p, 850.0f);
     EXPECT_EQ(rep.sig[0].t, 9.8f);
-    EXPECT_EQ(rep.sig[0].td, -9999.0f);
+    EXPECT_EQ(rep.sig[0].td, VOK_MISSING_F);
     EXPECT_EQ(rep.sig[1].p, 700.0f);
 
     // A TTAA surface wind and a PPBB surface wind share the height-0 row.
@@ -128,10 +128,10 @@ TEST(UaToolMerge, EqualPressureOrHeightOverwrites)
     EXPECT_EQ(UPA_find_sig(&rep, 500.0f), 2);
     EXPECT_EQ(rep.numsig, 3);
     EXPECT_EQ(rep.sig[2].p, 500.0f);
-    EXPECT_EQ(rep.sig[2].t, -9999.0f);
-    EXPECT_EQ(rep.sig[2].td, -9999.0f);
+    EXPECT_EQ(rep.sig[2].t, VOK_MISSING_F);
+    EXPECT_EQ(rep.sig[2].td, VOK_MISSING_F);
     EXPECT_EQ(UPA_find_wnd(&rep, 3000.0f), 2);
-    EXPECT_EQ(rep.wnd[2].dir, -9999.0f);
+    EXPECT_EQ(rep.wnd[2].dir, VOK_MISSING_F);
 }
 
 TEST(UaToolMerge, FullListsDropNewLevelsOnly)
@@ -214,8 +214,8 @@ TEST(UaToolMerge, SortOrdersLevelsWithTheirValues)
         EXPECT_EQ(rep.wnd[i].dir, sorted_h[i] / 100.0f);
     }
     // Rows beyond the counts are left where they are.
-    EXPECT_EQ(rep.sig[5].p, -9999.0f);
-    EXPECT_EQ(rep.wnd[5].h, -9999.0f);
+    EXPECT_EQ(rep.sig[5].p, VOK_MISSING_F);
+    EXPECT_EQ(rep.wnd[5].h, VOK_MISSING_F);
 }
 
 // ---------------------------------------------------------------- listing
@@ -254,7 +254,7 @@ private:
     char name_[32] = "/tmp/ua_listing_XXXXXX";
 };
 
-constexpr M_type DEC_MASK = 0x10000000u;
+constexpr M_type DEC_MASK = M_DEBUG & M_SUB_A;
 
 const char* const MAN_HEAD = "     Press    Height   Temp    Dewpt     Dir    Spd\n";
 const char* const SIG_HEAD = "Press    Temp    Dewpt     Press    Temp    Dewpt\n";
@@ -270,9 +270,9 @@ void fill(UPA_report& rep)
     rep.man[0] = {835, 1611, 20.4f, 13.4f, 330, 4};
     rep.man[5] = {500, 5790, -12.3f, -20.1f, 275, 35};
     rep.man[17].p = 7;
-    rep.man[22] = {212, -9999, -56.5f, -60.0f, -9999, -9999};
-    rep.man[23] = {250, -9999, -9999, -9999, 280, 95};
-    rep.man[24] = {-9999, 1, 2, 3, 4, 5};  // overflow row: never listed
+    rep.man[22] = {212, VOK_MISSING_F, -56.5f, -60.0f, VOK_MISSING_F, VOK_MISSING_F};
+    rep.man[23] = {250, VOK_MISSING_F, VOK_MISSING_F, VOK_MISSING_F, 280, 95};
+    rep.man[24] = {VOK_MISSING_F, 1, 2, 3, 4, 5};  // overflow row: never listed
     rep.numman = 20;
     UPA_add_sig(&rep, 835, 20.4f, 13.4f);
     UPA_add_sig(&rep, 800, 17.0f, 10.0f);
@@ -282,7 +282,7 @@ void fill(UPA_report& rep)
     UPA_add_wnd(&rep, 0, 330, 4);
     UPA_add_wnd(&rep, 1000, 300, 10);
     UPA_add_wnd(&rep, 2000, 280, 15);
-    UPA_add_wnd(&rep, 3000, 270, -9999);
+    UPA_add_wnd(&rep, 3000, 270, VOK_MISSING_F);
 }
 
 const char* const STATION = "STA: 72469 WMO: 72469 LAT:   39.77 LON: -104.87\n";
@@ -320,17 +320,17 @@ TEST(UaToolListing, PartsWithStationLine)
     fill(rep);
     {
         Listing out;
-        EXPECT_EQ(UPA_print_man(0xF00, &rep), 0);
+        EXPECT_EQ(UPA_print_man(M_MESS, &rep), 0);
         EXPECT_EQ(out.text(), STATION + MAN_ROWS);
     }
     {
         Listing out;
-        EXPECT_EQ(UPA_print_sig(0xF00, &rep), 0);
+        EXPECT_EQ(UPA_print_sig(M_MESS, &rep), 0);
         EXPECT_EQ(out.text(), STATION + SIG_ROWS);
     }
     {
         Listing out;
-        EXPECT_EQ(UPA_print_wnd(0xF00, &rep), 0);
+        EXPECT_EQ(UPA_print_wnd(M_MESS, &rep), 0);
         EXPECT_EQ(out.text(), STATION + WND_ROWS + "\n");
     }
 }
@@ -341,21 +341,21 @@ TEST(UaToolListing, EmptyRecordAndSingleRows)
     UPA_initialize(&rep);
     {
         Listing out;
-        UPA_print_report(0xF00, &rep);
+        UPA_print_report(M_MESS, &rep);
         EXPECT_EQ(out.text(), std::string(MAN_HEAD) + SIG_HEAD + WND_HEAD + "\n");
     }
     {
         Listing out;
-        UPA_print_man(0xF00, &rep);
+        UPA_print_man(M_MESS, &rep);
         EXPECT_EQ(out.text(),
                   std::string("STA:       WMO: -9999 LAT: -9999.00 LON: -9999.00\n") + MAN_HEAD);
     }
-    UPA_add_sig(&rep, 1013.0f, 5.0f, -9999.0f);
+    UPA_add_sig(&rep, 1013.0f, 5.0f, VOK_MISSING_F);
     UPA_add_wnd(&rep, 0.0f, 90.0f, 12.0f);
     {
         Listing out;
-        UPA_print_sig(0xF00, &rep);
-        UPA_print_wnd(0xF00, &rep);
+        UPA_print_sig(M_MESS, &rep);
+        UPA_print_wnd(M_MESS, &rep);
         EXPECT_EQ(out.text(), std::string("STA:       WMO: -9999 LAT: -9999.00 LON: -9999.00\n") +
                                   SIG_HEAD + "1013.0      5.0 -9999.0\n" +
                                   "STA:       WMO: -9999 LAT: -9999.00 LON: -9999.00\n" +
@@ -379,8 +379,8 @@ TEST(UaToolListing, NothingBelowTheLevelAndCorruptCounts)
     rep.numsig = 1000;
     rep.numwnd = -4;
     Listing out;
-    UPA_print_sig(0xF00, &rep);
-    UPA_print_wnd(0xF00, &rep);
+    UPA_print_sig(M_MESS, &rep);
+    UPA_print_wnd(M_MESS, &rep);
     const std::string text = out.text();
     EXPECT_EQ(text.rfind("STA: AAAAAAAAAAA WMO: 72469", 0), 0u);
     EXPECT_NE(text.find(std::string(WND_HEAD) + "\n"), std::string::npos);
