@@ -1024,7 +1024,10 @@ int kept_count = 0;
 
 const scanp_form* scanp_compile(const char* pat)
 {
-    if (!pat || !*pat || kept_count == KEPT_FORMS) return nullptr;
+    if (!pat || !*pat) return nullptr;
+    for (int i = 0; i < kept_count; ++i)  // one form per text
+        if (std::strcmp(kept_forms[i].form.text, pat) == 0) return &kept_forms[i];
+    if (kept_count == KEPT_FORMS) return nullptr;
     scanp_form& f = kept_forms[kept_count];
     if (!compile_into(f.form, pat)) return nullptr;
     ++kept_count;
