@@ -878,15 +878,18 @@ bool read_packed(const group_form& g, parse_param* param, Targets& args)
     if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask ||
         !is_white(static_cast<unsigned char>(in[w])))
         return false;
-    // The figures' values, and zeros past the group for the place values
-    // of 0 that reach beyond it.
-    unsigned char digit[16] = {};
+    // The figures' values, byte by byte from the field's first one; the
+    // shift brings in zeros past the group for the place values of 0 that
+    // reach beyond it.
     const std::uint64_t low = x & 0x0F0F0F0F0F0F0F0Full;  // a figure's low four bits
-    std::memcpy(digit, &low, sizeof low);
+    constexpr unsigned BYTE = 8;
     for (int f = 0; f < g.fields; ++f) {
-        const unsigned char* d = digit + g.field_at[f];
+        const std::uint64_t d = low >> (BYTE * g.field_at[f]);
         const std::int32_t* m = g.place[f];
-        const std::int32_t v = d[0] * m[0] + d[1] * m[1] + d[2] * m[2];
+        const auto figure = [d](unsigned i) {
+            return static_cast<std::int32_t>((d >> (BYTE * i)) & 0xFF);
+        };
+        const std::int32_t v = figure(0) * m[0] + figure(1) * m[1] + figure(2) * m[2];
         if (g.field_store[f]) *next_target<std::int32_t>(args) = v;
     }
     // in[w] is white: the blanks after it, usually none, are counted on.
