@@ -60,9 +60,11 @@ const std::vector<pattern_case>& cases()
 // Owns one call's targets, each its own allocation of exactly its size.
 struct targets {
     std::vector<std::unique_ptr<unsigned char[]>> bufs;
+    std::vector<int> sizes;
     void* add(int size)
     {
         bufs.emplace_back(new unsigned char[static_cast<std::size_t>(size)]());
+        sizes.push_back(size);
         return bufs.back().get();
     }
 };
@@ -102,6 +104,35 @@ void check_same(const parse_param& p, int r, targets& t, const char* pat)
     for (int k = 0; k < MAX_ARGS; ++k)
         if (std::memcmp(t.bufs[static_cast<std::size_t>(k)].get(), a[k], SCANP_FIELD_MAX + 1) != 0)
             __builtin_trap();
+}
+
+// The same scan through scanp_read, with targets of the same sizes, must
+// give what the variadic call gave.
+void check_read(const parse_param& p, int r, const targets& t, const char* pat,
+                const scanp_form* form)
+{
+    targets u;
+    void* a[MAX_ARGS + 1] = {};
+    for (std::size_t k = 0; k < t.sizes.size(); ++k) a[k] = u.add(t.sizes[k]);
+    parse_param q = p;
+    const int r2 = scanp_read(&q, pat, form, a);
+    if (r2 != r || q.len != p.len || q.matched != p.matched || q.assigned != p.assigned ||
+        q.done != p.done)
+        __builtin_trap();
+    for (std::size_t k = 0; k < t.sizes.size(); ++k)
+        if (std::memcmp(t.bufs[k].get(), u.bufs[k].get(), static_cast<std::size_t>(t.sizes[k])))
+            __builtin_trap();
+}
+
+// The kept form of each table pattern, compiled once as a decoder's is.
+const scanp_form* kept_form(std::size_t which)
+{
+    static const std::vector<const scanp_form*> forms = [] {
+        std::vector<const scanp_form*> v;
+        for (const pattern_case& c : cases()) v.push_back(scanp_compile(c.pat));
+        return v;
+    }();
+    return forms[which];
 }
 
 }  // namespace
@@ -156,6 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int r = call(&p, pat, a);
         check(p, r);
         if (!pattern.empty()) check_same(p, r, t, reused_pattern);
+        // The decoders' road: a kept form for the table's patterns, the
+        // pattern read as it runs for one from the input.
+        check_read(p, r, t, pat, pattern.empty() ? kept_form(which) : nullptr);
         if (r > 0 && p.len > 0) {
             scanp_inc(&p);
         } else {

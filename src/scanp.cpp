@@ -568,6 +568,19 @@ struct scan_state {
     }
 };
 
+// The caller's targets: the further arguments of a scanp call, or the
+// array of a scanp_read call.
+template <class T>
+T* next_target(std::va_list& args)
+{
+    return va_arg(args, T*);
+}
+template <class T>
+T* next_target(void* const*& targets)
+{
+    return static_cast<T*>(*targets++);
+}
+
 void scan_number(const directive& d, scan_state& st, void* target)
 {
     const bool real = d.real;
@@ -743,13 +756,14 @@ struct pattern_view {
 
 // Runs steps [first, last) and returns where the pattern stands: after the
 // last step run, or at the step that stopped the scan.
-const char* run_steps(const step* first, const step* last, scan_state& st, std::va_list& args,
+template <class Targets>
+const char* run_steps(const step* first, const step* last, scan_state& st, Targets& args,
                       const pattern_view& view, bool debug)
 {
     const char* p = first < last ? first->at : nullptr;
     for (const step* e = first; e != last && !st.stopped; ++e) {
         void* target = nullptr;
-        if (is_field(e->kind) && e->d.store) target = va_arg(args, void*);
+        if (is_field(e->kind) && e->d.store) target = next_target<void>(args);
         if (run_step(*e, st, target)) p = e->next;
         if (e->kind == Step::cut) break;  // no trace for a cut directive
         if (debug) MESS_print(SCANP_DEBUG, "     :%s:%.50s:\n", view.at(p), st.in + st.pos);
@@ -798,7 +812,8 @@ bool group_fields(const group_form& g, const char* s, std::int32_t* value)
 // other than white space, then white space. Its fields are stored as the
 // steps would store them, and *len is what was consumed; a refused group
 // consumed *len characters of matching literals.
-GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_list& args, int* len)
+template <class Targets>
+GroupRead scan_group(const group_form& g, const char* in, int avail, Targets& args, int* len)
 {
     for (int k = 0; k < g.lead && k < avail; ++k) {
         if (in[k] != g.part[k].literal) {
@@ -825,14 +840,15 @@ GroupRead scan_group(const group_form& g, const char* in, int avail, std::va_lis
     if (!is_white(static_cast<unsigned char>(in[w]))) return GroupRead::unknown;
     const int figure_fields = g.word ? g.fields - 1 : g.fields;
     for (int f = 0; f < figure_fields; ++f)
-        if (g.field_store[f]) *va_arg(args, std::int32_t*) = value[f];
-    if (g.word_store) store_text(va_arg(args, char*), in + g.width, word, true);
+        if (g.field_store[f]) *next_target<std::int32_t>(args) = value[f];
+    if (g.word_store) store_text(next_target<char>(args), in + g.width, word, true);
     *len = w + span(in + w, avail - w, is_white);
     return GroupRead::whole;
 }
 
 // A pattern too long to keep: read and run a few steps at a time.
-const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bool debug)
+template <class Targets>
+const char* run_uncached(const char* pat, scan_state& st, Targets& args, bool debug)
 {
     constexpr int CHUNK = 8;
     step steps[CHUNK];
@@ -851,7 +867,8 @@ const char* run_uncached(const char* pat, scan_state& st, std::va_list& args, bo
 // into the cursor's record at once; false, with nothing stored or changed,
 // for any other input (a missing-value text, a refused literal ...), which
 // read_group or the steps then read.
-bool read_packed(const group_form& g, parse_param* param, std::va_list& args)
+template <class Targets>
+bool read_packed(const group_form& g, parse_param* param, Targets& args)
 {
     const char* in = param->ptr + param->off;
     const int avail = param->length - param->off;
@@ -861,16 +878,19 @@ bool read_packed(const group_form& g, parse_param* param, std::va_list& args)
     if ((x & g.lit_mask) != g.lit_bytes || (figure_bits(x) & g.figure_mask) != g.figure_mask ||
         !is_white(static_cast<unsigned char>(in[w])))
         return false;
-    // The figures' values, and zeros past the group for the place values
-    // of 0 that reach beyond it.
-    unsigned char digit[16] = {};
+    // The figures' values, byte by byte from the field's first one; the
+    // shift brings in zeros past the group for the place values of 0 that
+    // reach beyond it.
     const std::uint64_t low = x & 0x0F0F0F0F0F0F0F0Full;  // a figure's low four bits
-    std::memcpy(digit, &low, sizeof low);
+    constexpr unsigned BYTE = 8;
     for (int f = 0; f < g.fields; ++f) {
-        const unsigned char* d = digit + g.field_at[f];
+        const std::uint64_t d = low >> (BYTE * g.field_at[f]);
         const std::int32_t* m = g.place[f];
-        const std::int32_t v = d[0] * m[0] + d[1] * m[1] + d[2] * m[2];
-        if (g.field_store[f]) *va_arg(args, std::int32_t*) = v;
+        const auto figure = [d](unsigned i) {
+            return static_cast<std::int32_t>((d >> (BYTE * i)) & 0xFF);
+        };
+        const std::int32_t v = figure(0) * m[0] + figure(1) * m[1] + figure(2) * m[2];
+        if (g.field_store[f]) *next_target<std::int32_t>(args) = v;
     }
     // in[w] is white: the blanks after it, usually none, are counted on.
     param->len = w + 1 + span(in + w + 1, avail - w - 1, is_white);
@@ -882,7 +902,8 @@ bool read_packed(const group_form& g, parse_param* param, std::va_list& args)
 
 // A code group pattern read by scan_group into the cursor's record; false,
 // with nothing stored or changed, when only the steps can read the input.
-bool read_group(const group_form& g, parse_param* param, std::va_list& args)
+template <class Targets>
+bool read_group(const group_form& g, parse_param* param, Targets& args)
 {
     int len = 0;
     switch (scan_group(g, param->ptr + param->off, param->length - param->off, args, &len)) {
@@ -904,8 +925,9 @@ bool read_group(const group_form& g, parse_param* param, std::va_list& args)
 // The pattern run step by step (from its compiled form c, or read as it
 // runs when it could not be kept), with the traces when they are on.
 // Returns the count of directives matched.
+template <class Targets>
 [[gnu::noinline]] int scan_steps(parse_param* param, const char* pat, const compiled* c,
-                                 std::va_list& args)
+                                 Targets& args)
 {
     const bool debug = MESS_enabled(SCANP_DEBUG);
     scan_state st{param->ptr + param->off, param->length - param->off};
@@ -925,6 +947,29 @@ bool read_group(const group_form& g, parse_param* param, std::va_list& args)
                    param->len, param->done, param->assigned, param->matched);
     }
     return st.matched;
+}
+
+// Clears the record of the last call; false when nothing can be scanned.
+bool start_scan(parse_param* param, const char* pat)
+{
+    if (!param) return false;
+    param->len = 0;
+    param->assigned = 0;
+    param->matched = 0;
+    param->done = 0;
+    return pat && *pat && param->ptr && param->off >= 0 && param->off < param->length;
+}
+
+// A scan with the compiled form c of pat (nullptr: read pat as it runs).
+template <class Targets>
+int scan_compiled(parse_param* param, const char* pat, const compiled* c, Targets& args)
+{
+    if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG))
+        return scan_steps(param, pat, c, args);
+    if ((c->group.packed && read_packed(c->group, param, args)) ||
+        read_group(c->group, param, args))
+        return param->matched;
+    return scan_steps(param, pat, c, args);
 }
 
 }  // namespace
@@ -960,24 +1005,41 @@ const char* scanp_str(const parse_param* param)
 
 int scanp(parse_param* param, const char* pat, ...)
 {
-    if (!param) return -1;
-    param->len = 0;
-    param->assigned = 0;
-    param->matched = 0;
-    param->done = 0;
-    if (!pat || !*pat || !param->ptr || param->off < 0 || param->off >= param->length) return -1;
-
+    if (!start_scan(param, pat)) return -1;
     std::va_list args;
     va_start(args, pat);
-    const compiled* c = lookup(pat);
-    int matched;
-    if (!c || !c->group.usable() || MESS_enabled(SCANP_DEBUG))
-        matched = scan_steps(param, pat, c, args);
-    else if ((c->group.packed && read_packed(c->group, param, args)) ||
-             read_group(c->group, param, args))
-        matched = param->matched;
-    else
-        matched = scan_steps(param, pat, c, args);
+    const int matched = scan_compiled(param, pat, lookup(pat), args);
     va_end(args);
     return matched;
+}
+
+// Compiled forms that their callers keep for the life of the program. They
+// live apart from the table of scanp, so no other pattern can push one out.
+struct scanp_form {
+    compiled form;
+};
+
+namespace {
+constexpr int KEPT_FORMS = 32;
+scanp_form kept_forms[KEPT_FORMS];
+int kept_count = 0;
+}  // namespace
+
+const scanp_form* scanp_compile(const char* pat)
+{
+    if (!pat || !*pat) return nullptr;
+    for (int i = 0; i < kept_count; ++i)  // one form per text
+        if (std::strcmp(kept_forms[i].form.text, pat) == 0) return &kept_forms[i];
+    if (kept_count == KEPT_FORMS) return nullptr;
+    scanp_form& f = kept_forms[kept_count];
+    if (!compile_into(f.form, pat)) return nullptr;
+    ++kept_count;
+    return &f;
+}
+
+int scanp_read(parse_param* param, const char* pat, const scanp_form* form,
+               void* const* targets)
+{
+    if (!start_scan(param, pat)) return -1;
+    return scan_compiled(param, pat, form ? &form->form : nullptr, targets);
 }

@@ -658,6 +658,9 @@ int wmo_to_id(char* out, int wmo);
 int id_to_wmo(const char* id, int* wmo);
 
 // ---- scanp (src/scanp.cpp)
+#include <cstddef>
+#include <type_traits>
+
 // Cursor of the pattern scanner over one text.
 struct parse_param {
     const char* ptr;    // the text, not copied; must outlive the scans
@@ -723,6 +726,62 @@ int scanp_set(parse_param* param, const char* str);
 // allocated); a different text at a kept address is read afresh, so patterns
 // built at run time are safe, string literals simply fast.
 int scanp(parse_param* param, const char* pat, ...);
+
+// A pattern compiled once for a call site that reads many texts with it.
+struct scanp_form;
+
+// The kept compiled form of pat, or nullptr when it cannot be kept (a long
+// pattern, or the table of such forms full), in which case scanp_read reads
+// pat as scanp does. The text must not change afterwards (a string literal).
+const scanp_form* scanp_compile(const char* pat);
+
+// scanp(param, pat, ...) without the variadic call: `targets` holds, in
+// order, the pointers scanp would take as its further arguments. The same
+// result, record, stored values and traces as scanp.
+int scanp_read(parse_param* param, const char* pat, const scanp_form* form,
+               void* const* targets);
+
+template <class T>
+concept scanp_target = std::is_same_v<T, std::int32_t> || std::is_same_v<T, float> ||
+                       std::is_same_v<T, char>;
+
+// A pattern compiled when first used, read with typed targets; held in a
+// function-local static beside the call:
+//     static const scanp_pattern group("%2d%2d%1!/!d ");
+//     group(pp, &yy, &gg, &id);
+class scanp_pattern {
+public:
+    explicit scanp_pattern(const char* pat) : pat_(pat), form_(scanp_compile(pat)) {}
+    template <scanp_target... T>
+    int operator()(parse_param* param, T*... out) const
+    {
+        void* const targets[] = {static_cast<void*>(out)..., nullptr};
+        return scanp_read(param, pat_, form_, targets);
+    }
+
+private:
+    const char* pat_;
+    const scanp_form* form_;
+};
+
+// The text of a pattern as a template argument.
+template <std::size_t N>
+struct scanp_text {
+    char text[N];
+    constexpr scanp_text(const char (&s)[N])
+    {
+        for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
+    }
+};
+
+// scanp(param, P, out...) with the pattern compiled on the first call, kept
+// in a static of its own:  scanp_kept<"%2d%2d%1!/!d ">(pp, &yy, &gg, &id)
+template <scanp_text P, scanp_target... T>
+int scanp_kept(parse_param* param, T*... out)
+{
+    static const scanp_pattern pattern(P.text);
+    return pattern(param, out...);
+}
 
 // Accepts the last match: off += len. Returns 1.
 int scanp_inc(parse_param* param);

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "test_util.h"
 #include "vok.h"
 
 namespace {
@@ -643,21 +645,46 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-Outcome scan_with(const char* pat, const char* text, bool word)
+// The roads a scan can take: the variadic call, or scanp_read with the
+// pattern's kept form or with none (the pattern then read as it runs).
+enum class Road { variadic, kept, unkept };
+
+Outcome scan_by(Road road, const char* pat, const scanp_form* form, const parse_param& at,
+                bool word)
 {
-    Cursor c(text);
+    parse_param p = at;
     Outcome o{};
     int v[4] = {7, 7, 7, 7};
     char w[SCANP_FIELD_MAX + 1] = "marker";
-    if (word) o.result = scanp(&c.p, pat, w);
-    else o.result = scanp(&c.p, pat, &v[0], &v[1], &v[2], &v[3]);
-    o.len = c.p.len;
-    o.matched = c.p.matched;
-    o.assigned = c.p.assigned;
-    o.done = c.p.done;
+    void* const targets[] = {word ? static_cast<void*>(w) : &v[0], &v[1], &v[2], &v[3]};
+    if (road != Road::variadic) o.result = scanp_read(&p, pat, road == Road::kept ? form : nullptr, targets);
+    else if (word) o.result = scanp(&p, pat, w);
+    else o.result = scanp(&p, pat, &v[0], &v[1], &v[2], &v[3]);
+    o.len = p.len;
+    o.matched = p.matched;
+    o.assigned = p.assigned;
+    o.done = p.done;
     std::copy(std::begin(v), std::end(v), o.v);
     o.text = w;
     return o;
+}
+
+Outcome scan_with(const char* pat, const char* text, bool word)
+{
+    Cursor c(text);
+    return scan_by(Road::variadic, pat, nullptr, c.p, word);
+}
+
+// The decoders' patterns, and whether their target is a text.
+const std::vector<std::pair<const char*, bool>>& decoder_patterns()
+{
+    static const std::vector<std::pair<const char*, bool>> pats = {
+        {"%(UUBB|UUDD|IIBB|IIDD) ", true}, {"%2!//!d%3!///!d ", false},
+        {"%2d%2d%1!/!d ", false}, {"%3!///!d%2!//!d ", false}, {"%<10s ", true},
+        {"1%1d%1!/!d%1!/!d%1!/!d ", false}, {"4%<10s ", true}, {"44%1d%2d ", false},
+        {"55%1d%2d ", false}, {"8%1d%1!/!d%1!/!d%1!/!d ", false},
+        {"9%1d%1!/!d%1!/!d%1!/!d ", false}, {"99%3!///!d %1!/!d%4!////!d ", false}};
+    return pats;
 }
 
 }  // namespace
@@ -694,3 +721,77 @@ TEST(ScanpKept, GroupsReadInOnePassAsTheStepsReadThem)
     }
     std::remove(log);
 }
+
+TEST(ScanpKept, FormsKeptByTheCallerReadAsScanpReads)
+{
+    // The decoders read their groups through forms they keep themselves;
+    // with or without such a form, and with the trace on, scanp_read must
+    // give what scanp gives: counts, lengths, values and trace lines.
+    const std::vector<const char*> inputs = {
+        "85512 ", "85512", "8551 ", "/////  ", "85/// ", "//512 ", "-5512 ", "9012/ ", "90/// ",
+        "44185 ", "4 ", "NIL= ", "4ABCDEFGHIJK ", "ABCDEFGHIJKLM ", "IIDD 1", "UUB ", "  12345 ",
+        "99165 71234 ", "99165 7123 ", "99/// ///// ", "1\x01\xff" "2 ", "\x80\x80\x80\x80\x80 "};
+    char log[2][32] = {"/tmp/scanp_kept_XXXXXX", "/tmp/scanp_kept_XXXXXX"};
+    for (char* name : log) {
+        const int fd = mkstemp(name);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    for (const auto& [pat, word] : decoder_patterns()) {
+        const scanp_form* form = scanp_compile(pat);
+        ASSERT_NE(form, nullptr);
+        for (const char* in : inputs) {
+            SCOPED_TRACE(std::string(pat) + " on \"" + in + "\"");
+            Cursor c(in);
+            const Outcome by_scanp = scan_by(Road::variadic, pat, form, c.p, word);
+            EXPECT_EQ(scan_by(Road::kept, pat, form, c.p, word), by_scanp);
+            EXPECT_EQ(scan_by(Road::unkept, pat, form, c.p, word), by_scanp);
+            for (int k = 0; k < 2; ++k) {
+                MESS_reset();
+                MESS_set_str((std::string("fi=") + log[k]).c_str());
+                MESS_set(1, M_DEBUG & M_SUB_D);
+                EXPECT_EQ(scan_by(k ? Road::kept : Road::variadic, pat, form, c.p, word), by_scanp);
+                MESS_reset();
+            }
+            EXPECT_EQ(testutil::read_file(log[0]), testutil::read_file(log[1]));
+        }
+    }
+    for (const char* name : log) std::remove(name);
+    // A typed call through a form kept in its own static.
+    Cursor date("06121 99165 ");
+    int yy = 0, gg = 0, id = 0;
+    EXPECT_EQ((scanp_kept<"%2d%2d%1!/!d ">(&date.p, &yy, &gg, &id)), 3);
+    EXPECT_EQ(yy, 6);
+    EXPECT_EQ(gg, 12);
+    EXPECT_EQ(id, 1);
+    EXPECT_EQ(date.p.len, 6);
+}
+
+#ifdef SONDEX_SHARED_DATA
+TEST(ScanpKept, EveryWordOfTheRealFeedsReadAlikeOnBothRoads)
+{
+    const auto files = testutil::bulletin_files();
+    if (files.empty()) GTEST_SKIP() << "no bulletin folder";
+    std::vector<const scanp_form*> forms;
+    for (const auto& [pat, word] : decoder_patterns()) forms.push_back(scanp_compile(pat));
+    long words = 0, differ = 0;
+    for (const auto& file : files) {
+        const std::string text = testutil::read_file(file);
+        Cursor c(text.c_str());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (i > 0 && !std::isspace(static_cast<unsigned char>(text[i - 1]))) continue;
+            c.p.off = static_cast<std::int32_t>(i);
+            ++words;
+            for (std::size_t k = 0; k < forms.size(); ++k) {
+                const auto& [pat, word] = decoder_patterns()[k];
+                const Outcome a = scan_by(Road::variadic, pat, nullptr, c.p, word);
+                const Outcome b = scan_by(Road::kept, pat, forms[k], c.p, word);
+                if (a == b) continue;
+                if (++differ <= 5) ADD_FAILURE() << pat << " at " << file << ":" << i;
+            }
+        }
+    }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(words, 1000);
+}
+#endif
