@@ -610,22 +610,30 @@ struct RawCollector {
         }
     }
 
-    bool examine(RawWords w);
+    bool examine(const RawWords& line_w);
     void next_line();
     void finish();
 };
 
 // One line of the feed. False when the line belongs to the next part: it
 // stays for the next call.
-bool RawCollector::examine(RawWords w)
+bool RawCollector::examine(const RawWords& line_w)
 {
     taken = 0;
     int pos = 0;
-    const int kind = raw_identifier(line, w, &pos);
+    // The words are read where the line's split left them; only a line
+    // with a part word is split again, after it, into words of its own.
+    // (Copying the split words whole would wait on the small stores that
+    // just wrote them.)
+    RawWords after;
+    const RawWords* wp = &line_w;
+    const int kind = raw_identifier(line, line_w, &pos);
     if (kind != UPA_NO_KIND) {
         rep_type = kind;
-        raw_split(pos, w);
+        raw_split(pos, after);
+        wp = &after;
     }
+    const RawWords& w = *wp;
     if (dbg)
         MESS_print(RAW_DEBUG, "STR: %.*s %.*s\n", w.len[0], line + w.pos[0], w.len[1],
                    line + w.pos[1]);
