@@ -147,6 +147,8 @@ struct Fetched {
     int text = -1;         // where the first NUL stands: it ends the text
     bool newline = false;  // the line ended with its newline
     int letter = -1;       // the last capital letter or later character
+    RawWords first;        // the line's first two words, when split is set
+    bool split = false;
     // Takes byte c; false once the line is complete.
     bool take(char* buf, unsigned char c)
     {
@@ -155,6 +157,35 @@ struct Fetched {
         buf[got++] = c < ' ' || c >= 0x80 ? ' ' : static_cast<char>(c);
         newline = c == '\n';
         return !newline;
+    }
+    // The first two words of the line, told from its first block of
+    // sixteen bytes (marks of its blanks and of its control and 8-bit
+    // bytes) when the third word starts inside the block and nothing but
+    // blanks and word characters comes before it: the common line of code
+    // groups. Other lines are split from the copied text.
+    void split_block(unsigned blanks, unsigned odd)
+    {
+        constexpr int block = 16;
+        constexpr unsigned past = 1u << block;  // stops every search at the block's end
+        const unsigned gaps = blanks | odd;
+        const unsigned chars = ~gaps & (past - 1);
+        const auto next = [](unsigned marks, int from) {
+            return std::countr_zero((marks & (~0u << from)) | past);
+        };
+        const int s0 = next(chars, 0);
+        const int e0 = next(gaps, s0);
+        const int s1 = next(chars, e0);
+        const int e1 = next(gaps, s1);
+        const int s2 = next(chars, e1);
+        if (s2 >= block || (odd & ((1u << s2) - 1)) != 0) return;
+        first.pos[0] = s0;
+        first.len[0] = e0 - s0;
+        first.end[0] = s1;
+        first.pos[1] = s1;
+        first.len[1] = e1 - s1;
+        first.end[1] = s2;
+        first.n = 2;
+        split = true;
     }
     // Notes the letters among the eight bytes x about to be taken at got,
     // up to the first control or 8-bit byte (marked in odd). Adding 0x3F to
@@ -194,6 +225,11 @@ Plain copy_plain(Fetched& f, char* buf, const char* p, std::ptrdiff_t room)
             static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8('@')))) &
             before_odd;
         if (letters) f.letter = f.got + 31 - std::countl_zero(letters);
+        if (f.got == 0) {
+            const unsigned blanks = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
+            f.split_block(blanks, odd);
+        }
         const int plain = std::countr_zero(odd | 0x10000u);
         f.got += plain;
         return {plain, plain < 16};
@@ -242,11 +278,18 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
 // Next physical line into buf (RAW_LINE_MAX + 2 bytes), cleaned and
 // trimmed (clean_line, trim_string); its length, or -1 at the end of the
 // file (buf is then empty). *letter: no capital letter stands after it.
-int raw_read_line(FILE* ifile, char* buf, int* letter)
+// With words given, its first two words go there when the reading told
+// them (true returned in *split), else *split is false.
+int raw_read_line(FILE* ifile, char* buf, int* letter, RawWords* words = nullptr,
+                  bool* split = nullptr)
 {
     constexpr int size = RAW_LINE_MAX + 2;
     const Fetched f = raw_fetch(ifile, buf, size - 1);
     *letter = f.letter;
+    if (words) {
+        *split = f.split;
+        if (f.split) *words = f.first;
+    }
     if (f.got == 0) {
         buf[0] = '\0';
         return -1;
@@ -436,19 +479,20 @@ bool raw_join_heading(FILE* ifile, int* len)
 int raw_next_line(FILE* ifile)
 {
     int n;
+    bool split = false;
     if (tail_len >= 0) {
         n = tail_len;
         std::memcpy(line, tail, static_cast<std::size_t>(n) + 1);
         tail_len = -1;
         line_letter = n - 1;  // not known: every place is looked at
-    } else if ((n = raw_read_line(ifile, line, &line_letter)) < 0) {
+    } else if ((n = raw_read_line(ifile, line, &line_letter, &line_words, &split)) < 0) {
         line_words = RawWords{};
         return -1;
     }
     // The first part word inside the line hands the rest of the line on;
     // the last part of a line may take its station number from the next.
     // Both change the line (seldom): its words are split again.
-    raw_split(0, line_words);
+    if (!split) raw_split(0, line_words);
     int cut = raw_cut_at_part_word(n);
     if (cut != n) raw_split(0, line_words);
     n = cut;
@@ -610,22 +654,30 @@ struct RawCollector {
         }
     }
 
-    bool examine(RawWords w);
+    bool examine(const RawWords& line_w);
     void next_line();
     void finish();
 };
 
 // One line of the feed. False when the line belongs to the next part: it
 // stays for the next call.
-bool RawCollector::examine(RawWords w)
+bool RawCollector::examine(const RawWords& line_w)
 {
     taken = 0;
     int pos = 0;
-    const int kind = raw_identifier(line, w, &pos);
+    // The words are read where the line's split left them; only a line
+    // with a part word is split again, after it, into words of its own.
+    // (Copying the split words whole would wait on the small stores that
+    // just wrote them.)
+    RawWords after;
+    const RawWords* wp = &line_w;
+    const int kind = raw_identifier(line, line_w, &pos);
     if (kind != UPA_NO_KIND) {
         rep_type = kind;
-        raw_split(pos, w);
+        raw_split(pos, after);
+        wp = &after;
     }
+    const RawWords& w = *wp;
     if (dbg)
         MESS_print(RAW_DEBUG, "STR: %.*s %.*s\n", w.len[0], line + w.pos[0], w.len[1],
                    line + w.pos[1]);

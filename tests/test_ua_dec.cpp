@@ -290,6 +290,14 @@ TEST_F(RawReader, LinesAreCutAlikeWhateverTheStreamBuffer)
         "22005 00144 \x01\x02////\t92812\xe9 10656=\r\r\n"
         "TTBB 5712/ 72469 00838 13456 11975 12345\0 ignored after the NUL\n"
         "22850 07256=\n"
+        // First words told from the line's first bytes as it is read, or
+        // not: blanks, tabs, 8-bit bytes and NULs among them, long words.
+        "TTAA\t5712/ 72469 99838 13456 22005=\n"
+        " 72469  TTAA  5712/ 72469 99838=\n"
+        "TTBB 5712/\xb0" "72469 00838 13456=\n"
+        "TTBB 5712/ 72469\0 00838 ignored\n"
+        "TTBB 571 724\0 0083=\n"
+        "UUAA  SHIP12345678 5712/ 99123=\n"
         "PPBB 5712/ 72469 90012 27015 28020 29025 "s;
     text += std::string(9000, '1') + " 33333=\n";
     text += "TTDD 7012/ 72469 11975 12345=";
