@@ -490,7 +490,9 @@ group_form group_of(const step* steps, int count)
             g.width += 1;
             continue;
         }
-        if (e.kind != Step::digits) return group_form{};
+        // A field without a width takes as many figures as there are: no
+        // fixed form of a group can hold it.
+        if (e.kind != Step::digits || e.d.width == NO_WIDTH) return group_form{};
         if (!e.d.missing.empty()) g.first.add(static_cast<unsigned char>(e.d.missing[0]));
         part = figure_part(e.d);
         g.field_at[g.fields] = static_cast<unsigned char>(g.width);
