@@ -559,13 +559,16 @@ bool is_figure(char c)
     return c >= '0' && c <= '9';
 }
 
-// n figures at s; a plain loop, which the compiler unrolls for a constant n
-// (every line of the feed meets this test).
-bool all_figures(const char* s, int n)
+// Four figures at s, tested at once (every line of the feed meets this
+// test): a byte is a figure when taking "0" from it and adding 0x46 to it
+// ("9" + 0x46 = 0x7F) both leave its top bit clear. A borrow or carry that
+// crosses into the next byte comes only from a byte that fails already.
+constexpr std::uint32_t BYTES4_1 = 0x01010101u;
+bool four_figures(const char* s)
 {
-    bool all = true;
-    for (int i = 0; i < n; ++i) all &= is_figure(s[i]);
-    return all;
+    std::uint32_t x;
+    std::memcpy(&x, s, sizeof x);
+    return (((x - BYTES4_1 * '0') | (x + BYTES4_1 * 0x46)) & BYTES4_1 * 0x80) == 0;
 }
 
 // Land report start: IIiii after a YYGGI group whose indicator may be
@@ -576,7 +579,7 @@ bool raw_rule5(const char* s, const RawWords& w)
     if (w.n != 2 || w.len[0] != 5 || w.len[1] != 5) return false;
     const char* a = s + w.pos[0];
     const char* b = s + w.pos[1];
-    return all_figures(a, 4) && (b[0] == '-' || is_figure(b[0])) && all_figures(b + 1, 4);
+    return four_figures(a) && (b[0] == '-' || is_figure(b[0])) && four_figures(b + 1);
 }
 
 // The report text being collected, bounded by UPA_RAW_MAX.
