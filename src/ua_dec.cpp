@@ -139,6 +139,13 @@ int plain_before(std::uint64_t odd)
     return odd ? 0 : 8;
 }
 
+// How many bytes a block of plain text used, and whether a control byte
+// other than the line's newline stopped it (that byte is taken alone).
+struct Plain {
+    int count;
+    bool stopped;
+};
+
 // One physical line as fgets(buf, max + 1) reads it, cleaned on the way by
 // clean_line's rule: control and 8-bit bytes, the newline among them,
 // become blanks.
@@ -187,6 +194,18 @@ struct Fetched {
         first.n = 2;
         split = true;
     }
+    // A block of `block` bytes copied from p, of which the first `plain`
+    // were plain and already counted: when a newline stopped them it is
+    // taken here, as the blank that cleaning makes of it, and the line is
+    // complete without a step of its own for its last byte.
+    Plain end_at_newline(char* buf, const char* p, int plain, int block)
+    {
+        if (plain == block) return {plain, false};
+        if (p[plain] != '\n') return {plain, true};
+        buf[got++] = ' ';
+        newline = true;
+        return {plain + 1, false};
+    }
     // Notes the letters among the eight bytes x about to be taken at got,
     // up to the first control or 8-bit byte (marked in odd). Adding 0x3F to
     // a byte of 0x20 to 0x7F sets its top bit exactly from "A" on; a carry
@@ -206,11 +225,8 @@ struct Fetched {
 // The plain bytes at p (up to the first control or 8-bit byte) copied into
 // buf at f.got, a block at a time: sixteen bytes when room (at least 8)
 // allows and the processor has 16-byte registers, else eight. Returns how
-// many were plain and whether a control byte stopped them.
-struct Plain {
-    int count;
-    bool stopped;
-};
+// many bytes were used (a newline that stopped them among them: it ends
+// the line) and whether another control byte stopped them.
 Plain copy_plain(Fetched& f, char* buf, const char* p, std::ptrdiff_t room)
 {
 #if defined(__SSE2__)
@@ -232,7 +248,7 @@ Plain copy_plain(Fetched& f, char* buf, const char* p, std::ptrdiff_t room)
         }
         const int plain = std::countr_zero(odd | 0x10000u);
         f.got += plain;
-        return {plain, plain < 16};
+        return f.end_at_newline(buf, p, plain, 16);
     }
 #endif
     (void)room;
@@ -242,7 +258,7 @@ Plain copy_plain(Fetched& f, char* buf, const char* p, std::ptrdiff_t room)
     f.note_letters(x, odd);
     const int plain = plain_before(odd);
     f.got += plain;
-    return {plain, plain < 8};
+    return f.end_at_newline(buf, p, plain, 8);
 }
 
 Fetched raw_fetch(FILE* ifile, char* buf, int max)
@@ -266,6 +282,7 @@ Fetched raw_fetch(FILE* ifile, char* buf, int max)
             if (end - p >= 8) {
                 const Plain plain = copy_plain(f, buf, p, end - p);
                 p += plain.count;
+                if (f.newline) break;
                 if (!plain.stopped) continue;
             }
             if (!f.take(buf, static_cast<unsigned char>(*p++))) break;
@@ -542,13 +559,16 @@ bool is_figure(char c)
     return c >= '0' && c <= '9';
 }
 
-// n figures at s; a plain loop, which the compiler unrolls for a constant n
-// (every line of the feed meets this test).
-bool all_figures(const char* s, int n)
+// Four figures at s, tested at once (every line of the feed meets this
+// test): a byte is a figure when taking "0" from it and adding 0x46 to it
+// ("9" + 0x46 = 0x7F) both leave its top bit clear. A borrow or carry that
+// crosses into the next byte comes only from a byte that fails already.
+constexpr std::uint32_t BYTES4_1 = 0x01010101u;
+bool four_figures(const char* s)
 {
-    bool all = true;
-    for (int i = 0; i < n; ++i) all &= is_figure(s[i]);
-    return all;
+    std::uint32_t x;
+    std::memcpy(&x, s, sizeof x);
+    return (((x - BYTES4_1 * '0') | (x + BYTES4_1 * 0x46)) & BYTES4_1 * 0x80) == 0;
 }
 
 // Land report start: IIiii after a YYGGI group whose indicator may be
@@ -559,7 +579,7 @@ bool raw_rule5(const char* s, const RawWords& w)
     if (w.n != 2 || w.len[0] != 5 || w.len[1] != 5) return false;
     const char* a = s + w.pos[0];
     const char* b = s + w.pos[1];
-    return all_figures(a, 4) && (b[0] == '-' || is_figure(b[0])) && all_figures(b + 1, 4);
+    return four_figures(a) && (b[0] == '-' || is_figure(b[0])) && four_figures(b + 1);
 }
 
 // The report text being collected, bounded by UPA_RAW_MAX.

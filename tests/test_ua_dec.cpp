@@ -165,6 +165,21 @@ TEST_F(RawReader, StartRuleFiveNeedsTheGroupShapes)
     EXPECT_TRUE(read_text("TTAA 56001 727860 51515=\n").empty());
     EXPECT_TRUE(read_text("TTAA 56001 7278A 51515=\n").empty());
     EXPECT_TRUE(read_text("TTAA 72520 NIL=\n").empty());
+    // The characters next to the figures ("/" and ":") at every place of
+    // the four figures of either group, and a minus sign after the first
+    // place of the station number.
+    for (int i = 0; i < 4; ++i) {
+        for (const char c : {'/', ':'}) {
+            std::string date = "56001";
+            std::string station = "72786";
+            date[static_cast<std::size_t>(i)] = c;
+            station[static_cast<std::size_t>(i + 1)] = c;
+            SCOPED_TRACE(date + " " + station);
+            EXPECT_TRUE(read_text("TTAA " + date + " 72786 51515=\n").empty());
+            EXPECT_TRUE(read_text("TTAA 56001 " + station + " 51515=\n").empty());
+        }
+    }
+    EXPECT_TRUE(read_text("TTAA 56001 7-786 51515=\n").empty());
 }
 
 TEST_F(RawReader, LoneGroupEndsTheReportWholeLineTaken)
