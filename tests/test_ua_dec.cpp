@@ -35,6 +35,14 @@ struct RawFile {
     RawFile& operator=(const RawFile&) = delete;
 };
 
+// One call of the reader, with buffers of the sizes callers pass.
+struct RawPart {
+    char data[UPA_RAW_DATA_LEN] = "";
+    char id[UPA_RAW_ID_LEN] = "";
+    int kind = UPA_NO_KIND;
+    int read(FILE* fp) { return UPA_read_raw(fp, data, id, &kind); }
+};
+
 // Every report of one file, calling until the reader says the file is done.
 // zeros counts the calls that found no report.
 std::vector<RawRep> read_reports(FILE* fp, int* zeros = nullptr)
@@ -346,11 +354,9 @@ TEST_F(RawReader, TheStreamStandsAfterTheLinesTaken)
     // The reader reads no further than the line that ended its report: the
     // stream's next line is the one after it, as for any line reader.
     RawFile f("TTAA 57121 72469 99838=\nTTBB 5712/ 72469 00838=\nfor the caller\n");
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
-    ASSERT_EQ(UPA_read_raw(f.fp, data, id, &kind), 1);
-    EXPECT_EQ(kind, UPA_TTAA);
+    RawPart part;
+    ASSERT_EQ(part.read(f.fp), 1);
+    EXPECT_EQ(part.kind, UPA_TTAA);
     char next[64];
     ASSERT_NE(std::fgets(next, sizeof next, f.fp), nullptr);
     EXPECT_STREQ(next, "for the caller\n");
@@ -373,19 +379,17 @@ TEST_F(RawReader, StateCarriesIntoTheNextFile)
     // ended its last report at the start of the next one.
     UPA_read_raw_reset();
     RawFile a("TTAA 57121 72469 99838\nTTBB 5712/ 72469 00838=");
-    char data[UPA_RAW_DATA_LEN];
-    char id[UPA_RAW_ID_LEN];
-    int kind = UPA_NO_KIND;
-    ASSERT_EQ(UPA_read_raw(a.fp, data, id, &kind), 1);
-    EXPECT_EQ(kind, UPA_TTAA);
+    RawPart part;
+    ASSERT_EQ(part.read(a.fp), 1);
+    EXPECT_EQ(part.kind, UPA_TTAA);
     ASSERT_TRUE(std::feof(a.fp));
     RawFile b("TTDD 7012/ 72469 11975 12345=\n");
-    kind = UPA_NO_KIND;
-    ASSERT_EQ(UPA_read_raw(b.fp, data, id, &kind), 1);
-    EXPECT_EQ(kind, UPA_TTBB);
-    EXPECT_STREQ(data, "5712/ 72469 00838  ");
-    ASSERT_EQ(UPA_read_raw(b.fp, data, id, &kind), 1);
-    EXPECT_EQ(kind, UPA_TTDD);
+    part.kind = UPA_NO_KIND;
+    ASSERT_EQ(part.read(b.fp), 1);
+    EXPECT_EQ(part.kind, UPA_TTBB);
+    EXPECT_STREQ(part.data, "5712/ 72469 00838  ");
+    ASSERT_EQ(part.read(b.fp), 1);
+    EXPECT_EQ(part.kind, UPA_TTDD);
 }
 
 TEST_F(RawReader, LongReportIsCutAtWholeGroups)
