@@ -553,6 +553,13 @@ int DATE_get_datim(Date* date)
     return 0;
 }
 
+int DATE_get_window(std::int64_t* from, std::int64_t* to)
+{
+    if (from) *from = begin;
+    if (to) *to = end;
+    return 0;
+}
+
 int DATE_chk_range(int hhmm)
 {
     if (hhmm == VOK_MISSING) return 0;

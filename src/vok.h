@@ -335,6 +335,9 @@ int DATE_get_datim(Date* date);
 // 1 when the report time lies in the window (report placed within twelve
 // hours of the decode time), else 0.
 int DATE_chk_range(int hhmm);
+// The window as set by the last DATE_set_datim: its first and last second
+// (seconds since 1970, both included). Returns 0.
+int DATE_get_window(std::int64_t* from, std::int64_t* to);
 // Time zone and window back to their start state (tests).
 void DATE_reset();
 

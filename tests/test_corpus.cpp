@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -282,136 +283,122 @@ TEST_F(Corpus, EverySignificantLevelOfTheGlobalFeedIsDecoded)
     EXPECT_GE(over_fifty, 330);
 }
 
-// ---------------------------------------------------------------- digests
+// ---------------------------------------------------------------- dumps
 //
-// One digest per bulletin file of every value the reader and the decoders
-// produce from it: the kind, identifier and result of every part, then every
-// field of every station record (all mandatory rows, the significant and wind
-// levels in the order decoded). The checked-in digests in
-// tests/golden/decoded_digests.txt must not move when the reading or the
-// scanning is only made faster. When decoded values change on purpose,
-// rewrite the file and review its diff:
+// Every value the reader and the decoders put into the station records of
+// each bulletin file, one line per value, checked in under
+// tests/golden/decoded/: "<station> <field> <value>", stations by
+// identifier, reported values only. A change shows as the lines that moved.
+// When decoded values change on purpose, rewrite the dumps and review their
+// diff:
 //
-//   SONDEX_UPDATE_DIGESTS=1 ./build/vok_tests --gtest_filter='Corpus.Digest*'
+//   SONDEX_UPDATE_DUMPS=1 ./build/vok_tests --gtest_filter='Corpus.Dump*'
 
 namespace {
 
-// 64-bit FNV-1a over the values in a fixed order; floats by their bits, so
-// that -0.0 or a changed rounding shows.
-class Digest {
-public:
-    void bytes(const void* p, std::size_t n)
-    {
-        const auto* b = static_cast<const unsigned char*>(p);
-        for (std::size_t i = 0; i < n; ++i) {
-            h_ ^= b[i];
-            h_ *= 0x100000001b3ull;
-        }
-    }
-    void i32(std::int32_t v) { bytes(&v, sizeof v); }
-    void f32(float v) { i32(std::bit_cast<std::int32_t>(v)); }
-    // A text field up to its terminator (or its size), then the length, so
-    // that neighbouring fields cannot trade characters.
-    void text(const char* s, std::size_t cap)
-    {
-        const std::size_t n = strnlen(s, cap);
-        bytes(s, n);
-        i32(static_cast<std::int32_t>(n));
-    }
-    std::uint64_t value() const { return h_; }
-
-private:
-    std::uint64_t h_ = 0xcbf29ce484222325ull;
-};
-
-void digest_report(Digest& d, const UPA_report& r)
+std::string shortest(float v)
 {
-    d.text(r.id, sizeof r.id);
-    d.text(r.area, sizeof r.area);
-    d.i32(r.wmo);
-    d.f32(r.lat);
-    d.f32(r.lon);
-    d.f32(r.elev);
-    d.i32(r.time);
-    d.i32(r.type);
-    d.i32(r.numman);
-    for (const UPA_man& m : r.man)
-        for (float v : {m.p, m.h, m.t, m.td, m.dir, m.spd}) d.f32(v);
-    d.i32(r.numsig);
-    for (int i = 0; i < r.numsig; ++i)
-        for (float v : {r.sig[i].p, r.sig[i].t, r.sig[i].td}) d.f32(v);
-    d.i32(r.numwnd);
-    for (int i = 0; i < r.numwnd; ++i)
-        for (float v : {r.wnd[i].h, r.wnd[i].dir, r.wnd[i].spd}) d.f32(v);
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
 }
 
-// "<file> <digest> parts=<n> stations=<n> decoded=<n>" for one file, read
-// from a fresh reader into fresh records with a window that admits every
-// report hour.
-std::string digest_line(const fs::path& path)
+void dump_value(std::string& out, const std::string& id, const std::string& field, float v)
+{
+    if (v == VOK_MISSING_F) return;
+    out += id + ' ' + field + ' ' + shortest(v) + '\n';
+}
+
+void dump_report(std::string& out, const std::string& key, const UPA_report& r)
+{
+    out += key + " id " + r.id + '\n';
+    if (r.area[0]) out += key + " area " + r.area + '\n';
+    if (r.wmo != VOK_MISSING) out += key + " wmo " + std::to_string(r.wmo) + '\n';
+    if (r.time != VOK_MISSING) out += key + " time " + std::to_string(r.time) + '\n';
+    dump_value(out, key, "lat", r.lat);
+    dump_value(out, key, "lon", r.lon);
+    dump_value(out, key, "elev", r.elev);
+    static const char* const man_field[] = {"p", "h", "t", "td", "dir", "spd"};
+    char row[16];
+    for (int s = 0; s < UPA_NUM_MAN; ++s) {
+        const UPA_man& m = r.man[s];
+        const float v[] = {m.p, m.h, m.t, m.td, m.dir, m.spd};
+        std::snprintf(row, sizeof row, "man%02d.", s);
+        for (int f = 0; f < 6; ++f) dump_value(out, key, row + std::string(man_field[f]), v[f]);
+    }
+    for (int i = 0; i < r.numsig; ++i) {
+        std::snprintf(row, sizeof row, "sig%03d.", i);
+        dump_value(out, key, row + std::string("p"), r.sig[i].p);
+        dump_value(out, key, row + std::string("t"), r.sig[i].t);
+        dump_value(out, key, row + std::string("td"), r.sig[i].td);
+    }
+    for (int i = 0; i < r.numwnd; ++i) {
+        std::snprintf(row, sizeof row, "wnd%03d.", i);
+        dump_value(out, key, row + std::string("h"), r.wnd[i].h);
+        dump_value(out, key, row + std::string("dir"), r.wnd[i].dir);
+        dump_value(out, key, row + std::string("spd"), r.wnd[i].spd);
+    }
+}
+
+// The dump of one file, read from a fresh reader into fresh records with a
+// window that admits every report hour.
+std::string dump_file(const fs::path& path)
 {
     set_feed_window();
     UPA_read_raw_reset();
-    Digest d;
     std::map<std::string, UPA_report> stations;
-    long parts = 0, decoded = 0;
-    for (const auto& r : read_parts(path)) {
-        const int rc = UPA_decode_part(r.data.c_str(), r.kind, &station_report(stations, r.id));
-        d.i32(r.kind);
-        d.text(r.id.c_str(), r.id.size());
-        d.i32(rc);
-        ++parts;
-        if (rc > 0) decoded += rc;
-    }
-    for (const auto& [id, rep] : stations) digest_report(d, rep);
+    for (const auto& r : read_parts(path))
+        UPA_decode_part(r.data.c_str(), r.kind, &station_report(stations, r.id));
     DATE_reset();
-
-    char line[512];
-    std::snprintf(line, sizeof line, "%s %016llx parts=%ld stations=%zu decoded=%ld",
-                  path.filename().c_str(), static_cast<unsigned long long>(d.value()), parts,
-                  stations.size(), decoded);
-    return line;
+    std::string out;
+    for (const auto& [id, rep] : stations) dump_report(out, id, rep);
+    return out;
 }
 
-fs::path digest_file()
+fs::path dump_dir()
 {
-    return fs::path(SONDEX_SOURCE_DIR) / "tests" / "golden" / "decoded_digests.txt";
+    return fs::path(SONDEX_SOURCE_DIR) / "tests" / "golden" / "decoded";
+}
+
+// The first lines where two dumps differ, as a diff would show them.
+std::string first_differences(const std::string& want, const std::string& got, int max = 12)
+{
+    std::istringstream a(want), b(got);
+    std::set<std::string> in_a, in_b;
+    for (std::string l; std::getline(a, l);) in_a.insert(l);
+    for (std::string l; std::getline(b, l);) in_b.insert(l);
+    std::string out;
+    int n = 0;
+    for (const auto& l : in_a)
+        if (!in_b.count(l) && n++ < max) out += "- " + l + '\n';
+    for (const auto& l : in_b)
+        if (!in_a.count(l) && n++ < 2 * max) out += "+ " + l + '\n';
+    return out;
 }
 
 }  // namespace
 
-TEST_F(Corpus, DigestOfEveryDecodedValueStaysFixed)
+TEST_F(Corpus, DumpOfEveryDecodedValueStaysFixed)
 {
-    std::vector<std::string> now;
-    for (const auto& f : files) now.push_back(digest_line(f));
-
-    const char* update = std::getenv("SONDEX_UPDATE_DIGESTS");
-    if (update && *update && std::strcmp(update, "0") != 0) {
-        std::ofstream out(digest_file(), std::ios::trunc);
-        out << "# Digest of every decoded value per bulletin file; see the end of\n"
-               "# tests/test_corpus.cpp. Rewrite with SONDEX_UPDATE_DIGESTS=1.\n";
-        for (const auto& l : now) out << l << '\n';
-        out.close();
-        ASSERT_TRUE(out) << "cannot write " << digest_file();
-        std::fprintf(stderr, "rewrote %zu digests in %s\n", now.size(), digest_file().c_str());
-        return;
-    }
-
-    std::ifstream in(digest_file());
-    ASSERT_TRUE(in) << "no " << digest_file() << "; create it with SONDEX_UPDATE_DIGESTS=1";
-    std::map<std::string, std::string> want;
-    for (std::string l; std::getline(in, l);)
-        if (!l.empty() && l[0] != '#') want[l.substr(0, l.find(' '))] = l;
-    for (const auto& l : now) {
-        const std::string name = l.substr(0, l.find(' '));
-        const auto it = want.find(name);
-        if (it == want.end()) {
-            ADD_FAILURE() << "no digest checked in for " << name << "; now " << l;
+    const char* update = std::getenv("SONDEX_UPDATE_DUMPS");
+    const bool rewrite = update && *update && std::strcmp(update, "0") != 0;
+    std::set<std::string> names;
+    for (const auto& f : files) {
+        const std::string name = f.stem().string() + ".txt";
+        names.insert(name);
+        const std::string now = dump_file(f);
+        const fs::path golden = dump_dir() / name;
+        if (rewrite) {
+            fs::create_directories(dump_dir());
+            std::ofstream(golden, std::ios::binary | std::ios::trunc) << now;
             continue;
         }
-        EXPECT_EQ(l, it->second) << "decoded values of " << name
-                                 << " changed (SONDEX_UPDATE_DIGESTS=1 rewrites the digests)";
-        want.erase(it);
+        ASSERT_TRUE(fs::exists(golden)) << "no " << golden << " (SONDEX_UPDATE_DUMPS=1 writes it)";
+        const std::string want = testutil::read_file(golden);
+        EXPECT_TRUE(want == now) << "decoded values of " << f.filename().string() << " changed:\n"
+                                 << first_differences(want, now);
     }
-    for (const auto& [name, l] : want) ADD_FAILURE() << "digest of a file no longer present: " << l;
+    if (rewrite) return;
+    for (const auto& e : fs::directory_iterator(dump_dir()))
+        EXPECT_TRUE(names.count(e.path().filename().string())) << "dump of a file no longer present: " << e.path();
 }

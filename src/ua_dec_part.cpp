@@ -1,0 +1,223 @@
+// Part kinds, level types and the groups that open every part: call sign,
+// date group, station number and the position of ships and mobile stations.
+#include "ua_dec_part.h"
+
+#include <array>
+#include <cstdlib>
+
+#include "ua_dec_groups.h"
+
+namespace ua {
+
+namespace {
+
+constexpr std::array<std::string_view, NUM_KIND_CODES> KIND_NAMES = {
+    "TTAA", "TTBB", "TTCC", "TTDD", "PPAA", "PPBB", "PPDD", "UUAA", "UUBB", "UUCC",
+    "UUDD", "IIAA", "IIBB", "IICC", "IIDD", "EEBB", "EEDD", "", "PPCC",
+};
+
+constexpr std::array<std::string_view, NUM_LEVEL_TYPES> LEVEL_TYPE_NAMES = {
+    "surface", "standard", "tropopause", "max_wind", "sig_temperature", "sig_wind",
+};
+
+constexpr std::size_t index(Kind k) { return static_cast<std::size_t>(k); }
+
+bool in(Kind k, std::initializer_list<Kind> set)
+{
+    for (const Kind s : set)
+        if (s == k) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string_view kind_name(Kind kind)
+{
+    return index(kind) < KIND_NAMES.size() ? KIND_NAMES[index(kind)] : std::string_view{};
+}
+
+int legacy_kind(Kind kind)
+{
+    return kind == Kind::PPCC ? 99 : static_cast<int>(kind);
+}
+
+std::optional<Kind> kind_of_word(std::string_view word)
+{
+    if (word.size() != 4) return std::nullopt;
+    for (std::size_t i = 0; i < KIND_NAMES.size(); ++i)
+        if (!KIND_NAMES[i].empty() && KIND_NAMES[i] == word) return static_cast<Kind>(i);
+    return std::nullopt;
+}
+
+Form form_of(Kind kind)
+{
+    switch (kind) {
+    case Kind::TTAA: case Kind::TTCC: case Kind::UUAA: case Kind::UUCC: case Kind::IIAA:
+    case Kind::IICC:
+        return Form::temp_ac;
+    case Kind::TTBB: case Kind::TTDD: case Kind::UUBB: case Kind::UUDD: case Kind::IIBB:
+    case Kind::IIDD:
+        return Form::temp_bd;
+    case Kind::PPAA: case Kind::PPCC:
+        return Form::pilot_ac;
+    default:
+        return Form::pilot_bd;
+    }
+}
+
+bool upper_part(Kind kind)
+{
+    return in(kind, {Kind::TTCC, Kind::TTDD, Kind::UUCC, Kind::UUDD, Kind::IICC, Kind::IIDD,
+                     Kind::PPCC, Kind::PPDD, Kind::EEDD});
+}
+
+Platform platform_of(Kind kind)
+{
+    if (in(kind, {Kind::UUAA, Kind::UUBB, Kind::UUCC, Kind::UUDD})) return Platform::ship;
+    if (in(kind, {Kind::IIAA, Kind::IIBB, Kind::IICC, Kind::IIDD, Kind::EEBB, Kind::EEDD}))
+        return Platform::mobile;
+    return Platform::land;
+}
+
+std::string_view level_type_name(LevelType type)
+{
+    const auto i = static_cast<std::size_t>(type);
+    return i < LEVEL_TYPE_NAMES.size() ? LEVEL_TYPE_NAMES[i] : std::string_view{};
+}
+
+std::string_view part_status_name(PartStatus status)
+{
+    switch (status) {
+    case PartStatus::ok: return "ok";
+    case PartStatus::nil: return "nil";
+    case PartStatus::no_date: return "no date group";
+    case PartStatus::bad_date: return "impossible date";
+    case PartStatus::truncated: return "cut short";
+    }
+    return "";
+}
+
+int depression10(int dd)
+{
+    if (dd == VOK_MISSING || dd < 0) return VOK_MISSING;
+    return dd <= 50 ? dd : (dd - 50) * 10;
+}
+
+int dew_point10(const Level& level)
+{
+    const int dep = depression10(level.dd);
+    if (level.t10 == VOK_MISSING || dep == VOK_MISSING) return VOK_MISSING;
+    return level.t10 - dep;
+}
+
+// ---------------------------------------------------------------- heading
+
+namespace {
+
+// The identifier group: a call sign of four characters or more, a station
+// number of five or more; at most ten are kept.
+bool read_identifier(const Groups& g, std::size_t& i, std::size_t shortest, Heading& h)
+{
+    const std::string_view w = g[i];
+    if (w.size() < shortest) return false;
+    h.id.assign(w.substr(0, 10));
+    ++i;
+    return true;
+}
+
+// YYGGId. YY is the day of the month, plus 50 when the speeds are in knots
+// (FM 35/32). In TEMP parts A and C an hour group above 50 marks a ship
+// report, the hour being GG less 50.
+bool read_date(const Groups& g, std::size_t& i, bool temp_ac, Heading& h)
+{
+    const std::string_view w = g[i];
+    if (w.size() != 5) return false;
+    const int yy = figures(w, 0, 2);
+    const int gg = figures(w, 2, 2);
+    const int id = figures(w, 4, 1);
+    if (yy < 0 || gg < 0 || id == FIG_BAD) return false;  // no solidi in YYGG
+    ++i;
+    h.knots = yy >= 50;
+    h.day = yy % 50;
+    h.id_figure = id;
+    h.ship_hour = temp_ac && gg > 50;
+    h.hour = temp_ac ? gg % 50 : gg;
+    if (h.day < 1 || h.day > 31 || h.hour > 23) h.status = PartStatus::bad_date;
+    return true;
+}
+
+bool is_nil(std::string_view w)
+{
+    return w.size() >= 3 && w.substr(0, 3) == "NIL";
+}
+
+}  // namespace
+
+Heading read_heading(Kind kind, const Groups& g)
+{
+    Heading h;
+    std::size_t i = 0;
+    const Form form = form_of(kind);
+    const Platform pf = platform_of(kind);
+    const bool land = pf == Platform::land;
+    if (!land) {
+        // Parts B and D of ships and mobile stations may repeat their part
+        // word before the call sign.
+        if (form == Form::temp_bd && (g[i] == "UUBB" || g[i] == "UUDD" || g[i] == "IIBB" ||
+                                      g[i] == "IIDD"))
+            ++i;
+        read_identifier(g, i, 4, h);
+    }
+    const bool dated = read_date(g, i, form == Form::temp_ac, h);
+    if (land) read_identifier(g, i, 5, h);
+    h.next = i;
+    if (!dated) h.status = PartStatus::no_date;
+    else if (h.status == PartStatus::ok && is_nil(g[i])) h.status = PartStatus::nil;
+    return h;
+}
+
+Heading read_heading(Kind kind, std::string_view text)
+{
+    // The heading needs the first few groups only.
+    std::size_t end = 0;
+    for (int words = 0; end < text.size() && words < 5; ++words) {
+        while (end < text.size() && text[end] == ' ') ++end;
+        while (end < text.size() && text[end] != ' ') ++end;
+    }
+    return read_heading(kind, Groups(text.substr(0, end)));
+}
+
+std::optional<Position> read_position(const Groups& g, std::size_t& i, bool mobile)
+{
+    std::optional<Position> pos;
+    const std::string_view a = g[i];
+    const std::string_view b = g[i + 1];
+    if (code_group(a) && a[0] == '9' && a[1] == '9' && code_group(b)) {
+        const int la = figures(a, 2, 3);
+        const int qc = figures(b, 0, 1);
+        const int lo = figures(b, 1, 4);
+        if (la != FIG_BAD && qc != FIG_BAD && lo != FIG_BAD) {
+            Position p;
+            // Qc: 1 north-east, 3 south-east, 5 south-west, 7 north-west.
+            if (la != VOK_MISSING) p.lat10 = (qc == 3 || qc == 5) ? -la : la;
+            if (lo != VOK_MISSING) p.lon10 = qc > 4 ? -lo : lo;
+            pos = p;
+            i += 2;
+        }
+    }
+    // The groups after the position are passed over even when it is
+    // malformed: its 99LaLaLa would otherwise pass for a surface group.
+    const auto known = [](int v) { return v == FIG_BAD ? VOK_MISSING : v; };
+    if (pos) pos->marsden = known(figures(g[i], 0, 5));
+    ++i;
+    if (mobile) {
+        if (pos) {
+            pos->h0 = known(figures(g[i], 0, 4));
+            pos->im = static_cast<std::int16_t>(known(figures(g[i], 4, 1)));
+        }
+        ++i;
+    }
+    return pos;
+}
+
+}  // namespace ua
