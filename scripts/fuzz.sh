@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-30}
-cmake -S . -B build-fuzz -DSONDEX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B build-fuzz -DSONDEX_FUZZ=ON -DSONDEX_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 for bin in build-fuzz/fuzz/fuzz_*; do

@@ -3,7 +3,8 @@
 # and only those that are missing; quiet when everything is there.
 set -euo pipefail
 pkgs=(cmake make g++ libgtest-dev libbenchmark-dev clang-14 libclang-rt-14-dev
-      libnetcdf-dev netcdf-bin python3-netcdf4 libxml2-utils time)
+      libnetcdf-dev netcdf-bin python3-netcdf4 python3-xarray python3-matplotlib
+      libxml2-utils time)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
