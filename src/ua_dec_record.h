@@ -27,6 +27,13 @@ struct RecordOptions {
 // decoders store it also for a part they refuse.
 void record_identity(const DecodedPart& part, UPA_report* rep);
 
+// The suite's time check of a part: its hour against the decode window by
+// DATE_chk_range, the day not being looked at. A part without a date group
+// fails. A part that fails is reported as the suite's decoders report it:
+// "Bad %s date for %s: %4.4d\n" (mask M_OUT3 & M_SUB_C) with the kind, the
+// identifier group and the hour times 100 (-1 when there is none).
+bool record_time_ok(const DecodedPart& part);
+
 // What the suite's decoder of the part's form stores (the time check is the
 // caller's). Parts the suite does not decode (PPCC) store nothing. A full
 // significant-level or wind list ends the part, as in the suite.

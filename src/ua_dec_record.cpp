@@ -1,0 +1,42 @@
+// What every part gives the suite's station record before its levels: the
+// station's identifier and the time check of the suite's decoders.
+#include "ua_dec_record.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ua {
+
+namespace {
+
+constexpr M_type REJECT = M_OUT3 & M_SUB_C;
+
+void set_text(char* field, std::string_view text)
+{
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(VOK_ID_LEN - 1));
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+}  // namespace
+
+void record_identity(const DecodedPart& part, UPA_report* rep)
+{
+    if (rep->id[0] != '\0' || part.id.empty()) return;
+    set_text(rep->id, part.id);
+    // Ships and mobile platforms are not in the station table: no number.
+    rep->wmo = platform_of(part.kind) == Platform::land ? std::atoi(rep->id) : 99999;
+}
+
+bool record_time_ok(const DecodedPart& part)
+{
+    const bool dated = part.status != PartStatus::no_date && part.hour != VOK_MISSING;
+    const int hhmm = dated ? part.hour * 100 : -1;
+    if (dated && DATE_chk_range(hhmm)) return true;
+    if (MESS_enabled(REJECT))
+        MESS_print(REJECT, "Bad %s date for %s: %4.4d\n", std::string(kind_name(part.kind)).c_str(),
+                   part.id.c_str(), hhmm);
+    return false;
+}
+
+}  // namespace ua
