@@ -32,10 +32,9 @@ std::int64_t utc_seconds(int year, int month, int day, int hour = 0, int minute 
 // Days in a month of a year (the month carried into the year as above).
 int days_in_month(int year, int month);
 // The time of day `day` at `hour` that lies nearest the decode time: in the
-// decode time's month, the month before or the month after (a part of day
-// 31 for a decode time on 1 March at 00 UTC is 31 January, February having
-// no day 31... and 31 December for 1 January). nullopt when the day exists
-// in none of the three.
+// decode time's month, the month before or the month after, among those
+// that have the day (a part of day 31 for a decode time of 1 January 00 UTC
+// is 31 December of the year before). nullopt for an impossible day or hour.
 std::optional<std::int64_t> observation_time(const DecodeWindow& window, int day, int hour);
 // UTC broken down: year, month, day, hour, minute.
 struct UtcTime {
