@@ -305,6 +305,11 @@ void* CTY_get_data(const char* key)
     return stat_FULL_ptr->slot;
 }
 
+const CTY_data* CTY_get_station(const char* key)
+{
+    return CTY_get_data(key) ? &stat_FULL_ptr->data : nullptr;
+}
+
 void* CTY_next_data(int n)
 {
     if (store != 1 || !table_made) return nullptr;

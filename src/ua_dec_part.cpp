@@ -220,4 +220,15 @@ std::optional<Position> read_position(const Groups& g, std::size_t& i, bool mobi
     return pos;
 }
 
+DecodedPart decode_part(Kind kind, std::string_view text)
+{
+    switch (form_of(kind)) {
+    case Form::temp_ac: return decode_temp_ac(kind, text);
+    case Form::temp_bd: return decode_temp_bd(kind, text);
+    case Form::pilot_ac: return decode_pilot_ac(kind, text);
+    case Form::pilot_bd: return decode_pilot_bd(kind, text);
+    }
+    return {};
+}
+
 }  // namespace ua

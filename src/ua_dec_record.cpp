@@ -39,4 +39,15 @@ bool record_time_ok(const DecodedPart& part)
     return false;
 }
 
+void record_part(const DecodedPart& part, UPA_report* rep, const RecordOptions& options)
+{
+    if (legacy_kind(part.kind) == UPA_NO_KIND) return;  // the record knows no PILOT part C
+    switch (form_of(part.kind)) {
+    case Form::temp_ac: record_temp_ac(part, rep, options); break;
+    case Form::temp_bd: record_temp_bd(part, rep, options); break;
+    case Form::pilot_ac: record_pilot_a(part, rep, options); break;
+    case Form::pilot_bd: record_pilot_bd(part, rep, options); break;
+    }
+}
+
 }  // namespace ua

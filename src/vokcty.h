@@ -71,6 +71,9 @@ int CTY_data_cmp(int nval, char** vals, const CTY_data* data);
 // "b" with five digits (region "B_"), are WMO keys; other keys identifiers.
 // Null when not found.
 void* CTY_get_data(const char* key);
+// The station of a loaded station's slot, by the same keys; null when not
+// found.
+const CTY_data* CTY_get_station(const char* key);
 // Walks the slots in load order: 0 restarts at the first, any other value
 // continues. Null after the last.
 void* CTY_next_data(int n);

@@ -202,6 +202,10 @@ inline constexpr int UPA_EXIT_OUTPUT = 3;
 // A write to the output file, or its close, failed (a full disk): the file
 // is incomplete.
 inline constexpr int UPA_EXIT_WRITE = 4;
+// Input was read, but not one part was decoded: no TEMP or PILOT part in it
+// (gzip, garbage), none in the decode window, none of a station the
+// identifier selection names. The output file holds no report.
+inline constexpr int UPA_EXIT_NOTHING = 5;
 
 // The whole conversion: decode window, input file and decode date, station
 // table, output file, every input file of the run, every station with data
@@ -210,15 +214,22 @@ inline constexpr int UPA_EXIT_WRITE = 4;
 // UPA_EXIT_OK when an existing output file is kept.
 int UPA_decode_all();
 // The "parameter" resource: "range=pre:post" sets the decode window in
-// minutes around the decode time ("range" alone: -120:120). Returns 0.
+// minutes around the decode time ("range" alone: -120:120). Returns 0, or
+// -1 (with a message giving the accepted form) for a value it cannot read:
+// another word, numbers that do not read, pre after post, or beyond ten
+// days.
 int UPA_decode_params();
 // Chooses the output form and name for the date ("output", "out_file"),
 // asks what to do with an existing file and opens it. The handle from
-// UPA_open; ends the process when the file cannot be opened or is kept.
+// UPA_open (a CSV file's descriptor, 0 for a CF file, which is written whole
+// at the end); ends the process when the file cannot be opened or is kept,
+// or the form word is unknown.
 int UPA_out_file(const Date* date);
-// Decodes every report of one raw file into the station slots. 1 when the
-// file was read to its end, 0 when it could not be opened or read (the
-// message names it). The file is closed.
+// Reads every part of one raw file ("-": standard input) into the run's
+// soundings, a later copy of a part replacing the earlier one, and fills
+// the station slots from them. 1 when the file was read to its end, 0 when
+// it could not be opened or read (the message names it). The file is
+// closed.
 int UPA_decode_file(const char* filename);
 // Slot initialiser for the station table: an empty report with the
 // station's identifier (made from its WMO number when the table gives

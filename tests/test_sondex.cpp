@@ -623,4 +623,120 @@ TEST_F(Sondex, ClosedStandardStreamsNeverReachTheOutputFile)
     EXPECT_TRUE(same_text(read_file(at("2026020600.vok")), read_file(golden_dir / "2026020600.vok")));
 }
 
+// ---------------------------------------------------------------- what a run says and refuses
+
+// Unknown form words were ignored: "-ou json" wrote the text form.
+TEST_F(Sondex, UnknownOutputFormWordIsAnError)
+{
+    for (const char* word : {"json", "xm"}) {
+        const Result r = run({"-ba", "-ou", word, sample.string()});
+        EXPECT_EQ(r.status, UPA_EXIT_SETUP) << word;
+        EXPECT_TRUE(has(r.err, std::string("UPA_out_file: Unknown output form: ") + word +
+                                   " (the forms are vok, xml, cdf, unisys, csv, cf)\n"));
+        EXPECT_FALSE(fs::exists(at("2026020600.vok")));
+    }
+}
+
+// "-pa" values that could not be read gave a silent default or an empty
+// window.
+TEST_F(Sondex, ParameterThatCannotBeReadIsAnError)
+{
+    for (const char* value : {"range=abc", "range=1e9:2", "range=45:-30", "garbage"}) {
+        const Result r = run({"-ba", "-pa", value, sample.string()});
+        EXPECT_EQ(r.status, UPA_EXIT_SETUP) << value;
+        EXPECT_TRUE(has(r.err, std::string("UPA_decode_params: Parameter not understood: ") + value +
+                                   " (the form is range=PRE:POST, minutes before and after the decode "
+                                   "time, PRE <= POST, within -14400:14400)\n"));
+        EXPECT_FALSE(fs::exists(at("2026020600.vok")));
+    }
+    EXPECT_EQ(run({"-ba", "-pa", "range=-30:+45", sample.string()}).status, 0);
+}
+
+// Every run ends with its account on standard error; one that decodes
+// nothing says why, with a status of its own.
+TEST_F(Sondex, RunThatDecodesNothingSaysWhy)
+{
+    Result r = run({"-ba", sample.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.err, "Input files read: 1; parts read: 284, decoded: "));
+    EXPECT_TRUE(has(r.err, "Stations written: 51 to ./2026020600.vok\n"));
+    const struct {
+        std::vector<std::string> args;
+        const char* why;
+    } runs[] = {
+        {{"-ho", "#2026020600", "junk.gz"}, "the input holds no TEMP or PILOT part"},
+        {{"-ho", "#2019010100", sample.string()}, "no part lies in the decode window"},
+        {{"-ho", "#2026020600", "-id", "00000", sample.string()},
+         "no part is of a station the identifier selection names"},
+    };
+    write_file(at("junk.gz"), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00", 8) + std::string(4096, '\x95'));
+    for (const auto& run_case : runs) {
+        std::vector<std::string> args = {"-ba", "-pf", "over"};
+        args.insert(args.end(), run_case.args.begin(), run_case.args.end());
+        r = run(args);
+        EXPECT_EQ(r.status, UPA_EXIT_NOTHING) << r.err;
+        EXPECT_TRUE(has(r.err, std::string("UPA_decode_all: Nothing was decoded: ") + run_case.why + "\n"));
+    }
+}
+
+// Retransmitted and corrected parts were merged into the first copy: the
+// same feed twice changed stations. Now a later copy replaces the earlier
+// one, and the feed twice converts as the feed once; "-" reads standard
+// input.
+TEST_F(Sondex, SameFeedTwiceGivesTheSameFile)
+{
+    const std::string text = read_file(sample);
+    write_file(at("twice.txt"), text + text);
+    for (const Form& f : forms) {
+        SCOPED_TRACE(f.word);
+        ASSERT_EQ(run({"-ba", "-ou", f.word, "-of", std::string(f.word) + ":once", sample.string()}).status, 0);
+        ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", std::string(f.word) + ":twice", "twice.txt"}).status, 0);
+        Options piped;
+        piped.input = text;
+        ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", std::string(f.word) + ":piped", "-"}, piped).status, 0);
+        if (std::string(f.word) == "cdf") continue;  // the netCDF file holds its own history
+        EXPECT_EQ(read_file(at("twice")), read_file(at("once")));
+        EXPECT_EQ(read_file(at("piped")), read_file(at("once")));
+    }
+}
+
+// The CSV form: every level of every station, to a file or standard output.
+TEST_F(Sondex, CsvFormWritesEveryLevelToAFileOrStandardOutput)
+{
+    Result r = run({"-ba", "-ou", "csv", sample.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string csv = read_file(at("2026020600.csv"));
+    EXPECT_EQ(csv.substr(0, csv.find('\n')),
+              "station,wmo,name,lat,lon,elevation_m,time,launch_time,level_type,pressure_hPa,height_m,"
+              "temperature_C,dewpoint_C,wind_direction_deg,wind_speed_mps");
+    r = run({"-ba", "-of", "csv:-", sample.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.find("station,wmo")), csv);
+    // Appended: the rows of a second run follow without a second header.
+    const std::vector<std::string> halves = sample_pieces(2);
+    write_file(at("a.upa"), halves[0]);
+    write_file(at("b.upa"), halves[1]);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", "csv:a.csv", "a.upa"}).status, 0);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", "csv:b.csv", "b.upa"}).status, 0);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-pf", "app", "-of", "csv:a.csv", "b.upa"}).status, 0);
+    const std::string b = read_file(at("b.csv"));
+    EXPECT_EQ(count_of(read_file(at("a.csv")), "station,wmo"), 1);
+    EXPECT_TRUE(has(read_file(at("a.csv")), b.substr(b.find('\n') + 1)));
+    write_file(at("other.csv"), "a,b\n1,2\n");
+    r = run({"-ba", "-pf", "app", "-of", "csv:other.csv", sample.string()});
+    EXPECT_EQ(r.status, UPA_EXIT_OUTPUT);
+    EXPECT_TRUE(has(r.err, "UPA_out_file: Unable to append to output file: other.csv (no CSV file of this "
+                           "program, or damaged)\n"));
+}
+
+// The window compared hours only: the global feed decoded for 1 January
+// 2019 gave every station of 6 February 2026.
+TEST_F(Sondex, DecodeWindowTestsTheDayOfThePart)
+{
+    if (!fs::is_directory(bulletins)) GTEST_SKIP() << "no bulletins at " << bulletins;
+    const Result r = run({"-ba", "-ho", "#2019010100", (bulletins / "feed_global_2026020600.txt").string()});
+    EXPECT_EQ(r.status, UPA_EXIT_NOTHING) << r.err;
+    EXPECT_EQ(read_file(at("2019010100.vok")), "VOKUPAx\n0000Z  1 JAN 19\n");
+}
+
 }  // namespace

@@ -1,0 +1,209 @@
+// Parts gathered into soundings: the window decides which parts are kept, a
+// later copy of a part replaces the earlier one whole, and the kept copies of
+// one station and observation time are decoded and merged into one sounding.
+#include <algorithm>
+#include <cstdlib>
+
+#include "ua_sounding.h"
+
+namespace ua {
+
+namespace {
+
+constexpr std::size_t MALFORMED_IDS_KEPT = 5;
+
+bool known(int v) { return v != VOK_MISSING; }
+
+// Two values of one field agree when either is missing or both are equal.
+bool agree(int a, int b) { return !known(a) || !known(b) || a == b; }
+
+void fill(std::int16_t& to, std::int16_t from)
+{
+    if (!known(to)) to = from;
+}
+void fill(std::int32_t& to, std::int32_t from)
+{
+    if (!known(to)) to = from;
+}
+
+// The same level of the profile: its type and its pressure, or its altitude
+// when it has no pressure. A PILOT surface wind, which has neither, is the
+// surface of a TEMP part.
+bool same_level(const Level& a, const Level& b)
+{
+    if (a.type != b.type) return false;
+    if (a.type == LevelType::surface && (!known(a.p10) || !known(b.p10))) return true;
+    if (known(a.p10) || known(b.p10)) return a.p10 == b.p10;
+    return a.z == b.z;
+}
+
+// Nothing one gives contradicts the other: one row can hold both.
+bool compatible(const Level& a, const Level& b)
+{
+    const bool both_speeds = known(a.spd) && known(b.spd);
+    return agree(a.z, b.z) && agree(a.t10, b.t10) && agree(a.dd, b.dd) && agree(a.dir, b.dir) &&
+           agree(a.spd, b.spd) && agree(a.shear_below, b.shear_below) &&
+           agree(a.shear_above, b.shear_above) && (!both_speeds || a.knots == b.knots);
+}
+
+void merge_into(SoundingLevel& row, const Level& l)
+{
+    fill(row.p10, l.p10);
+    fill(row.z, l.z);
+    fill(row.t10, l.t10);
+    fill(row.dd, l.dd);
+    fill(row.dir, l.dir);
+    if (!known(row.spd) && known(l.spd)) {
+        row.spd = l.spd;
+        row.knots = l.knots;
+    }
+    fill(row.shear_below, l.shear_below);
+    fill(row.shear_above, l.shear_above);
+    if (row.alt == AltitudeCode::none) row.alt = l.alt;
+}
+
+void add_level(std::vector<SoundingLevel>& rows, const Level& l, Kind source)
+{
+    for (SoundingLevel& row : rows) {
+        if (same_level(row, l) && compatible(row, l)) {
+            merge_into(row, l);
+            return;
+        }
+    }
+    SoundingLevel row;
+    static_cast<Level&>(row) = l;
+    row.source = source;
+    rows.push_back(row);
+}
+
+// Rows with a pressure by decreasing pressure, then the rows known only by
+// altitude by increasing altitude (a surface without either first); at one
+// pressure in the order of the level types.
+bool profile_order(const SoundingLevel& a, const SoundingLevel& b)
+{
+    const bool pa = known(a.p10), pb = known(b.p10);
+    if (pa != pb) return pa;
+    if (pa) {
+        if (a.p10 != b.p10) return a.p10 > b.p10;
+        return a.type < b.type;
+    }
+    const bool za = known(a.z), zb = known(b.z);
+    if (za != zb) return zb;
+    if (za && a.z != b.z) return a.z < b.z;
+    return a.type < b.type;
+}
+
+// The launch time of 31313 8GGgg lies within half a day of the observation
+// time: 23:03 for a sounding of 00 UTC is the evening before. (utc_seconds
+// runs a day past the month's end on into the next month, and takes day 0
+// for the last of the month before.)
+std::int64_t launch_time(std::int64_t time, const SondeInfo& s)
+{
+    const UtcTime d = utc_time(time);
+    std::int64_t best = 0;
+    for (int dd = -1; dd <= 1; ++dd) {
+        const std::int64_t t = utc_seconds(d.year, d.month, d.day + dd, s.launch_hour, s.launch_minute);
+        if (dd == -1 || std::abs(t - time) < std::abs(best - time)) best = t;
+    }
+    return best;
+}
+
+// What the sounding as a whole says: radiosonde, launch time, clouds, and
+// the position a ship or mobile station reports.
+void describe(Sounding& s)
+{
+    for (const DecodedPart& p : s.parts) {
+        if (!s.sonde && p.sonde) s.sonde = p.sonde;
+        if (s.clouds.empty() && !p.clouds.empty()) s.clouds = p.clouds;
+        if (p.ship_hour) s.platform = Platform::ship;
+        if (p.position && s.lat == VOK_MISSING_F) {
+            if (known(p.position->lat10)) s.lat = static_cast<float>(p.position->lat10) / 10.0f;
+            if (known(p.position->lon10)) s.lon = static_cast<float>(p.position->lon10) / 10.0f;
+        }
+    }
+    if (s.sonde && known(s.sonde->launch_hour) && known(s.sonde->launch_minute) &&
+        s.sonde->launch_hour < 24 && s.sonde->launch_minute < 60)
+        s.launch_time = launch_time(s.time, *s.sonde);
+}
+
+}  // namespace
+
+PartFate SoundingSet::add(const PartView& part, std::string_view source)
+{
+    ++stats_.parts;
+    const Heading h = read_heading(part.kind, part.text);
+    std::optional<std::int64_t> when;
+    if (h.status != PartStatus::no_date && h.status != PartStatus::bad_date)
+        when = observation_time(window_, h.day, h.hour);
+    if (!when) {
+        ++stats_.malformed;
+        if (stats_.malformed_ids.size() < MALFORMED_IDS_KEPT)
+            stats_.malformed_ids.push_back(std::string(kind_name(part.kind)) + " " + std::string(part.id));
+        return PartFate::malformed;
+    }
+    if (*when < window_.begin || *when > window_.end) {
+        ++stats_.outside_window;
+        return PartFate::outside_window;
+    }
+    if (h.status == PartStatus::nil) {
+        ++stats_.nil;
+        return PartFate::nil;
+    }
+    auto [it, fresh] = id_index_.try_emplace(std::string(part.id), ids_.size());
+    if (fresh) ids_.emplace_back(part.id);
+    std::vector<Kept>& kept = kept_[Key{it->second, *when}];
+    const auto same = std::find_if(kept.begin(), kept.end(), [&](const Kept& k) { return k.kind == part.kind; });
+    const bool later = same != kept.end();
+    Kept& k = later ? *same : kept.emplace_back();
+    // A later copy takes the earlier one's place whole (its buffers too).
+    k.kind = part.kind;
+    k.text.assign(part.text);
+    k.source.assign(source);
+    k.offset = part.offset;
+    k.sequence = ++sequence_;
+    ++(later ? stats_.replaced : stats_.kept);
+    return later ? PartFate::replaced : PartFate::kept;
+}
+
+std::vector<Sounding> SoundingSet::build() const
+{
+    std::vector<Sounding> out;
+    out.reserve(kept_.size());
+    for (const auto& [key, parts] : kept_) {
+        Sounding s;
+        s.id = ids_[key.station];
+        s.time = key.time;
+        s.platform = platform_of(parts.front().kind);
+        std::vector<const Kept*> order;
+        for (const Kept& k : parts) order.push_back(&k);
+        std::sort(order.begin(), order.end(),
+                  [](const Kept* a, const Kept* b) { return a->sequence < b->sequence; });
+        for (const Kept* k : order) {
+            s.parts.push_back(decode_part(k->kind, k->text));
+            for (const Level& l : s.parts.back().levels) add_level(s.levels, l, k->kind);
+        }
+        std::stable_sort(s.levels.begin(), s.levels.end(), profile_order);
+        describe(s);
+        out.push_back(std::move(s));
+    }
+    // The map is ordered by station index, then time: the order of first offer.
+    return out;
+}
+
+void fill_record(std::span<const Sounding* const> soundings, UPA_report* rep,
+                 const RecordOptions& options)
+{
+    for (std::size_t i = 0; i < soundings.size(); ++i) {
+        for (const DecodedPart& part : soundings[i]->parts) {
+            const auto later = [&](const Sounding* s) {
+                return std::any_of(s->parts.begin(), s->parts.end(),
+                                   [&](const DecodedPart& p) { return p.kind == part.kind; });
+            };
+            if (std::any_of(soundings.begin() + static_cast<std::ptrdiff_t>(i) + 1, soundings.end(), later))
+                continue;
+            record_part(part, rep, options);
+        }
+    }
+}
+
+}  // namespace ua
