@@ -87,7 +87,7 @@ void set_text(char* field, const char* word)
 bool read_identifier(parse_param* pp, UPA_report* rep, char* word, int shortest, bool land)
 {
     char w[VOK_ID_LEN] = "";
-    if (!accept(pp, scanp_kept<"%<10s ">(pp, w), 1, shortest)) return false;
+    if (!accept(pp, scanp(pp, "%<10s ", w), 1, shortest)) return false;
     trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
     set_text(word, w);
     if (rep->id[0] == '\0') {
@@ -117,7 +117,7 @@ bool read_station(parse_param* pp, UPA_report* rep, char* word)
 void read_position(parse_param* pp, UPA_report* rep, bool mobile)
 {
     int la = 0, qc = 0, lo = 0;
-    if (accept(pp, scanp_kept<"99%3!///!d %1!/!d%4!////!d ">(pp, &la, &qc, &lo), 3, 10) &&
+    if (accept(pp, scanp(pp, "99%3!///!d %1!/!d%4!////!d ", &la, &qc, &lo), 3, 10) &&
         figures(la) && figures(lo)) {
         rep->lat = is_missing(la) ? VOK_MISSING_F : la / 10.0f;
         if (!is_missing(la) && (qc == 3 || qc == 5)) rep->lat = -rep->lat;
@@ -130,7 +130,7 @@ void read_position(parse_param* pp, UPA_report* rep, bool mobile)
     char w[VOK_ID_LEN];
     const int skip = mobile ? 2 : 1;
     for (int k = 0; k < skip; ++k) {
-        if (accept(pp, scanp_kept<"%<10s ">(pp, w), 1, 0)) continue;
+        if (accept(pp, scanp(pp, "%<10s ", w), 1, 0)) continue;
         break;
     }
 }
@@ -209,7 +209,7 @@ struct Wind {
 // Scans a ddfff group without accepting it.
 bool scan_wind(parse_param* pp, int* dd, int* fff)
 {
-    const int got = scanp_kept<"%2!//!d%3!///!d ">(pp, dd, fff);
+    const int got = scanp(pp, "%2!//!d%3!///!d ", dd, fff);
     if (got != 2 || pp->len <= 5) return false;
     if (!(is_missing(*dd) || (*dd >= 0 && *dd <= 36))) return false;
     return figures(*fff);
@@ -345,7 +345,7 @@ struct TempHeading {
 int temp_date(parse_param* pp, bool part_c, TempHeading* h, bool* ship)
 {
     int yy = 0, gg = 0, id = 0;
-    if (!accept(pp, scanp_kept<"%2d%2d%1!/!d ">(pp, &yy, &gg, &id), 3, 5) || yy < 0 || gg < 0)
+    if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || yy < 0 || gg < 0)
         return -1;
     h->ms = yy < 50;
     h->il = top_wind_slot(id, part_c);
@@ -437,7 +437,7 @@ enum class TempGroup { read, absent, next_level };
 TempGroup read_temp_group(parse_param* pp, UPA_report* rep, int slot, int row)
 {
     int ttt = 0, dd = 0;
-    if (scanp_kept<"%3!///!d%2!//!d ">(pp, &ttt, &dd) != 2 || pp->len <= 5 || !figures(ttt) ||
+    if (scanp(pp, "%3!///!d%2!//!d ", &ttt, &dd) != 2 || pp->len <= 5 || !figures(ttt) ||
         !figures(dd))
         return TempGroup::absent;
     if ((slot == 1 && ((ttt >= 920 && ttt <= 929) || (ttt >= 850 && ttt <= 859))) ||
@@ -488,7 +488,7 @@ enum class LevelStep { next, stop };
 LevelStep read_temp_level(parse_param* pp, UPA_report* rep, TempLevels* lv)
 {
     int pv = 0, hhh = 0;
-    const int got = scanp_kept<"%2!//!d%3!///!d ">(pp, &pv, &hhh);
+    const int got = scanp(pp, "%2!//!d%3!///!d ", &pv, &hhh);
     if (got != 2 || pp->len <= 5 || !figures(pv) || !figures(hhh)) return LevelStep::stop;
     const int slot = level_slot(pv, &lv->i, lv->part_c, lv->sfc, lv->complete);
     if (slot < 0) return LevelStep::stop;
@@ -515,7 +515,7 @@ LevelStep read_temp_level(parse_param* pp, UPA_report* rep, TempLevels* lv)
     if (slot <= lv->head.il || tropo_or_max) whole = read_level_wind(pp, rep, slot, row, lv) && whole;
     if (slot == UPA_SLOT_MAXWIND) {
         char shear[VOK_ID_LEN];
-        accept(pp, scanp_kept<"4%<10s ">(pp, shear), 1, 5);  // vertical wind shear
+        accept(pp, scanp(pp, "4%<10s ", shear), 1, 5);  // vertical wind shear
     }
     if (slot == UPA_SLOT_SURFACE && row == UPA_SLOT_SURFACE && !surface_to_lists(rep))
         return LevelStep::stop;
@@ -561,12 +561,12 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
 
     if (ship_kind || mobile) {
         char kw[VOK_ID_LEN];
-        accept(&pp, scanp_kept<"%(UUBB|UUDD|IIBB|IIDD) ">(&pp, kw), 1, 4);
+        accept(&pp, scanp(&pp, "%(UUBB|UUDD|IIBB|IIDD) ", kw), 1, 4);
         read_call_sign(&pp, rep, word);
     }
 
     int yy = 0, gg = 0, id = 0;
-    if (accept(&pp, scanp_kept<"%2d%2d%1!/!d ">(&pp, &yy, &gg, &id), 3, 5) && gg >= 0) {
+    if (accept(&pp, scanp(&pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) && gg >= 0) {
         hour = gg * 100;
         trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", &pp);
     }
@@ -586,7 +586,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
     int next_row = 0;  // where the next level is looked for first
     for (;;) {
         int nn = 0, ppp = 0;
-        const int got = scanp_kept<"%2!//!d%3!///!d ">(&pp, &nn, &ppp);
+        const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
         if (got != 2 || pp.len <= 5 || !figures(ppp)) break;
         // Level numbers run 00, 11, 22 ... 99; anything else (21212, 31313,
         // 41414, 51515 ...) opens a section that is not kept here.
@@ -594,7 +594,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         if (is_missing(ppp)) {
             scanp_inc(&pp);
             char w[VOK_ID_LEN];
-            if (scanp_kept<"%<10s ">(&pp, w) == 1 && pp.len > 1 && w[0] == '/') scanp_inc(&pp);
+            if (scanp(&pp, "%<10s ", w) == 1 && pp.len > 1 && w[0] == '/') scanp_inc(&pp);
             continue;
         }
         float p;
@@ -611,7 +611,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         scanp_inc(&pp);
 
         int ttt = 0, dd = 0;
-        if (scanp_kept<"%3!///!d%2!//!d ">(&pp, &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
+        if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
             figures(dd)) {
             const float t = temperature(ttt);
             rep->sig[row].t = t;
@@ -632,7 +632,7 @@ namespace {
 int pilot_date(parse_param* pp, bool* ms)
 {
     int yy = 0, gg = 0, id = 0;
-    if (!accept(pp, scanp_kept<"%2d%2d%1!/!d ">(pp, &yy, &gg, &id), 3, 5) || gg < 0) return -1;
+    if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || gg < 0) return -1;
     *ms = yy < 50;
     trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", pp);
     return gg * 100;
@@ -682,8 +682,8 @@ int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
     bool full = false;
     for (int k = 0; k < 40 && !full; ++k) {
         int n = 0, pv = 0;
-        bool sect = scanp_kept<"44%1d%2d ">(&pp, &n, &pv) == 2 && pp.len > 5;
-        if (!sect) sect = scanp_kept<"55%1d%2d ">(&pp, &n, &pv) == 2 && pp.len > 5;
+        bool sect = scanp(&pp, "44%1d%2d ", &n, &pv) == 2 && pp.len > 5;
+        if (!sect) sect = scanp(&pp, "55%1d%2d ", &n, &pv) == 2 && pp.len > 5;
         if (!sect) break;
         trace_group("44npp: %5.5s\n", &pp);
         scanp_inc(&pp);
@@ -755,12 +755,12 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
         int tn = 0, u[3] = {0, 0, 0};
         int base = 0;
         bool metres = false;
-        if (accept(&pp, scanp_kept<"9%1d%1!/!d%1!/!d%1!/!d ">(&pp, &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+        if (accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             above_90k = tn == 9;
         } else if (above_90k &&
-                   accept(&pp, scanp_kept<"1%1d%1!/!d%1!/!d%1!/!d ">(&pp, &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+                   accept(&pp, scanp(&pp, "1%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             base = 100000;
-        } else if (accept(&pp, scanp_kept<"8%1d%1!/!d%1!/!d%1!/!d ">(&pp, &tn, &u[0], &u[1], &u[2]), 4, 5)) {
+        } else if (accept(&pp, scanp(&pp, "8%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
             metres = true;
         } else {
             break;
