@@ -85,6 +85,14 @@ struct Level {
     // and above the level.
     std::int16_t shear_below = VOK_MISSING;
     std::int16_t shear_above = VOK_MISSING;
+    // PILOT winds come in blocks, each announced by one group: a 44/55
+    // section group (n winds from a standard level on) or a 9, 1 or 8
+    // altitude group (a wind for each of its figures). The ordinal of the
+    // level's block in its part, from 1; 0 for levels outside blocks.
+    std::uint16_t block = 0;
+    // Where the level stands in its part: the index (as Groups counts) of
+    // the group that opens it, the announcing group of a block's winds.
+    std::uint16_t group = 0;
 };
 
 // Depression in tenths of a degree from its code figure (0..50: tenths,
