@@ -70,7 +70,8 @@ std::string_view level_type_name(LevelType type);
 enum class AltitudeCode : std::uint8_t { none, units_300m, units_500m };
 
 // One level as the part reports it. A level has a pressure (p10), or, for
-// PILOT winds by altitude, an altitude (z, alt set) and no pressure.
+// PILOT winds by altitude, an altitude (z, alt set) and no pressure; z is
+// VOK_MISSING for a wind whose altitude group leaves its altitude out.
 struct Level {
     LevelType type = LevelType::standard;
     AltitudeCode alt = AltitudeCode::none;

@@ -318,9 +318,23 @@ bool next_altitude_group(std::string_view g, AltitudeState& st, AltitudeGroup& a
     return (st.above_90 && altitude_group(g, '1', a)) || altitude_group(g, '8', a);
 }
 
+// How many wind groups stand from group i on, counting to n at most. A
+// section indicator such as 21212 counts as none.
+std::size_t winds_ahead(const Groups& g, std::size_t i, std::size_t n)
+{
+    std::size_t k = 0;
+    Wind w;
+    while (k < n && !section_indicator(g[i + k]) && read_wind(g[i + k], w) != WindGroup::none) ++k;
+    return k;
+}
+
 // The winds of the altitude group at group i - 1, from group i on: one for
-// each figure. A solidus has no wind group ("9123/"). A group that is no
-// wind group ends the winds of the altitude group.
+// each figure. A solidus after the last figure has no wind group ("9123/").
+// One before a figure has its wind group when the part holds one for every
+// place up to that figure ("90//2 24010 27511 23015": the surface, a wind
+// whose altitude is not known, 600 m); else it has none, as in "91/23
+// 30010 31015". A group that is no wind group ends the winds of the
+// altitude group.
 void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::uint16_t block,
                          DecodedPart& part)
 {
@@ -328,9 +342,18 @@ void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::
     // In the first altitude group a solidus in the first place stands for
     // the surface.
     if (block == 1 && a.indicator != '1' && a.u[0] == VOK_MISSING) a.u[0] = 0;
-    const AltitudeCode code = a.indicator == '8' ? AltitudeCode::units_500m : AltitudeCode::units_300m;
+    std::size_t places = 0;  // up to the last figure
+    bool solidus_before = false;
     for (std::size_t j = 0; j < 3; ++j) {
         if (a.u[j] == VOK_MISSING) continue;
+        solidus_before = solidus_before || places < j;
+        places = j + 1;
+    }
+    const bool solidi_have_winds = solidus_before && winds_ahead(g, i, places) == places;
+    const AltitudeCode code = a.indicator == '8' ? AltitudeCode::units_500m : AltitudeCode::units_300m;
+    for (std::size_t j = 0; j < places; ++j) {
+        const bool known = a.u[j] != VOK_MISSING;
+        if (!known && !solidi_have_winds) continue;
         Wind w;
         const WindGroup wg = read_wind(g[i], w);
         if (wg == WindGroup::none) return;
@@ -338,7 +361,7 @@ void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::
         if (wg == WindGroup::too_fast) continue;
         Level& l = add_wind(part, LevelType::sig_wind, w);
         l.alt = code;
-        l.z = altitude_m(a, a.u[j]);
+        l.z = known ? altitude_m(a, a.u[j]) : VOK_MISSING;
         l.block = block;
         l.group = announced;
     }

@@ -341,3 +341,26 @@ TEST(PilotParts, PressureWindsOfPartsBAndD)
     EXPECT_EQ(d.levels[0].p10, 975);
     EXPECT_EQ(d.status, ua::PartStatus::ok);
 }
+
+// 90//2 24010 27511 23015: the surface, a wind whose altitude is not given
+// and 600 m. The part ended at 23015, read as a height group, and put 27511
+// at 2,000 ft; 72317 of 13 Jul 2022 lost 25 winds so.
+TEST_F(UaDecoders, HeightGroupWithASolidusBeforeAFigureDoesNotEndThePart)
+{
+    const char* text = "63008 72317 90//2 24010 27511 23015 90345 22014 21514 22020 ";
+    const auto part = ua::decode_pilot_bd(ua::Kind::PPBB, text);
+    ASSERT_EQ(part.status, ua::PartStatus::ok) << part.note;
+    ASSERT_EQ(part.levels.size(), 6u);
+    EXPECT_EQ(part.levels[0].z, 0);
+    EXPECT_EQ(part.levels[1].z, VOK_MISSING);
+    EXPECT_EQ(part.levels[1].dir, 275);
+    EXPECT_EQ(part.levels[2].z, 600);
+    EXPECT_EQ(part.levels[5].z, 1500);
+
+    set_decode_hour(0);
+    ASSERT_EQ(ppbb(text), 1);
+    ASSERT_EQ(rep.numwnd, 5);
+    expect_wnd(rep, 0, 0, 240, 10);
+    expect_wnd(rep, 1, 2000, 230, 15);
+    expect_wnd(rep, 4, 5000, 220, 20);
+}
