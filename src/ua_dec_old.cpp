@@ -1,4 +1,5 @@
-// The decoders of TEMP and PILOT parts into the station's report record.
+// The decoders of TEMP parts into the station's report record, and the
+// dispatch of every part by its kind.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -39,7 +40,6 @@ constexpr M_type DEC_POS = M_DEBUG & M_SUB_B;  // the position groups
 constexpr M_type DEC_LIST = M_DEBUG & M_SUB_A;  // the levels a part filled
 constexpr M_type DEC_REJECT = M_OUT3 & M_SUB_C;  // report outside the decode window
 constexpr float KNOTS_PER_MS = 1.944f;
-constexpr double METRES_PER_FOOT = 0.3048;
 constexpr int ALL_LEVELS = 30;             // wind indicator: no limit
 
 bool is_missing(int v) { return v == VOK_MISSING; }
@@ -623,174 +623,6 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
 
     if (MESS_enabled(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
     if (MESS_enabled(DEC_LIST)) UPA_print_sig(DEC_LIST, rep);
-    return 1;
-}
-
-namespace {
-
-// Date group of a PILOT part: the unit of the speeds and the hour.
-int pilot_date(parse_param* pp, bool* ms)
-{
-    int yy = 0, gg = 0, id = 0;
-    if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || gg < 0) return -1;
-    *ms = yy < 50;
-    trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", pp);
-    return gg * 100;
-}
-
-// A PILOT wind group. Unlike in a TEMP part, a group with a speed above 249
-// is a wind group all the same (the sections say how many follow): it is
-// consumed and stores nothing. Returns false when no wind group reads.
-bool pilot_wind(parse_param* pp, bool ms, Wind* w)
-{
-    int dd = 0, fff = 0;
-    if (!scan_wind(pp, &dd, &fff)) return false;
-    *w = wind_of(dd, fff, ms);
-    trace_group("dddss: %5.5s\n", pp);
-    scanp_inc(pp);
-    return true;
-}
-
-// Surface wind of a PILOT part: the wind level at height 0, where the TEMP
-// surface wind goes too, and the surface row when a TEMP part already gave
-// its pressure. The surface pressure is not in a PILOT report; the marker of
-// the surface row is never stored as one.
-bool pilot_surface(UPA_report* rep, const Wind& w)
-{
-    if (rep->man[0].p != VOK_MISSING_F) {
-        rep->man[0].dir = w.dir;
-        rep->man[0].spd = w.spd;
-    }
-    return UPA_add_wnd(rep, 0.0f, w.dir, w.spd) != 0;
-}
-
-}  // namespace
-
-int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
-{
-    if (!data || !rep) return 0;
-    parse_param pp;
-    scanp_set(&pp, data);
-    char word[VOK_ID_LEN] = "";
-    bool ms = false;
-    const int hour = pilot_date(&pp, &ms);
-    read_station(&pp, rep, word);
-    if (!time_ok(type, word, hour)) return 0;
-    rep->time = hour;
-
-    bool found = false;
-    bool full = false;
-    for (int k = 0; k < 40 && !full; ++k) {
-        int n = 0, pv = 0;
-        bool sect = scanp(&pp, "44%1d%2d ", &n, &pv) == 2 && pp.len > 5;
-        if (!sect) sect = scanp(&pp, "55%1d%2d ", &n, &pv) == 2 && pp.len > 5;
-        if (!sect) break;
-        trace_group("44npp: %5.5s\n", &pp);
-        scanp_inc(&pp);
-        int slot = -1;
-        for (int s = UPA_SLOT_SURFACE; s <= UPA_SLOT_A_LAST; ++s) {
-            if (slot_pp[s] == pv) {
-                slot = s;
-                break;
-            }
-        }
-        if (slot < 0) continue;  // no wind groups read: the next section search fails
-        found = true;
-        for (int g = 0; g < n; ++g) {
-            Wind w;
-            if (!pilot_wind(&pp, ms, &w)) continue;
-            if (w.valid && slot < UPA_SLOT_TROPO) {
-                if (slot == 0) {
-                    if (!pilot_surface(rep, w)) full = true;
-                } else {
-                    rep->man[slot].p = static_cast<float>(man_pres[slot]);
-                    rep->man[slot].dir = w.dir;
-                    rep->man[slot].spd = w.spd;
-                }
-            }
-            ++slot;
-            if (full) break;
-        }
-    }
-
-    if (found) rep->numman = 20;
-    if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
-    return 1;
-}
-
-int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
-{
-    if (!data || !rep) return 0;
-    const bool mobile = type == UPA_EEBB || type == UPA_EEDD;
-    parse_param pp;
-    scanp_set(&pp, data);
-    char word[VOK_ID_LEN] = "";
-    bool ms = false;
-
-    if (mobile) read_call_sign(&pp, rep, word);
-    const int hour = pilot_date(&pp, &ms);
-    if (!mobile) read_station(&pp, rep, word);
-    // The position is taken after the time check, as in the TEMP parts: a
-    // part of another time must not move the platform.
-    if (!time_ok(type, word, hour)) return 0;
-    rep->time = hour;
-    if (mobile) {
-        set_text(rep->area, "MO");
-        read_position(&pp, rep, true);
-    }
-
-    // Heights of 100,000 ft and more (part D of high soundings) are coded
-    // with the indicator 1 instead of 9: 1tnuuu stands for 100,000 ft plus
-    // tn ten-thousands and u thousands. A 1 group can only be told from a
-    // wind group by its place, so it is taken only once the 90,000 ft decade
-    // (or an earlier 1 group) has been read.
-    //
-    // Height groups led by 8 give altitudes in units of 500 m (WMO FM 32):
-    // 8tnu1u2u3 stands for (tn tens and u units) x 500 m. They are kept in
-    // feet like every wind height. No wind group begins with 8 (directions
-    // end at 36), so they are told apart wherever they stand.
-    bool above_90k = false;
-    int next_row = 0;  // where the next height is looked for first
-    for (int k = 0; k < 40; ++k) {
-        int tn = 0, u[3] = {0, 0, 0};
-        int base = 0;
-        bool metres = false;
-        if (accept(&pp, scanp(&pp, "9%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
-            above_90k = tn == 9;
-        } else if (above_90k &&
-                   accept(&pp, scanp(&pp, "1%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
-            base = 100000;
-        } else if (accept(&pp, scanp(&pp, "8%1d%1!/!d%1!/!d%1!/!d ", &tn, &u[0], &u[1], &u[2]), 4, 5)) {
-            metres = true;
-        } else {
-            break;
-        }
-        trace_taken(DEC_GROUP, "9lhhh: %5.5s\n", &pp);
-        if (k == 0 && base == 0 && is_missing(u[0])) u[0] = 0;  // 90/.. : the first wind is the surface
-        bool full = false;
-        for (int j = 0; j < 3 && !full; ++j) {
-            if (is_missing(u[j])) continue;
-            Wind w;
-            if (!pilot_wind(&pp, ms, &w) || !w.valid) continue;
-            const float h = metres ? static_cast<float>((tn * 10 + u[j]) * 500 / METRES_PER_FOOT)
-                                   : static_cast<float>(base + tn * 10000 + u[j] * 1000);
-            if (h == 0.0f) {
-                full = !pilot_surface(rep, w);
-            } else {
-                const int row = UPA_find_wnd_from(rep, h, next_row);
-                full = row < 0;
-                if (!full) {
-                    rep->wnd[row] = {h, w.dir, w.spd};
-                    next_row = row + 1;
-                }
-            }
-        }
-        // A full list drops the rest of the part; the groups left unread
-        // must not be taken for height groups.
-        if (full) break;
-    }
-
-    if (MESS_enabled(DEC_LIST)) UPA_print_wnd(DEC_LIST, rep);
     return 1;
 }
 
