@@ -9,6 +9,7 @@
 // a few levels of each report in 78 bytes.
 #include "vokupa.h"
 #include "vokcdf.h"
+#include "ua_utf8.h"
 
 #include <algorithm>
 #include <climits>
@@ -316,33 +317,6 @@ void put_fixed(Text& s, double v)
 }
 
 // ------------------------------------------------------------ XML text
-// Length of a well-formed UTF-8 sequence at t[i] whose character XML allows,
-// else 0.
-std::size_t utf8_char_len(std::string_view t, std::size_t i)
-{
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(t[k]); };
-    const unsigned char c = at(i);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // bounds of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;  // no UTF-16 surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    }
-    if (n == 0 || i + n > t.size()) return 0;
-    if (at(i + 1) < lo || at(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
-    // U+FFFE and U+FFFF are not characters of XML.
-    if (n == 3 && c == 0xEF && at(i + 1) == 0xBF && at(i + 2) >= 0xBE) return 0;
-    return n;
-}
-
 // Attribute text of any bytes: markup characters as entities, tab, line
 // feed and carriage return as references (so that parsers keep them), other
 // control characters, which XML cannot carry at all, as U+FFFD; UTF-8 as it
@@ -367,7 +341,7 @@ void xml_escape(Text& s, std::string_view text)
                 s += "&#xFFFD;";
             } else if (c < 0x80) {
                 s += static_cast<char>(c);
-            } else if ((n = utf8_char_len(text, i)) != 0) {
+            } else if ((n = ua::utf8_char_len(text, i)) != 0) {
                 s += text.substr(i, n);
             } else {
                 n = 1;
