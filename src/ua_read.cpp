@@ -106,9 +106,21 @@ struct CdfVarDesc {
     float lo, hi;
 };
 
-// The counts' ranges cover every count written (25 mandatory rows, up to 200
-// significant and 100 wind levels): a CF-aware reader masks values outside
-// valid_range, and a count it masked would hide a whole sounding.
+// A CF-aware reader masks values outside valid_range and those equal to
+// _FillValue, so the ranges hold every value the atmosphere can give and a
+// report can carry, and no count has a fill value that a real count takes
+// (what no atmosphere gives, a direction of 365 or a latitude of 99.9 that
+// the figures could spell, stays outside):
+//  - counts: 25 mandatory rows, up to 200 significant and 100 wind levels,
+//    and 0 for none (a count never written reads as VOK_MISSING);
+//  - heights from -1000 m (the 1000 hPa surface of a deep high lies below
+//    sea level; the real feeds go to -224 m) to 100 km;
+//  - temperatures within the code's -99.9 to 99.9 degrees, dew points down
+//    to 49 degrees below that (the real feeds give -108.9 in the
+//    stratosphere);
+//  - speeds up to the 249 units of a wind group, 249 m/s at most.
+constexpr float HEIGHT_MIN = -1000, HEIGHT_MAX = 100000;
+constexpr float DEW_POINT_MIN = -150;
 constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
     {"id", "id", CdfKind::text, CdfShape::text, "Station ID", nullptr, false, 0, 0},
     {"region", "region", CdfKind::text, CdfShape::text, "Region ID", nullptr, false, 0, 0},
@@ -125,11 +137,11 @@ constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
     {"P_man", "p_man", CdfKind::real, CdfShape::mant, "Pressure - Mandatory Levels", "hectopascals", true,
      0, 1500},
     {"Z_man", "z_man", CdfKind::real, CdfShape::mant, "Geopotential - Mandatory Levels", "meters", true,
-     -150, 100000},
+     HEIGHT_MIN, HEIGHT_MAX},
     {"T_man", "t_man", CdfKind::real, CdfShape::mant, "Temperature - Mandatory Levels", "celsius", true,
      -100, 100},
     {"TD_man", "td_man", CdfKind::real, CdfShape::mant, "Dew Point - Mandatory Levels", "celsius", true,
-     -100, 100},
+     DEW_POINT_MIN, 100},
     {"DIR_man", "dir_man", CdfKind::real, CdfShape::mant, "Wind Direction - Mandatory Levels", "degrees",
      true, 0, 360},
     {"SPD_man", "spd_man", CdfKind::real, CdfShape::mant, "Wind Speed - Mandatory Levels",
@@ -139,9 +151,9 @@ constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
     {"T_sigt", "t_sigt", CdfKind::real, CdfShape::sigt, "Temperature - Significant Levels wrt T",
      "celsius", true, -100, 100},
     {"TD_sigt", "td_sigt", CdfKind::real, CdfShape::sigt, "Dew Point - Significant Levels wrt T",
-     "celsius", true, -100, 100},
+     "celsius", true, DEW_POINT_MIN, 100},
     {"Z_sigw", "z_sigw", CdfKind::real, CdfShape::sigw, "Altitude - Significant Levels wrt W", "meters",
-     true, -150, 100000},
+     true, HEIGHT_MIN, HEIGHT_MAX},
     {"DIR_sigw", "dir_sigw", CdfKind::real, CdfShape::sigw, "Wind Direction - Significant Levels wrt W",
      "degrees", true, 0, 360},
     {"SPD_sigw", "spd_sigw", CdfKind::real, CdfShape::sigw, "Wind Speed - Significant Levels wrt W",
@@ -1120,15 +1132,37 @@ int cdf_def_var(const CdfVarDesc& v, const int dims[5])
     return -1;
 }
 
-bool cdf_var_atts(const CdfVarDesc& v, int id)
+// Units and valid range of a variable in the open file. The older netCDF
+// form keeps the winds as the report holds them, speeds in knots and wind
+// heights in feet, and says so; its ranges are the same bounds in those units.
+struct CdfUnits {
+    const char* units;
+    float lo, hi;
+};
+
+CdfUnits cdf_units(int v)
 {
-    bool ok = CDF_put_base_att(id, v.long_name, v.units) == 0;
-    if (!v.range) return ok;
-    if (v.kind == CdfKind::integer) {
-        if (CDF_put_long_range_att(id, static_cast<int>(v.lo), static_cast<int>(v.hi)) != 0) ok = false;
-        if (CDF_put_long_fill_att(id, 0) != 0) ok = false;
+    const CdfVarDesc& d = cdf_vars[v];
+    if (file_type == UPA_FILE_CDF_STATION) {
+        if (v == spd_man_id || v == spd_sigw_id)
+            return {"knots", d.lo, static_cast<float>(d.hi / KNOTS_TO_MS)};
+        if (v == z_sigw_id)
+            return {"feet", static_cast<float>(d.lo / FEET_TO_M), static_cast<float>(d.hi / FEET_TO_M)};
+    }
+    return {d.units, d.lo, d.hi};
+}
+
+bool cdf_var_atts(int v, int id)
+{
+    const CdfVarDesc& d = cdf_vars[v];
+    const CdfUnits u = cdf_units(v);
+    bool ok = CDF_put_base_att(id, d.long_name, u.units) == 0;
+    if (!d.range) return ok;
+    if (d.kind == CdfKind::integer) {
+        if (CDF_put_long_range_att(id, static_cast<int>(u.lo), static_cast<int>(u.hi)) != 0) ok = false;
+        if (CDF_put_long_fill_att(id, VOK_MISSING) != 0) ok = false;
     } else {
-        if (CDF_put_float_range_att(id, v.lo, v.hi) != 0) ok = false;
+        if (CDF_put_float_range_att(id, u.lo, u.hi) != 0) ok = false;
         if (CDF_put_fill_att(id) != 0) ok = false;
     }
     return ok;
@@ -1152,7 +1186,7 @@ int cdf_header(UPA_info* info)
     for (int v = 0; v < NUM_CDF_VARS; ++v)
         if ((cdf_var[v] = cdf_def_var(cdf_vars[v], dims)) == -1) ok = false;
     for (int v = 0; v < NUM_CDF_VARS; ++v)
-        if (!cdf_var_atts(cdf_vars[v], cdf_var[v])) ok = false;
+        if (!cdf_var_atts(v, cdf_var[v])) ok = false;
     if (!info->cmdline) info->cmdline = DEFAULT_HISTORY;
     const std::string datim(field_text(info->datim));
     const std::string key(field_text(info->file));
