@@ -548,12 +548,15 @@ void put_encoded()
 }
 
 // The station identifier of a text head: the head is one blank-delimited
-// word of a line, so blanks and control characters become "_".
+// word of a line whose fields ("VOKUPAx": number, identifier, latitude,
+// longitude) are separated by colons, so blanks, control characters and
+// colons become "_". A call sign "AB:C" would otherwise read as the
+// identifier "AB" at latitude "C".
 void put_text_id(const UPA_report& r)
 {
     for (char c : field_text(r.id)) {
         const auto u = static_cast<unsigned char>(c);
-        rec += (u <= ' ' || u == 0x7F) ? '_' : c;
+        rec += (u <= ' ' || u == 0x7F || c == ':') ? '_' : c;
     }
 }
 

@@ -219,6 +219,15 @@ TEST_F(UaRead, TextRecordLevelsAndLineBreaks)
     EXPECT_NE(text_record(s7).find("930 00099\n900 00099 X\n"), std::string::npos);
 }
 
+TEST_F(UaRead, TextHeadOfACallSignWithAColonKeepsItsFields)
+{
+    UPA_report r = station("AB:C", 99999, 60.2f, -46.7f);
+    const std::string rec = text_record(r);
+    const std::string head = rec.substr(0, rec.find(' '));
+    EXPECT_EQ(head, "99999:AB_C:60.20:-46.70");
+    EXPECT_EQ(testutil::count_of(head, ":"), 3);
+}
+
 TEST_F(UaRead, OlderTextGenerations)
 {
     UPA_report r = denver();
