@@ -11,6 +11,8 @@
 #include "vokcdf.h"
 #include "ua_utf8.h"
 
+#include <netcdf.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -1560,6 +1562,43 @@ bool cdf_can_append(int type)
     return actual == type && CDF_get_dim_size(-1) >= 0 && cdf_lookup_vars();
 }
 
+// A netCDF file cut short still opens, and the library reads what its
+// header claims beyond the end of the file as zeros, which appending would
+// then keep as data. Read into memory whole, where a read beyond the end
+// fails, every variable of every record the file claims must come back.
+bool cdf_reads_back_whole(const char* filename)
+{
+    struct Handle {
+        int id = -1;
+        ~Handle()
+        {
+            if (id >= 0) nc_close(id);
+        }
+    } nc;
+    int nvars = 0;
+    if (nc_open(filename, NC_NOWRITE | NC_DISKLESS, &nc.id) != NC_NOERR || nc_inq_nvars(nc.id, &nvars) != NC_NOERR)
+        return false;
+    std::vector<unsigned char> values;
+    for (int v = 0; v < nvars; ++v) {
+        nc_type type = NC_NAT;
+        int ndims = 0;
+        int dims[NC_MAX_VAR_DIMS];
+        std::size_t n = 1, size = 0;
+        if (nc_inq_var(nc.id, v, nullptr, &type, &ndims, dims, nullptr) != NC_NOERR ||
+            nc_inq_type(nc.id, type, nullptr, &size) != NC_NOERR)
+            return false;
+        for (int d = 0; d < ndims; ++d) {
+            std::size_t len = 0;
+            if (nc_inq_dimlen(nc.id, dims[d], &len) != NC_NOERR) return false;
+            n *= len;
+        }
+        if (n == 0) continue;
+        values.resize(n * size);
+        if (nc_get_var(nc.id, v, values.data()) != NC_NOERR) return false;
+    }
+    return true;
+}
+
 // The library creates a netCDF file by replacing whatever has the name; a
 // device, pipe or directory there is refused, never replaced.
 bool cdf_may_create(const char* filename)
@@ -1571,6 +1610,7 @@ bool cdf_may_create(const char* filename)
 int open_cdf(const char* filename, int access, int type)
 {
     if (access == 1 && !cdf_may_create(filename)) return -1;
+    if (access == 2 && !cdf_reads_back_whole(filename)) return -1;
     CDF_print_errors(0);
     const int id = CDF_open(filename, access);
     if (id == -1) {

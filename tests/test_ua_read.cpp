@@ -736,6 +736,32 @@ TEST_F(UaRead, AppendingRefusesOtherFormsAndDamagedFiles)
     }
 }
 
+TEST_F(UaRead, AppendingRefusesANetcdfFileCutShort)
+{
+    // The library opens the first 5,000 bytes of a good file and reads the
+    // records they lack as zeros: appending would make those zeros data.
+    const std::string good = read_file(write_file("good.nc", UPA_FILE_CDF, {denver(), denver(), denver()}));
+    ASSERT_GT(good.size(), 5000u);
+    std::ofstream(path("cut.nc"), std::ios::binary) << good.substr(0, 5000);
+    int t = UPA_FILE_CDF;
+    EXPECT_EQ(UPA_open(path("cut.nc").c_str(), 2, &t), -1);
+    EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
+    // The whole file is still appended to.
+    ASSERT_GE(UPA_open(path("good.nc").c_str(), 2, &t), 0);
+    EXPECT_EQ(UPA_num_records(), 3);
+    UPA_close(0);
+
+    // The program ends with its status for an output file it cannot use.
+    fs::create_directory(path("defaults"));
+    std::ofstream(path("defaults/vok.cfg")) << "sondex.file_path " SONDEX_SOURCE_DIR "\n";
+    const Command c = run("cd " + dir_ + " && env -i PATH=/usr/bin:/bin HOME=" + dir_ + " vokdefault=" +
+                          path("defaults") + " " SONDEX_BINARY " -ba -pf app -of cdf:cut.nc " SONDEX_SOURCE_DIR
+                          "/2026020600.upa");
+    EXPECT_EQ(c.status, UPA_EXIT_OUTPUT) << c.out;
+    EXPECT_NE(c.out.find("Unable to append to output file: cut.nc"), std::string::npos) << c.out;
+    EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
+}
+
 // ---------------------------------------------------------------- bad input
 namespace {
 
