@@ -43,16 +43,8 @@ std::string run(const std::string& cmd)
 
 SoundingLevel level(LevelType type, int p10, int z, int t10, int dd, int dir, int spd, bool knots = true)
 {
-    SoundingLevel l;
-    l.type = type;
-    l.p10 = p10;
-    l.z = z;
-    l.t10 = t10;
-    l.dd = dd;
-    l.dir = dir;
-    l.spd = spd;
-    l.knots = knots;
-    return l;
+    const auto i16 = [](int v) { return static_cast<std::int16_t>(v); };
+    return {{type, AltitudeCode::none, knots, p10, z, i16(t10), i16(dd), i16(dir), i16(spd)}};
 }
 
 constexpr int X = VOK_MISSING;
@@ -248,6 +240,13 @@ TEST_F(UaWriteCf, ClientsReadTheProfilesAsWritten)
     EXPECT_EQ(r.levels[8][6], "-148.9");
     EXPECT_EQ(r.levels[4][8], "102.374356");
     EXPECT_EQ(r.levels[9][4], "300.0");  // the PILOT altitude
+
+    // A call sign of a corrupted feed, a byte that is no UTF-8: xarray fails
+    // to decode such a text, so it is written as the Latin-1 letter.
+    Sounding odd = ship();
+    odd.id = "WT\xc9" "C";
+    write("odd.nc", {odd}, false);
+    EXPECT_EQ(read_cf(path("odd.nc")).profiles.at(0)[2], hex("WT\xc3\x89" "C"));
 }
 
 TEST_F(UaWriteCf, AppendingTwiceGivesTheFileOfOneWrite)
