@@ -35,7 +35,6 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
-#include <numeric>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -232,7 +231,9 @@ struct VarIds {
 };
 
 // Definitions of one file: every variable deflated, attributes in the order
-// they are given.
+// they are given. After a failure nothing more is defined (a variable that
+// failed has the identifier -1, which the library takes for the file's
+// global attributes); the file is then removed.
 class Definer {
 public:
     Definer(int ncid, Status& st) : nc_(ncid), st_(st) {}
@@ -241,16 +242,17 @@ public:
     {
         int id = -1;
         const std::vector<int> d(dims);
-        if (st_(nc_def_var(nc_, name, type, static_cast<int>(d.size()), d.data(), &id), name))
+        if (st_.ok() && st_(nc_def_var(nc_, name, type, static_cast<int>(d.size()), d.data(), &id), name))
             st_(nc_def_var_deflate(nc_, id, 1, 1, DEFLATE_LEVEL), name);
         return id;
     }
     void text(int var, const char* att, std::string_view value)
     {
-        st_(nc_put_att_text(nc_, var, att, value.size(), value.data()), att);
+        if (st_.ok()) st_(nc_put_att_text(nc_, var, att, value.size(), value.data()), att);
     }
     void fill(int var, nc_type type)
     {
+        if (!st_.ok()) return;
         if (type == NC_FLOAT) {
             const float f = VOK_MISSING_F;
             st_(nc_put_att_float(nc_, var, "_FillValue", NC_FLOAT, 1, &f), "_FillValue");
@@ -277,6 +279,7 @@ public:
     }
     void flags(int var)
     {
+        if (!st_.ok()) return;
         st_(nc_put_att_schar(nc_, var, "flag_values", NC_BYTE, NUM_LEVEL_TYPES, LEVEL_FLAGS), "flag_values");
         std::string meanings;
         for (int k = 0; k < NUM_LEVEL_TYPES; ++k) {
@@ -303,6 +306,8 @@ void define_time(Definer& d, int var, const char* long_name, bool fill)
 VarIds define_profile_vars(Definer& d, int profile, int id_len, int name_len)
 {
     VarIds v{};
+    // Texts are char arrays (the classic model has no string type): xarray
+    // (2023.01) decodes one with _Encoding to str, one without it to bytes.
     v.id = d.var("station_id", NC_CHAR, {profile, id_len});
     d.text(v.id, "long_name", "station identifier: WMO block and station number, or call sign");
     d.text(v.id, "cf_role", "profile_id");
