@@ -1,4 +1,5 @@
-// The decoders of TEMP and PILOT parts into the station's report record.
+// The decoders of TEMP parts into the station's report record, and the
+// dispatch of every part by its kind.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -39,7 +40,6 @@ constexpr M_type DEC_POS = M_DEBUG & M_SUB_B;  // the position groups
 constexpr M_type DEC_LIST = M_DEBUG & M_SUB_A;  // the levels a part filled
 constexpr M_type DEC_REJECT = M_OUT3 & M_SUB_C;  // report outside the decode window
 constexpr float KNOTS_PER_MS = 1.944f;
-constexpr double METRES_PER_FOOT = 0.3048;
 constexpr int ALL_LEVELS = 30;             // wind indicator: no limit
 
 bool is_missing(int v) { return v == VOK_MISSING; }
@@ -87,7 +87,7 @@ void set_text(char* field, const char* word)
 bool read_identifier(parse_param* pp, UPA_report* rep, char* word, int shortest, bool land)
 {
     char w[VOK_ID_LEN] = "";
-    if (!accept(pp, scanp_kept<"%<10s ">(pp, w), 1, shortest)) return false;
+    if (!accept(pp, scanp(pp, "%<10s ", w), 1, shortest)) return false;
     trace_taken(DEC_GROUP, "   ID: %5.5s\n", pp);
     set_text(word, w);
     if (rep->id[0] == '\0') {
@@ -117,7 +117,7 @@ bool read_station(parse_param* pp, UPA_report* rep, char* word)
 void read_position(parse_param* pp, UPA_report* rep, bool mobile)
 {
     int la = 0, qc = 0, lo = 0;
-    if (accept(pp, scanp_kept<"99%3!///!d %1!/!d%4!////!d ">(pp, &la, &qc, &lo), 3, 10) &&
+    if (accept(pp, scanp(pp, "99%3!///!d %1!/!d%4!////!d ", &la, &qc, &lo), 3, 10) &&
         figures(la) && figures(lo)) {
         rep->lat = is_missing(la) ? VOK_MISSING_F : la / 10.0f;
         if (!is_missing(la) && (qc == 3 || qc == 5)) rep->lat = -rep->lat;
@@ -130,7 +130,7 @@ void read_position(parse_param* pp, UPA_report* rep, bool mobile)
     char w[VOK_ID_LEN];
     const int skip = mobile ? 2 : 1;
     for (int k = 0; k < skip; ++k) {
-        if (accept(pp, scanp_kept<"%<10s ">(pp, w), 1, 0)) continue;
+        if (accept(pp, scanp(pp, "%<10s ", w), 1, 0)) continue;
         break;
     }
 }
@@ -209,7 +209,7 @@ struct Wind {
 // Scans a ddfff group without accepting it.
 bool scan_wind(parse_param* pp, int* dd, int* fff)
 {
-    const int got = scanp_kept<"%2!//!d%3!///!d ">(pp, dd, fff);
+    const int got = scanp(pp, "%2!//!d%3!///!d ", dd, fff);
     if (got != 2 || pp->len <= 5) return false;
     if (!(is_missing(*dd) || (*dd >= 0 && *dd <= 36))) return false;
     return figures(*fff);
@@ -345,7 +345,7 @@ struct TempHeading {
 int temp_date(parse_param* pp, bool part_c, TempHeading* h, bool* ship)
 {
     int yy = 0, gg = 0, id = 0;
-    if (!accept(pp, scanp_kept<"%2d%2d%1!/!d ">(pp, &yy, &gg, &id), 3, 5) || yy < 0 || gg < 0)
+    if (!accept(pp, scanp(pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) || yy < 0 || gg < 0)
         return -1;
     h->ms = yy < 50;
     h->il = top_wind_slot(id, part_c);
@@ -437,7 +437,7 @@ enum class TempGroup { read, absent, next_level };
 TempGroup read_temp_group(parse_param* pp, UPA_report* rep, int slot, int row)
 {
     int ttt = 0, dd = 0;
-    if (scanp_kept<"%3!///!d%2!//!d ">(pp, &ttt, &dd) != 2 || pp->len <= 5 || !figures(ttt) ||
+    if (scanp(pp, "%3!///!d%2!//!d ", &ttt, &dd) != 2 || pp->len <= 5 || !figures(ttt) ||
         !figures(dd))
         return TempGroup::absent;
     if ((slot == 1 && ((ttt >= 920 && ttt <= 929) || (ttt >= 850 && ttt <= 859))) ||
@@ -488,7 +488,7 @@ enum class LevelStep { next, stop };
 LevelStep read_temp_level(parse_param* pp, UPA_report* rep, TempLevels* lv)
 {
     int pv = 0, hhh = 0;
-    const int got = scanp_kept<"%2!//!d%3!///!d ">(pp, &pv, &hhh);
+    const int got = scanp(pp, "%2!//!d%3!///!d ", &pv, &hhh);
     if (got != 2 || pp->len <= 5 || !figures(pv) || !figures(hhh)) return LevelStep::stop;
     const int slot = level_slot(pv, &lv->i, lv->part_c, lv->sfc, lv->complete);
     if (slot < 0) return LevelStep::stop;
@@ -515,7 +515,7 @@ LevelStep read_temp_level(parse_param* pp, UPA_report* rep, TempLevels* lv)
     if (slot <= lv->head.il || tropo_or_max) whole = read_level_wind(pp, rep, slot, row, lv) && whole;
     if (slot == UPA_SLOT_MAXWIND) {
         char shear[VOK_ID_LEN];
-        accept(pp, scanp_kept<"4%<10s ">(pp, shear), 1, 5);  // vertical wind shear
+        accept(pp, scanp(pp, "4%<10s ", shear), 1, 5);  // vertical wind shear
     }
     if (slot == UPA_SLOT_SURFACE && row == UPA_SLOT_SURFACE && !surface_to_lists(rep))
         return LevelStep::stop;
@@ -561,12 +561,12 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
 
     if (ship_kind || mobile) {
         char kw[VOK_ID_LEN];
-        accept(&pp, scanp_kept<"%(UUBB|UUDD|IIBB|IIDD) ">(&pp, kw), 1, 4);
+        accept(&pp, scanp(&pp, "%(UUBB|UUDD|IIBB|IIDD) ", kw), 1, 4);
         read_call_sign(&pp, rep, word);
     }
 
     int yy = 0, gg = 0, id = 0;
-    if (accept(&pp, scanp_kept<"%2d%2d%1!/!d ">(&pp, &yy, &gg, &id), 3, 5) && gg >= 0) {
+    if (accept(&pp, scanp(&pp, "%2d%2d%1!/!d ", &yy, &gg, &id), 3, 5) && gg >= 0) {
         hour = gg * 100;
         trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", &pp);
     }
@@ -586,7 +586,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
     int next_row = 0;  // where the next level is looked for first
     for (;;) {
         int nn = 0, ppp = 0;
-        const int got = scanp_kept<"%2!//!d%3!///!d ">(&pp, &nn, &ppp);
+        const int got = scanp(&pp, "%2!//!d%3!///!d ", &nn, &ppp);
         if (got != 2 || pp.len <= 5 || !figures(ppp)) break;
         // Level numbers run 00, 11, 22 ... 99; anything else (21212, 31313,
         // 41414, 51515 ...) opens a section that is not kept here.
@@ -594,7 +594,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         if (is_missing(ppp)) {
             scanp_inc(&pp);
             char w[VOK_ID_LEN];
-            if (scanp_kept<"%<10s ">(&pp, w) == 1 && pp.len > 1 && w[0] == '/') scanp_inc(&pp);
+            if (scanp(&pp, "%<10s ", w) == 1 && pp.len > 1 && w[0] == '/') scanp_inc(&pp);
             continue;
         }
         float p;
@@ -611,7 +611,7 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
         scanp_inc(&pp);
 
         int ttt = 0, dd = 0;
-        if (scanp_kept<"%3!///!d%2!//!d ">(&pp, &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
+        if (scanp(&pp, "%3!///!d%2!//!d ", &ttt, &dd) == 2 && pp.len > 5 && figures(ttt) &&
             figures(dd)) {
             const float t = temperature(ttt);
             rep->sig[row].t = t;
@@ -623,174 +623,6 @@ int UPA_decode_TTBB(const char* data, int type, UPA_report* rep)
 
     if (MESS_enabled(DEC_GROUP)) MESS_print(DEC_GROUP, "numsig: %d\n", rep->numsig);
     if (MESS_enabled(DEC_LIST)) UPA_print_sig(DEC_LIST, rep);
-    return 1;
-}
-
-namespace {
-
-// Date group of a PILOT part: the unit of the speeds and the hour.
-int pilot_date(parse_param* pp, bool* ms)
-{
-    int yy = 0, gg = 0, id = 0;
-    if (!accept(pp, scanp_kept<"%2d%2d%1!/!d ">(pp, &yy, &gg, &id), 3, 5) || gg < 0) return -1;
-    *ms = yy < 50;
-    trace_taken(DEC_GROUP, "YYGGI: %5.5s\n", pp);
-    return gg * 100;
-}
-
-// A PILOT wind group. Unlike in a TEMP part, a group with a speed above 249
-// is a wind group all the same (the sections say how many follow): it is
-// consumed and stores nothing. Returns false when no wind group reads.
-bool pilot_wind(parse_param* pp, bool ms, Wind* w)
-{
-    int dd = 0, fff = 0;
-    if (!scan_wind(pp, &dd, &fff)) return false;
-    *w = wind_of(dd, fff, ms);
-    trace_group("dddss: %5.5s\n", pp);
-    scanp_inc(pp);
-    return true;
-}
-
-// Surface wind of a PILOT part: the wind level at height 0, where the TEMP
-// surface wind goes too, and the surface row when a TEMP part already gave
-// its pressure. The surface pressure is not in a PILOT report; the marker of
-// the surface row is never stored as one.
-bool pilot_surface(UPA_report* rep, const Wind& w)
-{
-    if (rep->man[0].p != VOK_MISSING_F) {
-        rep->man[0].dir = w.dir;
-        rep->man[0].spd = w.spd;
-    }
-    return UPA_add_wnd(rep, 0.0f, w.dir, w.spd) != 0;
-}
-
-}  // namespace
-
-int UPA_decode_PPAA(const char* data, int type, UPA_report* rep)
-{
-    if (!data || !rep) return 0;
-    parse_param pp;
-    scanp_set(&pp, data);
-    char word[VOK_ID_LEN] = "";
-    bool ms = false;
-    const int hour = pilot_date(&pp, &ms);
-    read_station(&pp, rep, word);
-    if (!time_ok(type, word, hour)) return 0;
-    rep->time = hour;
-
-    bool found = false;
-    bool full = false;
-    for (int k = 0; k < 40 && !full; ++k) {
-        int n = 0, pv = 0;
-        bool sect = scanp_kept<"44%1d%2d ">(&pp, &n, &pv) == 2 && pp.len > 5;
-        if (!sect) sect = scanp_kept<"55%1d%2d ">(&pp, &n, &pv) == 2 && pp.len > 5;
-        if (!sect) break;
-        trace_group("44npp: %5.5s\n", &pp);
-        scanp_inc(&pp);
-        int slot = -1;
-        for (int s = UPA_SLOT_SURFACE; s <= UPA_SLOT_A_LAST; ++s) {
-            if (slot_pp[s] == pv) {
-                slot = s;
-                break;
-            }
-        }
-        if (slot < 0) continue;  // no wind groups read: the next section search fails
-        found = true;
-        for (int g = 0; g < n; ++g) {
-            Wind w;
-            if (!pilot_wind(&pp, ms, &w)) continue;
-            if (w.valid && slot < UPA_SLOT_TROPO) {
-                if (slot == 0) {
-                    if (!pilot_surface(rep, w)) full = true;
-                } else {
-                    rep->man[slot].p = static_cast<float>(man_pres[slot]);
-                    rep->man[slot].dir = w.dir;
-                    rep->man[slot].spd = w.spd;
-                }
-            }
-            ++slot;
-            if (full) break;
-        }
-    }
-
-    if (found) rep->numman = 20;
-    if (MESS_enabled(DEC_LIST)) UPA_print_man(DEC_LIST, rep);
-    return 1;
-}
-
-int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
-{
-    if (!data || !rep) return 0;
-    const bool mobile = type == UPA_EEBB || type == UPA_EEDD;
-    parse_param pp;
-    scanp_set(&pp, data);
-    char word[VOK_ID_LEN] = "";
-    bool ms = false;
-
-    if (mobile) read_call_sign(&pp, rep, word);
-    const int hour = pilot_date(&pp, &ms);
-    if (!mobile) read_station(&pp, rep, word);
-    // The position is taken after the time check, as in the TEMP parts: a
-    // part of another time must not move the platform.
-    if (!time_ok(type, word, hour)) return 0;
-    rep->time = hour;
-    if (mobile) {
-        set_text(rep->area, "MO");
-        read_position(&pp, rep, true);
-    }
-
-    // Heights of 100,000 ft and more (part D of high soundings) are coded
-    // with the indicator 1 instead of 9: 1tnuuu stands for 100,000 ft plus
-    // tn ten-thousands and u thousands. A 1 group can only be told from a
-    // wind group by its place, so it is taken only once the 90,000 ft decade
-    // (or an earlier 1 group) has been read.
-    //
-    // Height groups led by 8 give altitudes in units of 500 m (WMO FM 32):
-    // 8tnu1u2u3 stands for (tn tens and u units) x 500 m. They are kept in
-    // feet like every wind height. No wind group begins with 8 (directions
-    // end at 36), so they are told apart wherever they stand.
-    bool above_90k = false;
-    int next_row = 0;  // where the next height is looked for first
-    for (int k = 0; k < 40; ++k) {
-        int tn = 0, u[3] = {0, 0, 0};
-        int base = 0;
-        bool metres = false;
-        if (accept(&pp, scanp_kept<"9%1d%1!/!d%1!/!d%1!/!d ">(&pp, &tn, &u[0], &u[1], &u[2]), 4, 5)) {
-            above_90k = tn == 9;
-        } else if (above_90k &&
-                   accept(&pp, scanp_kept<"1%1d%1!/!d%1!/!d%1!/!d ">(&pp, &tn, &u[0], &u[1], &u[2]), 4, 5)) {
-            base = 100000;
-        } else if (accept(&pp, scanp_kept<"8%1d%1!/!d%1!/!d%1!/!d ">(&pp, &tn, &u[0], &u[1], &u[2]), 4, 5)) {
-            metres = true;
-        } else {
-            break;
-        }
-        trace_taken(DEC_GROUP, "9lhhh: %5.5s\n", &pp);
-        if (k == 0 && base == 0 && is_missing(u[0])) u[0] = 0;  // 90/.. : the first wind is the surface
-        bool full = false;
-        for (int j = 0; j < 3 && !full; ++j) {
-            if (is_missing(u[j])) continue;
-            Wind w;
-            if (!pilot_wind(&pp, ms, &w) || !w.valid) continue;
-            const float h = metres ? static_cast<float>((tn * 10 + u[j]) * 500 / METRES_PER_FOOT)
-                                   : static_cast<float>(base + tn * 10000 + u[j] * 1000);
-            if (h == 0.0f) {
-                full = !pilot_surface(rep, w);
-            } else {
-                const int row = UPA_find_wnd_from(rep, h, next_row);
-                full = row < 0;
-                if (!full) {
-                    rep->wnd[row] = {h, w.dir, w.spd};
-                    next_row = row + 1;
-                }
-            }
-        }
-        // A full list drops the rest of the part; the groups left unread
-        // must not be taken for height groups.
-        if (full) break;
-    }
-
-    if (MESS_enabled(DEC_LIST)) UPA_print_wnd(DEC_LIST, rep);
     return 1;
 }
 

@@ -70,7 +70,8 @@ std::string_view level_type_name(LevelType type);
 enum class AltitudeCode : std::uint8_t { none, units_300m, units_500m };
 
 // One level as the part reports it. A level has a pressure (p10), or, for
-// PILOT winds by altitude, an altitude (z, alt set) and no pressure.
+// PILOT winds by altitude, an altitude (z, alt set) and no pressure; z is
+// VOK_MISSING for a wind whose altitude group leaves its altitude out.
 struct Level {
     LevelType type = LevelType::standard;
     AltitudeCode alt = AltitudeCode::none;
@@ -85,6 +86,14 @@ struct Level {
     // and above the level.
     std::int16_t shear_below = VOK_MISSING;
     std::int16_t shear_above = VOK_MISSING;
+    // PILOT winds come in blocks, each announced by one group: a 44/55
+    // section group (n winds from a standard level on) or a 9, 1 or 8
+    // altitude group (a wind for each of its figures). The ordinal of the
+    // level's block in its part, from 1; 0 for levels outside blocks.
+    std::uint16_t block = 0;
+    // Where the level stands in its part: the index (as Groups counts) of
+    // the group that opens it, the announcing group of a block's winds.
+    std::uint16_t group = 0;
 };
 
 // Depression in tenths of a degree from its code figure (0..50: tenths,

@@ -9,6 +9,9 @@
 // a few levels of each report in 78 bytes.
 #include "vokupa.h"
 #include "vokcdf.h"
+#include "ua_utf8.h"
+
+#include <netcdf.h>
 
 #include <algorithm>
 #include <climits>
@@ -105,9 +108,21 @@ struct CdfVarDesc {
     float lo, hi;
 };
 
-// The counts' ranges cover every count written (25 mandatory rows, up to 200
-// significant and 100 wind levels): a CF-aware reader masks values outside
-// valid_range, and a count it masked would hide a whole sounding.
+// A CF-aware reader masks values outside valid_range and those equal to
+// _FillValue, so the ranges hold every value the atmosphere can give and a
+// report can carry, and no count has a fill value that a real count takes
+// (what no atmosphere gives, a direction of 365 or a latitude of 99.9 that
+// the figures could spell, stays outside):
+//  - counts: 25 mandatory rows, up to 200 significant and 100 wind levels,
+//    and 0 for none (a count never written reads as VOK_MISSING);
+//  - heights from -1000 m (the 1000 hPa surface of a deep high lies below
+//    sea level; the real feeds go to -224 m) to 100 km;
+//  - temperatures within the code's -99.9 to 99.9 degrees, dew points down
+//    to 49 degrees below that (the real feeds give -108.9 in the
+//    stratosphere);
+//  - speeds up to the 249 units of a wind group, 249 m/s at most.
+constexpr float HEIGHT_MIN = -1000, HEIGHT_MAX = 100000;
+constexpr float DEW_POINT_MIN = -150;
 constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
     {"id", "id", CdfKind::text, CdfShape::text, "Station ID", nullptr, false, 0, 0},
     {"region", "region", CdfKind::text, CdfShape::text, "Region ID", nullptr, false, 0, 0},
@@ -124,11 +139,11 @@ constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
     {"P_man", "p_man", CdfKind::real, CdfShape::mant, "Pressure - Mandatory Levels", "hectopascals", true,
      0, 1500},
     {"Z_man", "z_man", CdfKind::real, CdfShape::mant, "Geopotential - Mandatory Levels", "meters", true,
-     -150, 100000},
+     HEIGHT_MIN, HEIGHT_MAX},
     {"T_man", "t_man", CdfKind::real, CdfShape::mant, "Temperature - Mandatory Levels", "celsius", true,
      -100, 100},
     {"TD_man", "td_man", CdfKind::real, CdfShape::mant, "Dew Point - Mandatory Levels", "celsius", true,
-     -100, 100},
+     DEW_POINT_MIN, 100},
     {"DIR_man", "dir_man", CdfKind::real, CdfShape::mant, "Wind Direction - Mandatory Levels", "degrees",
      true, 0, 360},
     {"SPD_man", "spd_man", CdfKind::real, CdfShape::mant, "Wind Speed - Mandatory Levels",
@@ -138,9 +153,9 @@ constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
     {"T_sigt", "t_sigt", CdfKind::real, CdfShape::sigt, "Temperature - Significant Levels wrt T",
      "celsius", true, -100, 100},
     {"TD_sigt", "td_sigt", CdfKind::real, CdfShape::sigt, "Dew Point - Significant Levels wrt T",
-     "celsius", true, -100, 100},
+     "celsius", true, DEW_POINT_MIN, 100},
     {"Z_sigw", "z_sigw", CdfKind::real, CdfShape::sigw, "Altitude - Significant Levels wrt W", "meters",
-     true, -150, 100000},
+     true, HEIGHT_MIN, HEIGHT_MAX},
     {"DIR_sigw", "dir_sigw", CdfKind::real, CdfShape::sigw, "Wind Direction - Significant Levels wrt W",
      "degrees", true, 0, 360},
     {"SPD_sigw", "spd_sigw", CdfKind::real, CdfShape::sigw, "Wind Speed - Significant Levels wrt W",
@@ -316,33 +331,6 @@ void put_fixed(Text& s, double v)
 }
 
 // ------------------------------------------------------------ XML text
-// Length of a well-formed UTF-8 sequence at t[i] whose character XML allows,
-// else 0.
-std::size_t utf8_char_len(std::string_view t, std::size_t i)
-{
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(t[k]); };
-    const unsigned char c = at(i);
-    std::size_t n = 0;
-    unsigned char lo = 0x80, hi = 0xBF;  // bounds of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;  // no UTF-16 surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    }
-    if (n == 0 || i + n > t.size()) return 0;
-    if (at(i + 1) < lo || at(i + 1) > hi) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
-    // U+FFFE and U+FFFF are not characters of XML.
-    if (n == 3 && c == 0xEF && at(i + 1) == 0xBF && at(i + 2) >= 0xBE) return 0;
-    return n;
-}
-
 // Attribute text of any bytes: markup characters as entities, tab, line
 // feed and carriage return as references (so that parsers keep them), other
 // control characters, which XML cannot carry at all, as U+FFFD; UTF-8 as it
@@ -367,7 +355,7 @@ void xml_escape(Text& s, std::string_view text)
                 s += "&#xFFFD;";
             } else if (c < 0x80) {
                 s += static_cast<char>(c);
-            } else if ((n = utf8_char_len(text, i)) != 0) {
+            } else if ((n = ua::utf8_char_len(text, i)) != 0) {
                 s += text.substr(i, n);
             } else {
                 n = 1;
@@ -562,12 +550,15 @@ void put_encoded()
 }
 
 // The station identifier of a text head: the head is one blank-delimited
-// word of a line, so blanks and control characters become "_".
+// word of a line whose fields ("VOKUPAx": number, identifier, latitude,
+// longitude) are separated by colons, so blanks, control characters and
+// colons become "_". A call sign "AB:C" would otherwise read as the
+// identifier "AB" at latitude "C".
 void put_text_id(const UPA_report& r)
 {
     for (char c : field_text(r.id)) {
         const auto u = static_cast<unsigned char>(c);
-        rec += (u <= ' ' || u == 0x7F) ? '_' : c;
+        rec += (u <= ' ' || u == 0x7F || c == ':') ? '_' : c;
     }
 }
 
@@ -1146,15 +1137,37 @@ int cdf_def_var(const CdfVarDesc& v, const int dims[5])
     return -1;
 }
 
-bool cdf_var_atts(const CdfVarDesc& v, int id)
+// Units and valid range of a variable in the open file. The older netCDF
+// form keeps the winds as the report holds them, speeds in knots and wind
+// heights in feet, and says so; its ranges are the same bounds in those units.
+struct CdfUnits {
+    const char* units;
+    float lo, hi;
+};
+
+CdfUnits cdf_units(int v)
 {
-    bool ok = CDF_put_base_att(id, v.long_name, v.units) == 0;
-    if (!v.range) return ok;
-    if (v.kind == CdfKind::integer) {
-        if (CDF_put_long_range_att(id, static_cast<int>(v.lo), static_cast<int>(v.hi)) != 0) ok = false;
-        if (CDF_put_long_fill_att(id, 0) != 0) ok = false;
+    const CdfVarDesc& d = cdf_vars[v];
+    if (file_type == UPA_FILE_CDF_STATION) {
+        if (v == spd_man_id || v == spd_sigw_id)
+            return {"knots", d.lo, static_cast<float>(d.hi / KNOTS_TO_MS)};
+        if (v == z_sigw_id)
+            return {"feet", static_cast<float>(d.lo / FEET_TO_M), static_cast<float>(d.hi / FEET_TO_M)};
+    }
+    return {d.units, d.lo, d.hi};
+}
+
+bool cdf_var_atts(int v, int id)
+{
+    const CdfVarDesc& d = cdf_vars[v];
+    const CdfUnits u = cdf_units(v);
+    bool ok = CDF_put_base_att(id, d.long_name, u.units) == 0;
+    if (!d.range) return ok;
+    if (d.kind == CdfKind::integer) {
+        if (CDF_put_long_range_att(id, static_cast<int>(u.lo), static_cast<int>(u.hi)) != 0) ok = false;
+        if (CDF_put_long_fill_att(id, VOK_MISSING) != 0) ok = false;
     } else {
-        if (CDF_put_float_range_att(id, v.lo, v.hi) != 0) ok = false;
+        if (CDF_put_float_range_att(id, u.lo, u.hi) != 0) ok = false;
         if (CDF_put_fill_att(id) != 0) ok = false;
     }
     return ok;
@@ -1178,7 +1191,7 @@ int cdf_header(UPA_info* info)
     for (int v = 0; v < NUM_CDF_VARS; ++v)
         if ((cdf_var[v] = cdf_def_var(cdf_vars[v], dims)) == -1) ok = false;
     for (int v = 0; v < NUM_CDF_VARS; ++v)
-        if (!cdf_var_atts(cdf_vars[v], cdf_var[v])) ok = false;
+        if (!cdf_var_atts(v, cdf_var[v])) ok = false;
     if (!info->cmdline) info->cmdline = DEFAULT_HISTORY;
     const std::string datim(field_text(info->datim));
     const std::string key(field_text(info->file));
@@ -1549,6 +1562,43 @@ bool cdf_can_append(int type)
     return actual == type && CDF_get_dim_size(-1) >= 0 && cdf_lookup_vars();
 }
 
+// A netCDF file cut short still opens, and the library reads what its
+// header claims beyond the end of the file as zeros, which appending would
+// then keep as data. Read into memory whole, where a read beyond the end
+// fails, every variable of every record the file claims must come back.
+bool cdf_reads_back_whole(const char* filename)
+{
+    struct Handle {
+        int id = -1;
+        ~Handle()
+        {
+            if (id >= 0) nc_close(id);
+        }
+    } nc;
+    int nvars = 0;
+    if (nc_open(filename, NC_NOWRITE | NC_DISKLESS, &nc.id) != NC_NOERR || nc_inq_nvars(nc.id, &nvars) != NC_NOERR)
+        return false;
+    std::vector<unsigned char> values;
+    for (int v = 0; v < nvars; ++v) {
+        nc_type type = NC_NAT;
+        int ndims = 0;
+        int dims[NC_MAX_VAR_DIMS];
+        std::size_t n = 1, size = 0;
+        if (nc_inq_var(nc.id, v, nullptr, &type, &ndims, dims, nullptr) != NC_NOERR ||
+            nc_inq_type(nc.id, type, nullptr, &size) != NC_NOERR)
+            return false;
+        for (int d = 0; d < ndims; ++d) {
+            std::size_t len = 0;
+            if (nc_inq_dimlen(nc.id, dims[d], &len) != NC_NOERR) return false;
+            n *= len;
+        }
+        if (n == 0) continue;
+        values.resize(n * size);
+        if (nc_get_var(nc.id, v, values.data()) != NC_NOERR) return false;
+    }
+    return true;
+}
+
 // The library creates a netCDF file by replacing whatever has the name; a
 // device, pipe or directory there is refused, never replaced.
 bool cdf_may_create(const char* filename)
@@ -1560,6 +1610,7 @@ bool cdf_may_create(const char* filename)
 int open_cdf(const char* filename, int access, int type)
 {
     if (access == 1 && !cdf_may_create(filename)) return -1;
+    if (access == 2 && !cdf_reads_back_whole(filename)) return -1;
     CDF_print_errors(0);
     const int id = CDF_open(filename, access);
     if (id == -1) {

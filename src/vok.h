@@ -661,15 +661,13 @@ int wmo_to_id(char* out, int wmo);
 int id_to_wmo(const char* id, int* wmo);
 
 // ---- scanp (src/scanp.cpp)
-#include <cstddef>
-#include <type_traits>
-
-// Cursor of the pattern scanner over one text.
+// Cursor of the pattern scanner over one text, owned by the caller; the
+// scanner keeps no other state.
 struct parse_param {
-    const char* ptr;    // the text, not copied; must outlive the scans
-    std::int32_t length;  // strlen of the text, set by scanp_set
-    std::int32_t off;   // offset of the next unread character
-    std::int32_t len;   // characters consumed by the last scanp call
+    const char* ptr;        // the text, not copied; must outlive the scans
+    std::int32_t length;    // strlen of the text, set by scanp_set
+    std::int32_t off;       // offset of the next unread character
+    std::int32_t len;       // characters consumed by the last scanp call
     std::int32_t assigned;  // values stored by the last call
     std::int32_t matched;   // directives matched by the last call (its result)
     std::int32_t done;      // 1 when the last call used the whole pattern
@@ -682,14 +680,17 @@ inline constexpr int SCANP_FIELD_MAX = 80;
 int scanp_set(parse_param* param, const char* str);
 
 // Matches pat against the text at the cursor without moving it; len tells
-// how much was consumed, scanp_inc accepts it. Returns the number of matched
-// directives, or -1 for an empty pattern or a cursor at (or past) the end.
+// how much was consumed (also when the match stopped part way), scanp_inc
+// accepts it. Returns the number of matched directives, or -1 for an empty
+// pattern or a cursor at (or past) the end, with len, assigned, matched and
+// done all 0.
 //
 // Pattern: a blank matches one or more of blank, tab, CR, LF; any other
 // character except "%" must equal the next input character; a directive is
 // "%" ["*" no store] ["<" width is a maximum] [width] ["!"missing"!"] letter.
 // With a width and no "<" the field must have exactly that many characters;
 // with "<" one up to the width; without a width up to the field bound.
+// A failing element stops the scan; what matched before it stays stored.
 //
 // Letters and targets (one pointer per directive without "*", in order):
 //   d  [-]digits                              std::int32_t*
@@ -706,7 +707,8 @@ int scanp_set(parse_param* param, const char* str);
 //   (alt|alt|...) first alternative that the input begins with
 //                                             char*, terminated
 //   n  consumes nothing                       int*, characters consumed so far
-// Every directive that succeeds, "n" included, counts in matched.
+// Every directive that succeeds, "n" included, counts in matched. Any other
+// letter after "%" is matched as an ordinary character ("%%" matches "%").
 //
 // Bounds, which make the bare text pointers safe: no field is longer than
 // SCANP_FIELD_MAX (80) characters, and a width above 80 counts as 80. A text
@@ -724,69 +726,13 @@ int scanp_set(parse_param* param, const char* str);
 // in any case, store "" and consume the characters that agree with the text;
 // in "<" mode without a width they match without consuming or storing.
 //
-// Debug traces at mask M_DEBUG & M_SUB_D are formatted only when that level is on.
-// A pattern is read once and kept by its address (a short table, nothing
-// allocated); a different text at a kept address is read afresh, so patterns
-// built at run time are safe, string literals simply fast.
+// Traces at mask M_DEBUG & M_SUB_D, formatted only when that level is on:
+// after every element "     :%s:%.50s:\n" (the pattern and the input left),
+// at the end "SCANP:%.50s:%s:%d:%d:%d:%d:%d\n" (input at the cursor, pattern,
+// off, len, done, assigned, matched).
 int scanp(parse_param* param, const char* pat, ...);
-
-// A pattern compiled once for a call site that reads many texts with it.
-struct scanp_form;
-
-// The kept compiled form of pat, or nullptr when it cannot be kept (a long
-// pattern, or the table of such forms full), in which case scanp_read reads
-// pat as scanp does. The text must not change afterwards (a string literal).
-const scanp_form* scanp_compile(const char* pat);
-
-// scanp(param, pat, ...) without the variadic call: `targets` holds, in
-// order, the pointers scanp would take as its further arguments. The same
-// result, record, stored values and traces as scanp.
-int scanp_read(parse_param* param, const char* pat, const scanp_form* form,
-               void* const* targets);
-
-template <class T>
-concept scanp_target = std::is_same_v<T, std::int32_t> || std::is_same_v<T, float> ||
-                       std::is_same_v<T, char>;
-
-// A pattern compiled when first used, read with typed targets; held in a
-// function-local static beside the call:
-//     static const scanp_pattern group("%2d%2d%1!/!d ");
-//     group(pp, &yy, &gg, &id);
-class scanp_pattern {
-public:
-    explicit scanp_pattern(const char* pat) : pat_(pat), form_(scanp_compile(pat)) {}
-    template <scanp_target... T>
-    int operator()(parse_param* param, T*... out) const
-    {
-        void* const targets[] = {static_cast<void*>(out)..., nullptr};
-        return scanp_read(param, pat_, form_, targets);
-    }
-
-private:
-    const char* pat_;
-    const scanp_form* form_;
-};
-
-// The text of a pattern as a template argument.
-template <std::size_t N>
-struct scanp_text {
-    char text[N];
-    constexpr scanp_text(const char (&s)[N])
-    {
-        for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
-    }
-};
-
-// scanp(param, P, out...) with the pattern compiled on the first call, kept
-// in a static of its own:  scanp_kept<"%2d%2d%1!/!d ">(pp, &yy, &gg, &id)
-template <scanp_text P, scanp_target... T>
-int scanp_kept(parse_param* param, T*... out)
-{
-    static const scanp_pattern pattern(P.text);
-    return pattern(param, out...);
-}
 
 // Accepts the last match: off += len. Returns 1.
 int scanp_inc(parse_param* param);
-// The text at the cursor.
+// The text at the cursor (clamped to the text), for messages.
 const char* scanp_str(const parse_param* param);

@@ -1,11 +1,14 @@
 // PILOT parts through the suite's decoders UPA_decode_PPAA and
-// UPA_decode_PPBB: hand-made parts and real ones, level by level.
+// UPA_decode_PPBB, and as the parts decode whole: hand-made parts and real
+// ones, level by level.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "test_ua_dec_util.h"
+#include "ua_dec_part.h"
+#include "ua_dec_record.h"
 
 // ---------------------------------------------------------------- PILOT parts
 
@@ -207,4 +210,153 @@ TEST_F(UaDecoders, OneGroupBelowTheHighestDecadeEndsThePart)
     ASSERT_EQ(ppbb("57120 72469 90012 27010 28015 29520 10012 30025 31030 32035 "), 1);
     ASSERT_EQ(rep.numwnd, 3);
     EXPECT_EQ(wnd_row(100000), -1);
+}
+
+// ---------------------------------------------------------------- decoded parts
+
+namespace {
+
+ua::RecordOptions true_feet()
+{
+    ua::RecordOptions o;
+    o.wind_heights_in_metres = true;
+    return o;
+}
+
+}  // namespace
+
+// 9 groups count in units of 300 m, 1 groups (past the 90 decade) from 100
+// units on, 8 groups in units of 500 m. The record keeps the figures of 9
+// and 1 groups as thousands of feet, as the suite always has, or true feet.
+TEST(PilotParts, AltitudeGroupsGiveMetres)
+{
+    const auto part = ua::decode_pilot_bd(
+        ua::Kind::PPDD, "56008 72493 99026 27010 28015 29520 10012 30025 31030 32035 86123 00502 07011 05515 ");
+    ASSERT_EQ(part.status, ua::PartStatus::ok) << part.note;
+    const int z[] = {27000, 27600, 28800, 30000, 30300, 30600, 30500, 31000, 31500};
+    ASSERT_EQ(part.levels.size(), 9u);
+    for (std::size_t i = 0; i < 9; ++i) {
+        const ua::Level& l = part.levels[i];
+        EXPECT_EQ(l.z, z[i]) << i;
+        EXPECT_EQ(l.alt, i < 6 ? ua::AltitudeCode::units_300m : ua::AltitudeCode::units_500m) << i;
+        EXPECT_EQ(l.p10, VOK_MISSING);
+        EXPECT_EQ(l.block, i / 3 + 1);
+    }
+
+    UPA_report rep;
+    UPA_initialize(&rep);
+    ua::record_pilot_bd(part, &rep, {});
+    ASSERT_EQ(rep.numwnd, 9);
+    EXPECT_FLOAT_EQ(rep.wnd[0].h, 90000);
+    EXPECT_FLOAT_EQ(rep.wnd[3].h, 100000);
+    EXPECT_FLOAT_EQ(rep.wnd[6].h, static_cast<float>(30500 / 0.3048));
+    UPA_initialize(&rep);
+    ua::record_pilot_bd(part, &rep, true_feet());
+    EXPECT_FLOAT_EQ(rep.wnd[0].h, static_cast<float>(27000 / 0.3048));
+    EXPECT_FLOAT_EQ(rep.wnd[3].h, static_cast<float>(30000 / 0.3048));
+}
+
+// PPAA of 68263, 16 Aug 2021 12 UTC: three 55 sections from 850 hPa to 100
+// hPa, then the maximum wind by its altitude in tens of metres (7HmHmHmHm:
+// 12,190 m, 265 deg at 64 kt) with its wind shear (25 kt below, 27 above).
+// The record keeps the standard levels only.
+TEST_F(UaDecodersReal, RealPpaaKeepsItsMaximumWind)
+{
+    const std::string text = dec_test::real_part("feed_ldm_2021081612.txt", UPA_PPAA, "68263");
+    ASSERT_FALSE(text.empty());
+    const auto part = ua::decode_pilot_ac(ua::Kind::PPAA, text);
+    ASSERT_EQ(part.status, ua::PartStatus::ok) << part.note;
+    ASSERT_EQ(part.levels.size(), 10u);
+    const int p[] = {850, 700, 500, 400, 300, 250, 200, 150, 100};
+    for (std::size_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(part.levels[i].type, ua::LevelType::standard);
+        EXPECT_EQ(part.levels[i].p10, p[i] * 10);
+        EXPECT_TRUE(part.levels[i].knots);
+    }
+    EXPECT_EQ(part.levels[7].dir, 275);  // 150 hPa: 27540
+    EXPECT_EQ(part.levels[7].spd, 40);
+    const ua::Level& mw = part.levels[9];
+    EXPECT_EQ(mw.type, ua::LevelType::max_wind);
+    EXPECT_EQ(mw.p10, VOK_MISSING);
+    EXPECT_EQ(mw.z, 12190);
+    EXPECT_EQ(mw.dir, 265);
+    EXPECT_EQ(mw.spd, 64);
+    EXPECT_EQ(mw.shear_below, 25);
+    EXPECT_EQ(mw.shear_above, 27);
+
+    decode("feed_ldm_2021081612.txt", UPA_PPAA, "68263");
+    expect_man(rep, 10, 150, M, M, M, 275, 40);
+    EXPECT_FLOAT_EQ(rep.man[UPA_SLOT_MAXWIND].p, M);
+}
+
+// PILOT part C: 70 ... 10 hPa, and a maximum wind at 25.7 hPa (tenths) with
+// its shear. The suite's record takes nothing from it.
+TEST(PilotParts, PartCGivesUpperStandardLevelsAndMaximumWind)
+{
+    const auto part =
+        ua::decode_pilot_ac(ua::Kind::PPCC, "56008 61052 44370 12016 08027 09559 44120 09036 77257 07560 40106 ");
+    ASSERT_EQ(part.status, ua::PartStatus::ok) << part.note;
+    ASSERT_EQ(part.levels.size(), 5u);
+    const int p10[] = {700, 500, 300, 200, 257};
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(part.levels[i].p10, p10[i]) << i;
+    EXPECT_EQ(part.levels[4].type, ua::LevelType::max_wind);
+    EXPECT_EQ(part.levels[4].dir, 75);  // 07560
+    EXPECT_EQ(part.levels[4].spd, 60);
+    EXPECT_EQ(part.levels[4].shear_below, 1);
+    EXPECT_EQ(part.levels[4].shear_above, 6);
+    UPA_report rep;
+    UPA_initialize(&rep);
+    ua::record_pilot_a(part, &rep, {});
+    EXPECT_EQ(rep.numman, 0);
+    EXPECT_FLOAT_EQ(rep.man[12].p, M);
+}
+
+// Winds by pressure (21212) in PILOT parts B (whole hPa, 1000 and more
+// below 100) and D (tenths), not in the record. A level without its wind
+// group ends the part, which says where.
+TEST(PilotParts, PressureWindsOfPartsBAndD)
+{
+    const std::string b = "57120 72469 90012 27010 28015 29520 21212 00012 27010 11850 28520 22700 3004 ";
+    const auto part = ua::decode_pilot_bd(ua::Kind::PPBB, b);
+    ASSERT_EQ(part.levels.size(), 5u);
+    EXPECT_EQ(part.levels[3].p10, 10120);
+    EXPECT_EQ(part.levels[3].alt, ua::AltitudeCode::none);
+    EXPECT_EQ(part.levels[4].p10, 8500);
+    EXPECT_EQ(part.levels[4].dir, 285);
+    EXPECT_EQ(part.levels[4].spd, 20);
+    EXPECT_EQ(part.status, ua::PartStatus::truncated);
+    EXPECT_EQ(part.stop_offset, static_cast<int>(b.find("3004")));
+    EXPECT_EQ(part.note, "group 12 \"3004\" at " + std::to_string(b.find("3004")) + ": no wind group of the level");
+    UPA_report rep;
+    UPA_initialize(&rep);
+    ua::record_pilot_bd(part, &rep, {});
+    EXPECT_EQ(rep.numwnd, 3);
+
+    const auto d = ua::decode_pilot_bd(ua::Kind::PPDD, "57120 72469 21212 11975 08535 ");
+    ASSERT_EQ(d.levels.size(), 1u);
+    EXPECT_EQ(d.levels[0].p10, 975);
+    EXPECT_EQ(d.status, ua::PartStatus::ok);
+}
+
+// 90//2 24010 27511 23015: the surface, a wind whose altitude is not given
+// and 600 m. The part ended at 23015, read as a height group, and put 27511
+// at 2,000 ft; 72317 of 13 Jul 2022 lost 25 winds so.
+TEST_F(UaDecoders, HeightGroupWithASolidusBeforeAFigureDoesNotEndThePart)
+{
+    const char* text = "63008 72317 90//2 24010 27511 23015 90345 22014 21514 22020 ";
+    const auto part = ua::decode_pilot_bd(ua::Kind::PPBB, text);
+    ASSERT_EQ(part.status, ua::PartStatus::ok) << part.note;
+    ASSERT_EQ(part.levels.size(), 6u);
+    EXPECT_EQ(part.levels[0].z, 0);
+    EXPECT_EQ(part.levels[1].z, VOK_MISSING);
+    EXPECT_EQ(part.levels[1].dir, 275);
+    EXPECT_EQ(part.levels[2].z, 600);
+    EXPECT_EQ(part.levels[5].z, 1500);
+
+    set_decode_hour(0);
+    ASSERT_EQ(ppbb(text), 1);
+    ASSERT_EQ(rep.numwnd, 5);
+    expect_wnd(rep, 0, 0, 240, 10);
+    expect_wnd(rep, 1, 2000, 230, 15);
+    expect_wnd(rep, 4, 5000, 220, 20);
 }

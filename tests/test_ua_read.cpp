@@ -219,6 +219,15 @@ TEST_F(UaRead, TextRecordLevelsAndLineBreaks)
     EXPECT_NE(text_record(s7).find("930 00099\n900 00099 X\n"), std::string::npos);
 }
 
+TEST_F(UaRead, TextHeadOfACallSignWithAColonKeepsItsFields)
+{
+    UPA_report r = station("AB:C", 99999, 60.2f, -46.7f);
+    const std::string rec = text_record(r);
+    const std::string head = rec.substr(0, rec.find(' '));
+    EXPECT_EQ(head, "99999:AB_C:60.20:-46.70");
+    EXPECT_EQ(testutil::count_of(head, ":"), 3);
+}
+
 TEST_F(UaRead, OlderTextGenerations)
 {
     UPA_report r = denver();
@@ -529,18 +538,18 @@ void expect_cdf_holds(const std::string& file, const std::vector<UPA_report>& re
         EXPECT_EQ(at("idn", r)[0], std::to_string(rep.wmo) + ".0") << w;
         expect_value(at("lat", r)[0], rep.lat, -90, 90, w + "lat");
         expect_value(at("lon", r)[0], rep.lon, -180, 180, w + "lon");
-        // Counts of up to 25, 200 and 100 read back unmasked; 0 is the fill value.
+        // Counts of 0 to 25, 200 and 100 read back unmasked.
         const int nsig = std::clamp(rep.numsig, 0, 200), nwnd = std::clamp(rep.numwnd, 0, 100);
-        expect_value(at("num_mant", r)[0], rep.numman ? 25 : M, 0, 25, w + "num_mant");
-        expect_value(at("num_sigt", r)[0], nsig ? float(nsig) : M, 0, 200, w + "num_sigt");
-        expect_value(at("num_sigw", r)[0], nwnd ? float(nwnd) : M, 0, 100, w + "num_sigw");
+        expect_value(at("num_mant", r)[0], rep.numman ? 25 : 0, 0, 25, w + "num_mant");
+        expect_value(at("num_sigt", r)[0], float(nsig), 0, 200, w + "num_sigt");
+        expect_value(at("num_sigw", r)[0], float(nwnd), 0, 100, w + "num_sigw");
         for (int s = 0; s < UPA_NUM_MAN; ++s) {
             const UPA_man& m = rep.man[s];
             const std::string ws = w + "slot " + std::to_string(s) + " ";
             expect_value(at("P_man", r).at(s), m.p, 0, 1500, ws + "P");
-            expect_value(at("Z_man", r).at(s), m.h, -150, 100000, ws + "Z");
+            expect_value(at("Z_man", r).at(s), m.h, -1000, 100000, ws + "Z");
             expect_value(at("T_man", r).at(s), m.t, -100, 100, ws + "T");
-            expect_value(at("TD_man", r).at(s), m.td, -100, 100, ws + "TD");
+            expect_value(at("TD_man", r).at(s), m.td, -150, 100, ws + "TD");
             expect_value(at("DIR_man", r).at(s), m.dir, 0, 360, ws + "DIR");
             expect_value(at("SPD_man", r).at(s), in_ms(m.spd), 0, 300, ws + "SPD");
         }
@@ -548,11 +557,11 @@ void expect_cdf_holds(const std::string& file, const std::vector<UPA_report>& re
             const UPA_sig g = s < nsig ? rep.sig[s] : UPA_sig{M, M, M};
             expect_value(at("P_sigt", r).at(s), g.p, 0, 1500, w + "P_sigt");
             expect_value(at("T_sigt", r).at(s), g.t, -100, 100, w + "T_sigt");
-            expect_value(at("TD_sigt", r).at(s), g.td, -100, 100, w + "TD_sigt");
+            expect_value(at("TD_sigt", r).at(s), g.td, -150, 100, w + "TD_sigt");
         }
         for (int s = 0; s < UPA_MAX_WND; ++s) {
             const UPA_wnd g = s < nwnd ? rep.wnd[s] : UPA_wnd{M, M, M};
-            expect_value(at("Z_sigw", r).at(s), in_m(g.h), -150, 100000, w + "Z_sigw");
+            expect_value(at("Z_sigw", r).at(s), in_m(g.h), -1000, 100000, w + "Z_sigw");
             expect_value(at("DIR_sigw", r).at(s), g.dir, 0, 360, w + "DIR_sigw");
             expect_value(at("SPD_sigw", r).at(s), in_ms(g.spd), 0, 300, w + "SPD_sigw");
         }
@@ -577,6 +586,24 @@ TEST_F(UaRead, NetcdfHeaderIsTheLayoutClientsExpect)
     ASSERT_FALSE(golden.empty());
     EXPECT_EQ(run("ncdump -h " + p).out, golden);
     EXPECT_EQ(run("/usr/bin/python3 -c 'import netCDF4,sys; netCDF4.Dataset(sys.argv[1])' " + p).status, 0);
+}
+
+TEST_F(UaRead, NetcdfZeroCountsAndExtremeReportedValuesAreNotMasked)
+{
+    // No significant or wind level: counts of 0, which a fill value of 0 hid.
+    UPA_report r = station("DRY", 1001, 70.93f, -8.67f);
+    r.numman = 20;
+    r.man[1] = {1000, -224, 1.0f, -3.0f, 90, 10};      // a deep high: 1000 hPa below sea level
+    r.man[7] = {250, 10400, -99.9f, -148.9f, 270, 80};  // the driest the code can say
+    NcValues nc = python_read(write_file("x.nc", UPA_FILE_CDF, {r}));
+    EXPECT_EQ(nc.vars["num_sigt"][0][0], "0.0");
+    EXPECT_EQ(nc.vars["num_sigw"][0][0], "0.0");
+    EXPECT_EQ(nc.vars["Z_man"][0][1], "-224.0");
+    EXPECT_EQ(static_cast<float>(std::stod(nc.vars["TD_man"][0][7])), -148.9f);
+    // The older form keeps knots and feet, and its attributes say so.
+    const std::string old = run("ncdump -h " + write_file("old.nc", UPA_FILE_CDF_STATION, {r})).out;
+    EXPECT_NE(old.find("spd_man:units = \"knots\""), std::string::npos) << old;
+    EXPECT_NE(old.find("z_sigw:units = \"feet\""), std::string::npos) << old;
 }
 
 TEST_F(UaRead, FailedWritesAreReported)
@@ -621,7 +648,7 @@ TEST_F(UaRead, FailedWritesAreReported)
     ASSERT_EQ(nc.records, 1);
     EXPECT_EQ(nc.vars["idn"][0][0], "72469.0");
     EXPECT_EQ(nc.vars["P_man"][0][3], "850.0");
-    EXPECT_EQ(nc.vars["num_sigt"][0][0], "--");  // the surface row is the text form's
+    EXPECT_EQ(nc.vars["num_sigt"][0][0], "0.0");  // the surface row is the text form's
 }
 
 TEST_F(UaRead, NetcdfRefusesToReplaceWhatIsNotAFile)
@@ -707,6 +734,32 @@ TEST_F(UaRead, AppendingRefusesOtherFormsAndDamagedFiles)
         EXPECT_EQ(read_file(path(name)), before) << name;
         EXPECT_EQ(UPA_num_records(), -1);
     }
+}
+
+TEST_F(UaRead, AppendingRefusesANetcdfFileCutShort)
+{
+    // The library opens the first 5,000 bytes of a good file and reads the
+    // records they lack as zeros: appending would make those zeros data.
+    const std::string good = read_file(write_file("good.nc", UPA_FILE_CDF, {denver(), denver(), denver()}));
+    ASSERT_GT(good.size(), 5000u);
+    std::ofstream(path("cut.nc"), std::ios::binary) << good.substr(0, 5000);
+    int t = UPA_FILE_CDF;
+    EXPECT_EQ(UPA_open(path("cut.nc").c_str(), 2, &t), -1);
+    EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
+    // The whole file is still appended to.
+    ASSERT_GE(UPA_open(path("good.nc").c_str(), 2, &t), 0);
+    EXPECT_EQ(UPA_num_records(), 3);
+    UPA_close(0);
+
+    // The program ends with its status for an output file it cannot use.
+    fs::create_directory(path("defaults"));
+    std::ofstream(path("defaults/vok.cfg")) << "sondex.file_path " SONDEX_SOURCE_DIR "\n";
+    const Command c = run("cd " + dir_ + " && env -i PATH=/usr/bin:/bin HOME=" + dir_ + " vokdefault=" +
+                          path("defaults") + " " SONDEX_BINARY " -ba -pf app -of cdf:cut.nc " SONDEX_SOURCE_DIR
+                          "/2026020600.upa");
+    EXPECT_EQ(c.status, UPA_EXIT_OUTPUT) << c.out;
+    EXPECT_NE(c.out.find("Unable to append to output file: cut.nc"), std::string::npos) << c.out;
+    EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
 }
 
 // ---------------------------------------------------------------- bad input
