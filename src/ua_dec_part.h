@@ -85,6 +85,12 @@ struct Level {
     // and above the level.
     std::int16_t shear_below = VOK_MISSING;
     std::int16_t shear_above = VOK_MISSING;
+    // The level's temperature group (TTTDD) and wind group (ddfff) stand in
+    // the part: a group of solidi does, a group left out does not. A record
+    // built from several parts keeps an earlier part's values where a later
+    // part leaves the group out.
+    bool temp_group = false;
+    bool wind_group = false;
 };
 
 // Depression in tenths of a degree from its code figure (0..50: tenths,
