@@ -444,7 +444,8 @@ bool read_sonde(Reader& r)
     if (const std::string_view w = r.group();
         code_group(w) && w[0] == '9' && (w[1] == '0' || w[1] == '1' || w[1] == '/')) {
         const int tw = field(w, 2, 3);
-        if (known(tw) && w[1] != '/') info.sea_t10 = static_cast<std::int16_t>(w[1] == '1' ? -tw : tw);
+        if (known(tw) && w[1] != '/')
+            info.sea_t10 = static_cast<std::int16_t>(w[1] == '1' ? -tw : tw);
         ++r.i;
     }
     r.out.sonde = info;

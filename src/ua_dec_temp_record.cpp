@@ -261,7 +261,8 @@ int decode_into_record(const char* data, int type, UPA_report* rep, Form form)
     const Kind kind = static_cast<Kind>(type);
     if (form_of(kind) != form) return 0;
     const std::string_view text(data);
-    const DecodedPart part = form == Form::temp_ac ? decode_temp_ac(kind, text) : decode_temp_bd(kind, text);
+    const DecodedPart part =
+        form == Form::temp_ac ? decode_temp_ac(kind, text) : decode_temp_bd(kind, text);
 
     std::optional<Groups> groups;  // only for the traces
     std::size_t next = 0;
