@@ -94,6 +94,12 @@ struct Level {
     // Where the level stands in its part: the index (as Groups counts) of
     // the group that opens it, the announcing group of a block's winds.
     std::uint16_t group = 0;
+    // The level's temperature group (TTTDD) and wind group (ddfff) stand in
+    // the part: a group of solidi does, a group left out does not. A record
+    // built from several parts keeps an earlier part's values where a later
+    // part leaves the group out.
+    bool temp_group = false;
+    bool wind_group = false;
 };
 
 // Depression in tenths of a degree from its code figure (0..50: tenths,

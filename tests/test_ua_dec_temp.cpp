@@ -1,11 +1,13 @@
 // TEMP parts A to D through the suite's decoders UPA_decode_TTAA and
-// UPA_decode_TTBB: hand-made parts and real ones, level by level.
+// UPA_decode_TTBB: hand-made parts and real ones, level by level; then the
+// parts as the decoders return them.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "test_ua_dec_util.h"
+#include "ua_dec_part.h"
 
 // ---------------------------------------------------------------- TEMP parts A and C
 
@@ -743,4 +745,172 @@ TEST_F(UaDecodersReal, LongPartsBReadToTheirLastLevel)
     decode("feed_global_2026020600.txt", UPA_TTBB, "91212");
     EXPECT_EQ(rep.numsig, 123);
     expect_sig(rep, 122, 102, -84.5f, -90.5f);
+}
+
+// ---------------------------------------------------------------- decoded parts
+//
+// What the decoders return: every section of a part, in the code forms' own
+// figures (tenths of hPa, metres, tenths of a degree, the depression code,
+// degrees and the part's speed unit), whether the suite's record keeps it or
+// not.
+
+namespace {
+
+constexpr int NONE = VOK_MISSING;
+
+void expect_level(const ua::Level& lv, ua::LevelType type, int p10, int z, int t10, int dd, int dir,
+                  int spd)
+{
+    SCOPED_TRACE(std::string(ua::level_type_name(type)) + " " + std::to_string(p10));
+    EXPECT_EQ(lv.type, type);
+    EXPECT_EQ(lv.p10, p10);
+    EXPECT_EQ(lv.z, z);
+    EXPECT_EQ(lv.t10, t10);
+    EXPECT_EQ(lv.dd, dd);
+    EXPECT_EQ(lv.dir, dir);
+    EXPECT_EQ(lv.spd, spd);
+}
+
+}  // namespace
+
+TEST_F(UaDecodersReal, PartAKeepsEveryTropopauseMaximumWindAndSondeGroup)
+{
+    // 40179, day 5 23 UTC in knots (55232), Id 2: winds up to 200 hPa.
+    const std::string text = dec_test::real_part("feed_global_2026020600.txt", UPA_TTAA, "40179");
+    ASSERT_FALSE(text.empty());
+    const ua::DecodedPart p = ua::decode_temp_ac(ua::Kind::TTAA, text);
+    EXPECT_EQ(p.status, ua::PartStatus::ok);
+    EXPECT_EQ(p.id, "40179");
+    EXPECT_EQ(p.day, 5);
+    EXPECT_EQ(p.hour, 23);
+    EXPECT_TRUE(p.knots);
+    EXPECT_EQ(p.id_figure, 2);
+    // The surface, eleven standard levels, two tropopauses, a maximum wind.
+    ASSERT_EQ(p.levels.size(), 15u);
+    using T = ua::LevelType;
+    expect_level(p.levels[0], T::surface, 10080, NONE, 128, 19, 90, 2);         // 99008 12819 09002
+    expect_level(p.levels[1], T::standard, 10000, 98, 160, 57, 175, 5);         // 00098 16057 17505
+    expect_level(p.levels[4], T::standard, 7000, 3069, 6, 68, 250, 19);         // 70069 00668 25019
+    expect_level(p.levels[5], T::standard, 5000, 5670, -163, 16, 225, 30);      // 50567 16316 22530
+    expect_level(p.levels[9], T::standard, 2000, 11900, -579, 69, 255, 47);     // 20190 57969 25547
+    // 15372 59977: above the last level Id gives a wind for.
+    expect_level(p.levels[10], T::standard, 1500, 13720, -599, 77, NONE, NONE);
+    EXPECT_FALSE(p.levels[10].wind_group);
+    expect_level(p.levels[12], T::tropopause, 2150, NONE, -615, 50, 265, 49);   // 88215 61550 26549
+    // 88127 62376 /////: a second tropopause, its wind group all solidi.
+    expect_level(p.levels[13], T::tropopause, 1270, NONE, -623, 76, NONE, NONE);
+    EXPECT_TRUE(p.levels[13].wind_group);
+    // 66167 26061 411//: the maximum wind at the top of the wind sounding,
+    // its shear 11 kt in the kilometre below, none given above.
+    expect_level(p.levels[14], T::max_wind, 1670, NONE, NONE, NONE, 260, 61);
+    EXPECT_EQ(p.levels[14].shear_below, 11);
+    EXPECT_EQ(p.levels[14].shear_above, NONE);
+    // 31313 42308 82305: sr 4, radiosonde 23, system 08, launched 23:05.
+    ASSERT_TRUE(p.sonde.has_value());
+    EXPECT_EQ(p.sonde->sr, 4);
+    EXPECT_EQ(p.sonde->rara, 23);
+    EXPECT_EQ(p.sonde->sasa, 8);
+    EXPECT_EQ(p.sonde->launch_hour, 23);
+    EXPECT_EQ(p.sonde->launch_minute, 5);
+    EXPECT_EQ(p.sonde->sea_t10, NONE);
+}
+
+TEST_F(UaDecodersReal, PartBKeepsItsWindSectionsSondeAndClouds)
+{
+    // USBYZ01, 58168: knots. Fourteen temperature levels, a 21212 section,
+    // 31313, 41414 and the 21212 section once more.
+    const std::string text =
+        dec_test::real_part("bulletin_mobile_iibb_and_74794.txt", UPA_IIBB, "USBYZ01");
+    ASSERT_FALSE(text.empty());
+    const ua::DecodedPart p = ua::decode_temp_bd(ua::Kind::IIBB, text);
+    EXPECT_EQ(p.status, ua::PartStatus::ok);
+    ASSERT_TRUE(p.position.has_value());
+    EXPECT_EQ(p.position->lat10, 450);
+    EXPECT_EQ(p.position->lon10, -1107);
+    ASSERT_EQ(p.levels.size(), 14u + 2 * 12u);
+    using T = ua::LevelType;
+    // 00810 10659 ... 44323 36957.
+    expect_level(p.levels[0], T::sig_temperature, 8100, NONE, 106, 59, NONE, NONE);
+    expect_level(p.levels[13], T::sig_temperature, 3230, NONE, -369, 57, NONE, NONE);
+    // 11810 12004 and 22810 21514: two winds at 810 hPa, as reported; the
+    // first section ends with 33323 27590, and so does the second.
+    expect_level(p.levels[14], T::sig_wind, 8100, NONE, NONE, NONE, 120, 4);
+    expect_level(p.levels[15], T::sig_wind, 8100, NONE, NONE, NONE, 215, 14);
+    expect_level(p.levels[25], T::sig_wind, 3230, NONE, NONE, NONE, 275, 90);
+    expect_level(p.levels[37], T::sig_wind, 3230, NONE, NONE, NONE, 275, 90);
+    EXPECT_TRUE(p.levels[37].knots);
+    // 31313 40708 81624; 41414 21500.
+    ASSERT_TRUE(p.sonde.has_value());
+    EXPECT_EQ(p.sonde->rara, 7);
+    EXPECT_EQ(p.sonde->launch_hour, 16);
+    EXPECT_EQ(p.sonde->launch_minute, 24);
+    EXPECT_EQ(p.clouds, "21500");
+}
+
+TEST_F(UaDecodersReal, PartsCAndDGiveTenthsOfHectopascals)
+{
+    // 83779: 88906 in part C is 90.6 hPa, 11906 in part D too; 11935 25516
+    // opens part D's winds at 93.5 hPa.
+    const char* f = "sounding_83779_2023022312.txt";
+    using T = ua::LevelType;
+    const auto c = ua::decode_temp_ac(ua::Kind::TTCC, dec_test::real_part(f, UPA_TTCC, "83779"));
+    ASSERT_EQ(c.levels.size(), 4u);
+    expect_level(c.levels[0], T::standard, 700, 18650, -715, 68, 150, 20);   // 70865 71568 15020
+    expect_level(c.levels[3], T::tropopause, 906, NONE, -771, 62, 260, 18);  // 88906 77162 26018
+    const auto d = ua::decode_temp_bd(ua::Kind::TTDD, dec_test::real_part(f, UPA_TTDD, "83779"));
+    ASSERT_EQ(d.levels.size(), 5u + 22u);
+    EXPECT_EQ(d.levels[0].p10, 906);
+    expect_level(d.levels[5], T::sig_wind, 935, NONE, NONE, NONE, 255, 16);
+    EXPECT_EQ(d.id_figure, NONE);  // 7312/
+}
+
+TEST_F(UaDecoders, DepressionCode99IsFortyNineDegreesInEveryPart)
+{
+    // Code table 0777: 56 to 99 are whole degrees plus 50, so 99 is 49
+    // degrees. The part keeps the code; the suite's record reads it as no
+    // dew point at the standard levels (DewPointDd99MissingInPartA).
+    const ua::DecodedPart a = ua::decode_temp_ac(ua::Kind::TTAA, "57121 72469 99838 13499 22005 ");
+    const ua::DecodedPart b = ua::decode_temp_bd(ua::Kind::TTBB, "57128 72469 00838 13499 ");
+    const ua::DecodedPart c = ua::decode_temp_ac(ua::Kind::TTCC, "57121 72469 70830 61199 27535 ");
+    for (const ua::DecodedPart* p : {&a, &b, &c}) {
+        ASSERT_EQ(p->levels.size(), 1u);
+        EXPECT_EQ(p->levels[0].dd, 99);
+        EXPECT_EQ(ua::dew_point10(p->levels[0]), p->levels[0].t10 - 490);
+    }
+}
+
+TEST_F(UaDecodersReal, GarbledGroupCutsThePartWithANote)
+{
+    // 13369's part D: "6603" has lost a figure. The five levels before it
+    // stay; its 21212 and 31313 sections are lost, and the note says where.
+    const std::string text = dec_test::real_part("feed_global_2026020600.txt", UPA_TTDD, "13369");
+    ASSERT_FALSE(text.empty());
+    const ua::DecodedPart p = ua::decode_temp_bd(ua::Kind::TTDD, text);
+    EXPECT_EQ(p.status, ua::PartStatus::truncated);
+    EXPECT_EQ(p.note, "group 12 \"6603\" at 72: no level group");
+    EXPECT_EQ(p.stop_offset, 72);
+    EXPECT_EQ(text.substr(72, 5), "6603 ");
+    ASSERT_EQ(p.levels.size(), 5u);
+    // 55139 52982: 13.9 hPa.
+    expect_level(p.levels[4], ua::LevelType::sig_temperature, 139, NONE, -529, 82, NONE, NONE);
+    EXPECT_FALSE(p.sonde.has_value());
+    // A part that ends at a regional section, or holds nothing, is whole.
+    const ua::DecodedPart regional = ua::decode_temp_ac(ua::Kind::TTAA, "5600/ 72786 51515 10159 ");
+    EXPECT_EQ(regional.status, ua::PartStatus::ok);
+    EXPECT_TRUE(regional.note.empty());
+    EXPECT_EQ(ua::decode_temp_ac(ua::Kind::TTAA, "56001 72520 NIL ").status, ua::PartStatus::nil);
+}
+
+// A part that leaves a group out keeps what an earlier part of the station
+// gave there; a group of solidi is read, and blanks it.
+TEST_F(UaDecoders, GroupLeftOutKeepsEarlierValues)
+{
+    ASSERT_EQ(ppaa("57121 72469 44250 28040 29045 "), 1);  // 500 and 400 hPa winds
+    // Id 7: no wind groups above 700 hPa.
+    const std::string part = "57127 72469 99838 13456 22005 85512 04308 25620 70062 13556 ";
+    ASSERT_EQ(ttaa(part + "27535 50570 20164 40728 30362 "), 1);
+    expect_man(rep, 5, 500, 5700, -20.1f, -34.1f, 280, 40);
+    expect_man(rep, 6, 400, 7280, -30.3f, -42.3f, 290, 45);
+    ASSERT_EQ(ttaa(part + "///// "), 1);
+    expect_man(rep, 4, 700, 3062, -13.5f, -19.5f, M, M);
 }

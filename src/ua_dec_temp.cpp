@@ -1,0 +1,538 @@
+// TEMP parts A and C (the standard isobaric surfaces, tropopauses and
+// maximum winds) and B and D (the significant levels and the sections after
+// them), read in one pass over the groups of a part into the values the
+// part holds, in the code forms' own units.
+//
+// A group is read only when it is whole: five figures or solidi, each field
+// all figures or all solidi. A group that does not read is left for the next
+// step, which may read it as something else (a level's group where a
+// temperature or wind group was left out); when nothing reads it, the part
+// ends there.
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "ua_dec_groups.h"
+#include "ua_dec_part.h"
+#include "vokupa.h"
+
+namespace ua {
+
+namespace {
+
+constexpr bool known(int v) { return v != VOK_MISSING; }
+
+// ---------------------------------------------------------------- the part
+
+struct Reader {
+    const Groups& g;
+    DecodedPart& out;
+    std::size_t i = 0;  // the next group
+    // What the section being read expected, for the note of a part that
+    // ends at a group no section reads.
+    std::string_view why = "no level group";
+
+    std::string_view group() const { return g[i]; }
+};
+
+void append_number(std::string& s, std::size_t v)
+{
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    s.append(buf, r.ptr);
+}
+
+// The part ends early at the current group. A NIL part holds nothing to
+// lose; a part refused for its date keeps that status.
+void cut(Reader& r, std::string_view why)
+{
+    DecodedPart& out = r.out;
+    if (out.status == PartStatus::nil) return;
+    if (out.status == PartStatus::ok) out.status = PartStatus::truncated;
+    const std::size_t offset = r.g.offset(r.i);
+    out.stop_offset = static_cast<int>(offset);
+    out.note = "group ";
+    append_number(out.note, r.i);
+    out.note += " \"";
+    out.note += r.group().substr(0, 20);
+    out.note += "\" at ";
+    append_number(out.note, offset);
+    out.note += ": ";
+    out.note += why;
+}
+
+// The groups that open the part: heading, then the position of ships and
+// mobile stations (and of ships that report by a TEMP part A or C).
+Reader open_part(const Groups& g, DecodedPart& out)
+{
+    const Heading h = read_heading(out.kind, g);
+    out.status = h.status;
+    out.id = h.id;
+    out.day = h.day;
+    out.hour = h.hour;
+    out.knots = h.knots;
+    out.id_figure = h.id_figure;
+    out.ship_hour = h.ship_hour;
+    Reader r{g, out, h.next};
+    const Platform pf = platform_of(out.kind);
+    if (pf != Platform::land || h.ship_hour)
+        out.position = read_position(g, r.i, pf == Platform::mobile);
+    out.levels.reserve(g.size() / 2 + 1);
+    return r;
+}
+
+Level& new_level(Reader& r, LevelType type)
+{
+    Level& lv = r.out.levels.emplace_back();
+    lv.type = type;
+    lv.knots = r.out.knots;
+    return lv;
+}
+
+// TTTa: tenths of a degree, the parity of the tenths figure giving the
+// sign (even above zero, odd below).
+int temperature10(int ttt)
+{
+    if (!known(ttt)) return VOK_MISSING;
+    return ttt % 2 ? -ttt : ttt;
+}
+
+// TTTaDD into the level.
+void set_temperature(Level& lv, int ttt, int dd)
+{
+    lv.t10 = static_cast<std::int16_t>(temperature10(ttt));
+    lv.dd = static_cast<std::int16_t>(dd);
+    lv.temp_group = true;
+}
+
+// The same from its group; false when the group does not read.
+bool read_temperature(std::string_view g, Level& lv)
+{
+    int ttt = 0, dd = 0;
+    if (!split_group(g, 3, ttt, dd)) return false;
+    set_temperature(lv, ttt, dd);
+    return true;
+}
+
+enum class WindGroup { wind, none, too_fast };
+
+// ddfff: the direction in tens of degrees, the hundreds of the speed from 5
+// on adding 5 degrees to it. A speed above 249 does not occur: such a group
+// is some other group (too_fast), as is one whose direction passes 360.
+WindGroup read_wind(std::string_view g, Level& lv)
+{
+    int dd = 0, fff = 0;
+    if (!split_group(g, 2, dd, fff) || (known(dd) && dd > 36)) return WindGroup::none;
+    const bool over = known(fff) && fff >= 500;
+    const int speed = over ? fff - 500 : fff;
+    if (known(speed) && speed > 249) return WindGroup::too_fast;
+    lv.dir = static_cast<std::int16_t>(known(dd) ? dd * 10 + (over ? 5 : 0) : VOK_MISSING);
+    lv.spd = static_cast<std::int16_t>(speed);
+    lv.wind_group = true;
+    return WindGroup::wind;
+}
+
+// ---------------------------------------------------------------- parts A and C
+
+// A standard surface: the figures pp that name it in its pphhh group, and
+// its height from the three figures hhh. The figures give metres (to 700
+// hPa) or decametres (from 500 hPa) without their thousands, which the
+// level's climatological range supplies: hhh above 500 takes `above`, the
+// rest `at_most`.
+struct Standard {
+    int pp;
+    int scale;  // metres per unit of hhh
+    int above;
+    int at_most;
+};
+
+// By slot (UPA_SLOT_*): the surface, 1000 to 100 hPa (part A), 70 to 1 hPa
+// (part C).
+constexpr std::array<Standard, UPA_SLOT_C_LAST + 1> STANDARD = {{
+    {99, 0, 0, 0},                                                        // surface
+    {0, 1, 0, 0},          {92, 1, 0, 0},          {85, 1, 1000, 1000},  // 1000 925 850
+    {70, 1, 2000, 3000},   {50, 10, 0, 0},         {40, 10, 0, 0},       // 700 500 400
+    {30, 10, 0, 10000},    {25, 10, 0, 10000},     {20, 10, 10000, 10000},  // 300 250 200
+    {15, 10, 10000, 10000}, {10, 10, 10000, 10000},                      // 150 100
+    {70, 10, 10000, 10000}, {50, 10, 10000, 20000}, {30, 10, 20000, 20000},  // 70 50 30
+    {20, 10, 20000, 20000}, {10, 10, 20000, 30000}, {7, 10, 30000, 30000},   // 20 10 7
+    {5, 10, 30000, 30000},  {3, 10, 30000, 40000},  {2, 10, 30000, 40000},   // 5 3 2
+    {1, 10, 40000, 50000},                                               // 1
+}};
+
+int standard_height(int slot, int hhh)
+{
+    if (!known(hhh)) return VOK_MISSING;
+    // 1000 hPa below mean sea level is sent as 500 plus the metres below.
+    if (slot == UPA_SLOT_A_FIRST) return hhh >= 500 ? 500 - hhh : hhh;
+    const Standard& s = STANDARD[static_cast<std::size_t>(slot)];
+    return hhh * s.scale + (hhh > 500 ? s.above : s.at_most);
+}
+
+bool special_slot(int slot)
+{
+    return slot == UPA_SLOT_SURFACE || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
+}
+
+// Last slot whose wind is reported, from the indicator Id. In part A the
+// figure names the hundreds of hPa (0 = 1000 hPa), in part C the tens. A
+// solidus says that no standard level carries a wind: the wind groups are
+// left out, only the surface, tropopause and maximum-wind groups keep theirs.
+constexpr int ALL_LEVELS = 30;
+
+int top_wind_slot(int id, bool part_c)
+{
+    if (!known(id)) return part_c ? UPA_SLOT_C_FIRST - 1 : UPA_SLOT_SURFACE;
+    if (!part_c) {
+        switch (id) {
+        case 0: return 1;
+        case 8: return 3;
+        case 7: return 4;
+        case 5: return 5;
+        case 4: return 6;
+        case 3: return 7;
+        case 2: return 9;
+        default: return ALL_LEVELS;
+        }
+    }
+    switch (id) {
+    case 7: return 12;
+    case 5: return 13;
+    case 3: return 14;
+    case 2: return 15;
+    default: return ALL_LEVELS;
+    }
+}
+
+// The standard levels of a part A or C as they are read one level at a time.
+struct StandardLevels {
+    bool part_c;
+    int top_wind;
+    // Slot of the level that the next group should give.
+    int at;
+    // Surface pressure (hPa): standard levels with a higher pressure lie
+    // below the ground and may be left out altogether.
+    int sfc = VOK_MISSING;
+    // The surface or standard level before was read whole (pphhh, TTTDD and
+    // the wind group when one is due): the cursor stands on the next level.
+    bool complete = false;
+};
+
+int first_slot_named(int pv, int from, int last, int above_hpa)
+{
+    for (int s = from; s <= last && (above_hpa == VOK_MISSING || man_pres[s - 1] > above_hpa); ++s)
+        if (pv == STANDARD[static_cast<std::size_t>(s)].pp) return s;
+    return -1;
+}
+
+// Slot of the level that a pphhh group with the figures pv names, or -1
+// when it names none at this point of the part. Standard levels may be left
+// out: `at` then moves on to the level named, those passed over staying
+// missing.
+int level_slot(int pv, StandardLevels& lv)
+{
+    if (pv == 88) return UPA_SLOT_TROPO;
+    if (pv == 77 || pv == 66) return UPA_SLOT_MAXWIND;
+    const int first = lv.part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_A_FIRST;
+    const int last = lv.part_c ? UPA_SLOT_C_LAST : UPA_SLOT_A_LAST;
+    if (!lv.part_c) {
+        // 925 hPa, or 1000 and 925 hPa, left out: 850 hPa comes next.
+        if (pv == 85 && man_pres[lv.at] == 925) lv.at += 1;
+        if (pv == 85 && man_pres[lv.at] == 1000) lv.at += 2;
+        if (lv.at == UPA_SLOT_SURFACE) return pv == 99 ? UPA_SLOT_SURFACE : -1;
+    }
+    if (lv.at < first || lv.at > last) return -1;
+    if (pv == STANDARD[static_cast<std::size_t>(lv.at)].pp) return lv.at;
+    int slot = -1;
+    // Levels below the surface left out: the level named is taken when all
+    // those passed over are under the ground.
+    if (!lv.part_c && known(lv.sfc)) slot = first_slot_named(pv, lv.at + 1, last, lv.sfc);
+    // A standard level left out above the ground (no 1000 hPa group over a
+    // surface at 1000 hPa, no 700 hPa group): after a level read whole the
+    // cursor stands on a pphhh group, so a later level's figures name that
+    // level. Temperature and wind groups are never read here.
+    if (slot < 0 && lv.complete) slot = first_slot_named(pv, lv.at + 1, last, VOK_MISSING);
+    if (slot >= 0) lv.at = slot;
+    return slot;
+}
+
+// The pressure, and for a standard level the height, that the pphhh group
+// of the slot gives. 99PPP gives 1000 hPa and more as its last three
+// figures; part C gives the tropopause and maximum wind in tenths of hPa.
+void set_level_group(Level& lv, int slot, int hhh, StandardLevels& sl)
+{
+    if (!special_slot(slot)) {
+        lv.p10 = man_pres[slot] * 10;
+        lv.z = standard_height(slot, hhh);
+        return;
+    }
+    if (slot == UPA_SLOT_SURFACE && known(hhh)) sl.sfc = hhh <= 99 ? hhh + 1000 : hhh;
+    if (!known(hhh)) return;
+    if (slot == UPA_SLOT_SURFACE) lv.p10 = sl.sfc * 10;
+    else lv.p10 = sl.part_c ? hhh : hhh * 10;
+}
+
+LevelType type_of_slot(int slot)
+{
+    switch (slot) {
+    case UPA_SLOT_SURFACE: return LevelType::surface;
+    case UPA_SLOT_TROPO: return LevelType::tropopause;
+    case UPA_SLOT_MAXWIND: return LevelType::max_wind;
+    default: return LevelType::standard;
+    }
+}
+
+// A temperature group left out at 1000, 925 or 850 hPa shows as the next
+// level's pphhh group: 92hhh or 85hhh after 1000 hPa, 85hhh after 925 hPa,
+// 70hhh after 850 hPa.
+bool next_level_group(int slot, int ttt)
+{
+    const auto in = [ttt](int lo) { return ttt >= lo && ttt <= lo + 9; };
+    switch (slot) {
+    case 1: return in(920) || in(850);
+    case 2: return in(850);
+    case 3: return in(700);
+    default: return false;
+    }
+}
+
+// 4vbvbvava after a maximum wind: the vector wind shear in the kilometre
+// below and above it. Any group led by 4 stands in its place.
+void read_shear(Reader& r, Level& lv)
+{
+    const std::string_view w = r.group();
+    if (w.size() < 5 || w[0] != '4') return;
+    ++r.i;
+    if (!code_group(w)) return;
+    const auto value = [&](std::size_t pos) {
+        const int v = figures(w, pos, 2);
+        return static_cast<std::int16_t>(v == FIG_BAD ? VOK_MISSING : v);
+    };
+    lv.shear_below = value(1);
+    lv.shear_above = value(3);
+}
+
+enum class Step { next, end };
+
+// One level: its pphhh group, then its temperature group (not for the
+// maximum wind) and its wind group when one is due.
+Step read_standard_level(Reader& r, StandardLevels& sl)
+{
+    int pv = 0, hhh = 0;
+    if (!split_group(r.group(), 2, pv, hhh)) {
+        r.why = "no level group";
+        return Step::end;
+    }
+    const int slot = level_slot(pv, sl);
+    if (slot < 0) {
+        r.why = "no level expected here";
+        return Step::end;
+    }
+    ++r.i;
+    const bool tropo_or_max = slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
+    if (tropo_or_max && hhh == 999) return Step::next;  // none reported
+    Level& lv = new_level(r, type_of_slot(slot));
+    set_level_group(lv, slot, hhh, sl);
+
+    bool whole = true;
+    if (slot != UPA_SLOT_MAXWIND) {
+        int ttt = 0, dd = 0;
+        whole = split_group(r.group(), 3, ttt, dd);
+        if (whole && next_level_group(slot, ttt)) {
+            ++sl.at;
+            sl.complete = false;
+            return Step::next;
+        }
+        if (whole) {
+            set_temperature(lv, ttt, dd);
+            ++r.i;
+        }
+    }
+    if (slot <= sl.top_wind || tropo_or_max) {
+        const WindGroup w = read_wind(r.group(), lv);
+        if (w == WindGroup::wind) ++r.i;
+        // The group is the next level's: the winds of this part end here.
+        if (w == WindGroup::too_fast) sl.top_wind = slot;
+        whole = whole && w == WindGroup::wind;
+    }
+    if (slot == UPA_SLOT_MAXWIND) read_shear(r, lv);
+    // The tropopause and maximum-wind sections follow the standard levels
+    // and may repeat: they take no position of their own, and no standard
+    // level is looked for after them.
+    const bool advances = !special_slot(slot) || slot == UPA_SLOT_SURFACE;
+    sl.complete = whole && advances;
+    if (advances) ++sl.at;
+    return Step::next;
+}
+
+// ---------------------------------------------------------------- parts B and D
+
+// nnPPP of a level: nn its number (00, 11, 22 ... 99), PPP its pressure.
+bool level_number_group(std::string_view g, int& ppp)
+{
+    int nn = 0;
+    return split_group(g, 2, nn, ppp) && known(nn) && nn % 11 == 0;
+}
+
+// PPP in tenths of hPa: whole hPa in part B (below 100 meaning 1000 and
+// more), tenths in part D.
+int significant_pressure10(int ppp, bool part_d)
+{
+    if (part_d) return ppp;
+    return (ppp < 100 ? ppp + 1000 : ppp) * 10;
+}
+
+// nnPPP and the group after it, one level after another: TTTDD for the
+// significant temperature levels, ddfff for the 21212 winds by pressure.
+// A level without pressure (nn///) is passed over with the group of
+// solidi after it, and in the wind section with the wind after it.
+void read_numbered_levels(Reader& r, LevelType type, bool part_d)
+{
+    int ppp = 0;
+    while (level_number_group(r.group(), ppp)) {
+        ++r.i;
+        if (!known(ppp)) {
+            Level unplaced;
+            if (r.group().starts_with('/') ||
+                (type == LevelType::sig_wind && read_wind(r.group(), unplaced) == WindGroup::wind))
+                ++r.i;
+            continue;
+        }
+        Level& lv = new_level(r, type);
+        lv.p10 = significant_pressure10(ppp, part_d);
+        const bool read = type == LevelType::sig_temperature
+                              ? read_temperature(r.group(), lv)
+                              : read_wind(r.group(), lv) == WindGroup::wind;
+        if (read) ++r.i;
+    }
+    r.why = type == LevelType::sig_temperature ? "no level group" : "no wind level group";
+}
+
+// ---------------------------------------------------------------- sections
+
+// 31313 srrarasasa 8GGgg (9snTwTwTw): the radiosonde and its system, the
+// launch time, and the sea temperature that a ship may add.
+bool read_sonde(Reader& r)
+{
+    ++r.i;
+    const std::string_view s = r.group();
+    const int sr = figures(s, 0, 1);
+    const int rara = figures(s, 1, 2);
+    const int sasa = figures(s, 3, 2);
+    if (!code_group(s) || sr == FIG_BAD || rara == FIG_BAD || sasa == FIG_BAD) {
+        cut(r, "no radiosonde group");
+        return false;
+    }
+    r.why = "no section here";
+    ++r.i;
+    SondeInfo info;
+    info.sr = static_cast<std::int16_t>(sr);
+    info.rara = static_cast<std::int16_t>(rara);
+    info.sasa = static_cast<std::int16_t>(sasa);
+    const auto field = [](std::string_view g, std::size_t pos, std::size_t n) {
+        const int v = figures(g, pos, n);
+        return static_cast<std::int16_t>(v == FIG_BAD ? VOK_MISSING : v);
+    };
+    if (const std::string_view t = r.group(); code_group(t) && t[0] == '8') {
+        info.launch_hour = field(t, 1, 2);
+        info.launch_minute = field(t, 3, 2);
+        ++r.i;
+    }
+    // sn: 0 at or above zero, 1 below.
+    if (const std::string_view w = r.group();
+        code_group(w) && w[0] == '9' && (w[1] == '0' || w[1] == '1' || w[1] == '/')) {
+        const int tw = field(w, 2, 3);
+        if (known(tw) && w[1] != '/')
+            info.sea_t10 = static_cast<std::int16_t>(w[1] == '1' ? -tw : tw);
+        ++r.i;
+    }
+    r.out.sonde = info;
+    return true;
+}
+
+// 41414 NhCLhCMCH, kept as reported.
+bool read_clouds(Reader& r)
+{
+    ++r.i;
+    if (!code_group(r.group())) {
+        cut(r, "no cloud group");
+        return false;
+    }
+    r.out.clouds.assign(r.group());
+    ++r.i;
+    r.why = "no section here";
+    return true;
+}
+
+enum class Section { none, winds, sonde, clouds, regional };
+
+// The group that opens a section after the levels. 51515 ... 59595 open
+// regional sections, 61616 ... 69696 national ones.
+Section section_of(std::string_view g)
+{
+    if (g == "21212") return Section::winds;
+    if (g == "31313") return Section::sonde;
+    if (g == "41414") return Section::clouds;
+    if (g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[1] >= '1' && g[1] <= '9' &&
+        g[2] == g[0] && g[3] == g[1] && g[4] == g[0])
+        return Section::regional;
+    return Section::none;
+}
+
+// The sections after the levels, wherever they stand, to the end of the
+// part. Regional and national sections are not read: the part ends there.
+void read_sections(Reader& r, bool part_bd, bool part_d)
+{
+    while (r.i < r.g.size()) {
+        const Section s = section_of(r.group());
+        if (s == Section::regional) return;
+        bool more = false;
+        if (s == Section::sonde) more = read_sonde(r);
+        else if (part_bd && s == Section::clouds) more = read_clouds(r);
+        else if (part_bd && s == Section::winds) {
+            ++r.i;
+            read_numbered_levels(r, LevelType::sig_wind, part_d);
+            more = true;
+        } else {
+            cut(r, r.why);
+        }
+        if (!more) return;
+    }
+}
+
+}  // namespace
+
+DecodedPart decode_temp_ac(Kind kind, std::string_view text)
+{
+    const Groups g(text);
+    DecodedPart out;
+    out.kind = kind;
+    Reader r = open_part(g, out);
+    StandardLevels sl{};
+    sl.part_c = upper_part(kind);
+    // Without a date group the wind indicator is unknown: every level may
+    // carry a wind.
+    sl.top_wind = out.status == PartStatus::no_date ? ALL_LEVELS
+                                                    : top_wind_slot(out.id_figure, sl.part_c);
+    sl.at = sl.part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_SURFACE;
+    while (sl.at < UPA_NUM_SLOTS && read_standard_level(r, sl) == Step::next) {
+    }
+    read_sections(r, false, false);
+    return out;
+}
+
+DecodedPart decode_temp_bd(Kind kind, std::string_view text)
+{
+    const Groups g(text);
+    DecodedPart out;
+    out.kind = kind;
+    Reader r = open_part(g, out);
+    const bool part_d = upper_part(kind);
+    read_numbered_levels(r, LevelType::sig_temperature, part_d);
+    read_sections(r, true, part_d);
+    return out;
+}
+
+}  // namespace ua
