@@ -85,8 +85,8 @@ TALLY = ('parts', 'NIL', 'without time or station', 'replaced by a later copy', 
 class Part:
     """One report part as cut from a feed."""
 
-    def __init__(self, word, feed, groups=None):
-        self.word, self.feed, self.groups = word, feed, groups or []
+    def __init__(self, word, feed):
+        self.word, self.feed, self.groups = word, feed, []
         self.ident = self.yygg = self.time = None
         self.nil = False
         self.code, self.station_kind = FORMS[word[:2]]
@@ -95,12 +95,6 @@ class Part:
     @property
     def knots(self):
         return int(self.yygg[:2]) >= 50
-
-    def tail(self, groups):
-        """The same part with only its later groups."""
-        rest = Part(self.word, self.feed, groups)
-        rest.ident, rest.yygg, rest.time = self.ident, self.yygg, self.time
-        return rest
 
 
 class Level:
@@ -235,30 +229,26 @@ def pressure(ppp, tenths):
     return p / 10 if tenths else float(p + 1000 if p < 100 else p)
 
 
-def std_height(spec, hhh):
-    hpa, unit, below, cut, above = spec
+def std_height(surface, hhh):
+    hpa, unit, below, cut, above = surface
     if hpa == 1000 and hhh >= 500:      # 500 is added to heights below sea level
         return float(500 - hhh)
     return float(unit * (hhh + (below if hhh < cut else above)))
 
 
-def emit(out, part, cls, ltype, pos, text, position=(), measured=(), temp=None, wind=None,
-         fixed=False):
-    """A level from its position values, other values and temperature and
-    wind groups.  A position the code form fixes (a standard surface, an
-    altitude of the wind grid) is no observation: a level there that
-    reports nothing else is none."""
+def emit(out, part, cls, ltype, pos, text, values=(), temp=None, wind=None, fixed=0):
+    """A level from its values and its temperature and wind groups.  The
+    first `fixed` values give a position the code form fixes (a standard
+    surface, an altitude of the wind grid), no observation: a level there
+    that reports nothing else is none."""
     level = Level(part, cls, ltype, pos, text)
-    for value in position:
-        level.add(*value)
-    before = len(level.values)
-    for value in measured:
+    for value in values:
         level.add(*value)
     if temp:
         add_temperature(level, temp)
     if wind:
         add_wind(level, wind, part.knots)
-    if not fixed or len(level.values) > before:
+    if len(level.values) > fixed:
         out.append(level)
 
 
@@ -299,11 +289,11 @@ def wind_group_follows(part, g, i, hpa, std):
     return w[0] in '0123' and not is_section(w) and w[:2] not in std
 
 
-def decode_temp_ac(part, out, trace):
+def decode_temp_ac(part, g, out, trace):
     """99PoPoPo surface, PnPnhnhnhn standard surfaces, 88 tropopauses, 77/66
     maximum winds, 31313; PILOT A/C hand their maximum winds on to here."""
     std, tenths = (STD_A, False) if part.letter == 'A' else (STD_C, True)
-    g, i, temp = part.groups, 0, part.code == 'TEMP'
+    i, temp = 0, part.code == 'TEMP'
     while i < len(g):
         x, ind = g[i], g[i][:2]
         if x == '31313':
@@ -331,19 +321,20 @@ def decode_temp_ac(part, out, trace):
         elif ind in ('77', '66') or (x[0] in '67' and not temp):
             i = max_wind(part, out, g, i, tenths)
         else:
-            trace.append((part, i, 'unexpected group'))
+            trace.append((part, ' '.join(g[i:i + 3]), 'unexpected group, the rest unread'))
             break
 
 
 def std_level(part, out, g, i, std):
     """PnPnhnhnhn TTTaDD (dddff)."""
-    spec = std[g[i][:2]]
-    n = 3 if wind_group_follows(part, g, i, spec[0], std) else 2
-    hhh = g[i][2:]
-    height = [('height', std_height(spec, int(hhh)), 1, 1000 * spec[1])] if hhh.isdigit() else []
-    emit(out, part, 'standard', 'standard', ('p', spec[0]), ' '.join(g[i:i + n]),
-         [('pressure', float(spec[0]), 1)], height, temp=at(g, i + 1),
-         wind=at(g, i + 2) if n == 3 else None, fixed=True)
+    surface, hhh = std[g[i][:2]], g[i][2:]
+    hpa = surface[0]
+    n = 3 if wind_group_follows(part, g, i, hpa, std) else 2
+    height = [('height', std_height(surface, int(hhh)), 1, 1000 * surface[1])] \
+        if hhh.isdigit() else []
+    emit(out, part, 'standard', 'standard', ('p', hpa), ' '.join(g[i:i + n]),
+         [('pressure', float(hpa), 1)] + height, temp=at(g, i + 1),
+         wind=at(g, i + 2) if n == 3 else None, fixed=1)
     return i + n
 
 
@@ -369,10 +360,10 @@ def max_wind(part, out, g, i, tenths):
 
 # ---------------------------------------------------------------- TEMP B/D
 
-def decode_temp_bd(part, out, trace):
+def decode_temp_bd(part, g, out, trace):
     """nnPPP TTTaDD levels (nn 00 the surface, then 11, 22 ... 99, 11 ...),
     21212 nnPPP dddff winds, 31313."""
-    g, i, tenths, winds = part.groups, 0, part.letter == 'D', False
+    i, tenths, winds = 0, part.letter == 'D', False
     while i < len(g):
         x = g[i]
         if x == '21212':
@@ -391,20 +382,20 @@ def decode_temp_bd(part, out, trace):
         elif REGIONAL.match(x):
             break
         elif at(g, i + 2)[0] == at(g, i + 2)[1] != '/':
-            trace.append((part, i, 'a level without its figures nn, skipped'))
+            trace.append((part, ' '.join(g[i:i + 3]), 'a level without its figures nn, skipped'))
             i += 2
         else:
-            trace.append((part, i, 'unexpected group'))
+            trace.append((part, ' '.join(g[i:i + 3]), 'unexpected group, the rest unread'))
             break
 
 
 # ---------------------------------------------------------------- PILOT
 
-def decode_pilot_ac(part, out, trace):
+def decode_pilot_ac(part, g, out, trace):
     """44nP1P1 or 55nP1P1 and the winds of n successive standard surfaces
     from P1P1 (99 the surface); then the maximum winds."""
     seq, std = PILOT_SEQ[part.letter], STD_A if part.letter == 'A' else STD_C
-    g, i = part.groups, 0
+    i = 0
     while i < len(g) and g[i][:2] in ('44', '55'):
         if not g[i][2].isdigit() or g[i][3:] not in seq:
             i += 1                       # "44///": no winds
@@ -413,32 +404,31 @@ def decode_pilot_ac(part, out, trace):
         for k, ind in enumerate(seq[start:start + n]):
             text = g[i] + ' ' + at(g, i + 1 + k)
             if ind == '99':
-                emit(out, part, 'standard', 'surface', ('sfc',), text,
-                     wind=at(g, i + 1 + k), fixed=True)
+                emit(out, part, 'standard', 'surface', ('sfc',), text, wind=at(g, i + 1 + k))
             else:
                 emit(out, part, 'standard', 'standard', ('p', std[ind][0]), text,
-                     [('pressure', float(std[ind][0]), 1)], wind=at(g, i + 1 + k), fixed=True)
+                     [('pressure', float(std[ind][0]), 1)], wind=at(g, i + 1 + k), fixed=1)
         i += 1 + n
-    decode_temp_ac(part.tail(g[i:]), out, trace)
+    decode_temp_ac(part, g[i:], out, trace)
 
 
-def decode_pilot_bd(part, out, trace):
+def decode_pilot_bd(part, g, out, trace):
     """9tnu1u2u3 (1tnu1u2u3, 8tnu1u2u3) altitude groups, each followed by
     the winds of its levels; then 21212 winds by pressure as in TEMP."""
-    g, i = part.groups, 0
+    i = 0
     while i < len(g) and g[i][0] in ALTITUDE_GROUPS:
         x = g[i]
         if not x[1].isdigit():
-            trace.append((part, i, 'an altitude group without its tens'))
+            trace.append((part, ' '.join(g[i:i + 3]), 'an altitude group without its tens'))
             return
         slots = altitude_slots(x, at(g, i + 1))
         for k in range(slots):
             altitude_wind(part, out, trace, x, k, at(g, i + 1 + k))
         i += 1 + slots
     if i < len(g) and not is_section(g[i]):
-        trace.append((part, i, 'unexpected group'))
+        trace.append((part, ' '.join(g[i:i + 3]), 'unexpected group, the rest unread'))
     else:
-        decode_temp_bd(part.tail(g[i:]), out, trace)
+        decode_temp_bd(part, g[i:], out, trace)
 
 
 def altitude_slots(x, following):
@@ -458,12 +448,11 @@ def altitude_wind(part, out, trace, x, k, wind):
     if u.isdigit():
         h = float((base + 10 * int(x[1]) + int(u)) * unit)
         emit(out, part, 'altitude_wind', 'sig_wind', ('h', h), x + ' ' + wind,
-             [('height', h, 1)], wind=wind, fixed=True)
+             [('height', h, 1)], wind=wind, fixed=1)
     elif k == 0 and x[:2] == '90':
-        emit(out, part, 'altitude_wind', 'sig_wind', ('sfc',), x + ' ' + wind,
-             wind=wind, fixed=True)
+        emit(out, part, 'altitude_wind', 'sig_wind', ('sfc',), x + ' ' + wind, wind=wind)
     else:
-        trace.append((part, part.groups.index(x), 'a wind without its altitude, not counted'))
+        trace.append((part, x + ' ' + wind, 'a wind without its altitude, not counted'))
 
 
 DECODERS = {('TEMP', 'A'): decode_temp_ac, ('TEMP', 'C'): decode_temp_ac,
@@ -501,7 +490,7 @@ def decode_feeds(paths, decode, window):
         inside = first <= part.time <= last
         tally['decoded' if inside else 'outside the window'] += 1
         if inside:
-            DECODERS[(part.code, part.letter)](part, levels, trace)
+            DECODERS[(part.code, part.letter)](part, part.groups, levels, trace)
     return merge(levels), dict(tally), trace
 
 
@@ -601,7 +590,8 @@ def read_cf(path):
     for p, size in enumerate(sizes):
         for k in range(start, start + size):
             r = Row()
-            r.station, r.time, r.launch, r.elevation = station_name(ids[p]), obs[p], launch[p], None
+            r.station, r.time, r.launch = station_name(ids[p]), obs[p], launch[p]
+            r.elevation = None
             kind = per_level['level_type'][k]
             r.ltype = LEVEL_TYPES[kind] if kind is not None and 0 <= kind < 6 else ''
             for field, name in CF_VARIABLES.items():
@@ -633,7 +623,8 @@ def candidates(index, level):
     if kind == 'ps':             # the surface level of part B may share the surface row
         rows = rows + by_type.get((station, time, 'surface'), [])
     if kind in ('p', 'ps'):
-        return [r for r in rows if r.pressure is not None and abs(r.pressure - level.pos[1]) < 0.05]
+        return [r for r in rows
+                if r.pressure is not None and abs(r.pressure - level.pos[1]) < 0.05]
     if kind == 'h':
         return [r for r in rows if r.pressure is None and r.height is not None
                 and abs(r.height - level.pos[1]) < 0.5]
@@ -655,7 +646,8 @@ def value_held(value, rows):
         if field == 'launch':
             if got == want:
                 return True
-        elif abs(got - want) <= 1e-6 * max(1.0, abs(want)) or round(got / res) == round(want / res) \
+        elif abs(got - want) <= 1e-6 * max(1.0, abs(want)) \
+                or round(got / res) == round(want / res) \
                 or mod and round(got) % mod == round(want) % mod:
             return True
     return False
@@ -710,9 +702,9 @@ def print_missing(missing, out, shown=10):
 
 
 def print_trace(trace, out, shown=10):
-    for part, i, why in trace[:shown]:
-        print(f'  stopped: {part.ident} {iso(part.time)} {part.word} at '
-              f'"{" ".join(part.groups[i:i + 3])}": {why} ({part.feed})', file=out)
+    for part, text, why in trace[:shown]:
+        print(f'  {why}: {part.ident} {iso(part.time)} {part.word} "{text}" ({part.feed})',
+              file=out)
     if len(trace) > shown:
         print(f'  ... and {len(trace) - shown} more', file=out)
 
@@ -773,7 +765,8 @@ def main(argv=None, out=sys.stdout):
 SELF_TEST_FEED = (
     '\x01\r\r\n001 \r\r\nUSUS41 KXXX 060000\r\r\n'
     'TTAA 56008 72493 99997 10656 27015 00522 ///// ///// 92/// ///// /////\r\r\n'
-    '85512 03456 28525 70140 02459 88250 55366 28060 77245 28565 41010 31313 58708 82303=\r\r\n\x03'
+    '85512 03456 28525 70140 02459 88250 55366 28060 77245 28565 41010\r\r\n'
+    '31313 58708 82303=\r\r\n\x03'
     '\x01\n002 \nUSUS41 KXXX 060000 RRA\n'
     'TTBB 56008 72493 00997 10656 11980 086\n57 21212 00997 27015 11900 28030=\n'
     'PPBB 56008 72493 90/12 27015 27520 28025\n'
@@ -858,7 +851,8 @@ def self_test():
         with open(full, 'w', encoding='utf-8') as f:
             f.write('\n'.join([CSV_HEADER] + SELF_TEST_ROWS) + '\n')
         with open(short, 'w', encoding='utf-8') as f:      # lacks the 850 hPa temperature
-            f.write('\n'.join([CSV_HEADER] + SELF_TEST_ROWS).replace(',1512,3.4,', ',1512,,') + '\n')
+            f.write('\n'.join([CSV_HEADER] + SELF_TEST_ROWS).replace(',1512,3.4,', ',1512,,')
+                    + '\n')
         args = ['--decode-time', '2026020600', feed]
         check('a CSV holding every value passes', main(['--csv', full] + args, io.StringIO()) == 0)
         text = io.StringIO()
