@@ -549,7 +549,7 @@ def station_name(text):
 
 
 def read_csv(path):
-    with open(path, newline='', encoding='utf-8') as f:
+    with open(path, newline='', encoding='utf-8-sig') as f:
         records = list(csv.reader(f))
     if not records or ','.join(records[0]) != CSV_HEADER:
         raise SystemExit(f'lossless_check: {path}: the first line is not "{CSV_HEADER}"')
@@ -579,7 +579,8 @@ def read_cf(path):
     with netCDF4.Dataset(path) as nc:
         v = nc.variables
         ids = v['station_id'][:]
-        ids = [str(x) for x in (netCDF4.chartostring(ids) if ids.dtype.kind == 'S' else ids)]
+        ids = [x.decode() if isinstance(x, bytes) else str(x)
+               for x in (netCDF4.chartostring(ids) if ids.dtype.kind == 'S' else ids)]
         per_level = {name: v[name][:].tolist(fill_value=None)
                      for name in list(CF_VARIABLES.values()) + ['altitude', 'level_type']
                      if name in v}
@@ -593,7 +594,7 @@ def read_cf(path):
             r.station, r.time, r.launch = station_name(ids[p]), obs[p], launch[p]
             r.elevation = None
             kind = per_level['level_type'][k]
-            r.ltype = LEVEL_TYPES[kind] if kind is not None and 0 <= kind < 6 else ''
+            r.ltype = LEVEL_TYPES[int(kind)] if kind in range(len(LEVEL_TYPES)) else ''
             for field, name in CF_VARIABLES.items():
                 setattr(r, field, per_level[name][k] if name in per_level else None)
             if r.height is None and 'altitude' in per_level:
@@ -752,7 +753,10 @@ def main(argv=None, out=sys.stdout):
         return self_test()
     if not args.decode_time or not args.feeds or not (args.csv or args.cf or args.counts):
         ap.error('give --decode-time, one of --csv, --cf and --counts, and the feeds')
-    return run(args, out)
+    try:
+        return run(args, out)
+    except OSError as error:
+        ap.exit(2, f'lossless_check: {error}\n')
 
 
 # ---------------------------------------------------------------- self-test
@@ -812,8 +816,9 @@ def write_cf(path, rows):
         nc.featureType = 'profile'
         nc.createDimension('profile', len(profiles))
         nc.createDimension('obs', len(rows))
-        nc.createVariable('station_id', str, ('profile',))[:] = \
-            numpy.array([p[0] for p in profiles], dtype=object)
+        nc.createDimension('id_len', 10)
+        nc.createVariable('station_id', 'S1', ('profile', 'id_len'))[:] = \
+            netCDF4.stringtochar(numpy.array([p[0] for p in profiles], 'S10'))
         for k, name in ((1, 'time'), (2, 'launch_time')):
             var = nc.createVariable(name, 'f8', ('profile',), fill_value=fill)
             var.units = 'seconds since 1970-01-01'
