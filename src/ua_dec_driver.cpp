@@ -37,11 +37,11 @@ constexpr M_type DRV_REPORT = M_OUT4 & M_SUB_A;
 constexpr M_type DRV_TRACE = M_DEBUG & M_SUB_A;
 
 // The decode window of a run before the "parameter" resource narrows it,
-// and the widest window it may set: beyond ten days a day of the month no
-// longer names one date.
+// and the widest window it may set, a month either side: a part gives only
+// its day of the month.
 constexpr int RANGE_PRE = -120;
 constexpr int RANGE_POST = 120;
-constexpr int RANGE_LIMIT = 14400;
+constexpr int RANGE_LIMIT = 44640;
 
 // The summary names at most this many of the parts it counts as malformed.
 constexpr std::size_t NAMED_PARTS = 5;

@@ -109,7 +109,6 @@ void record_pilot_bd(const DecodedPart& part, UPA_report* rep, const RecordOptio
 {
     rep->time = part.hour * 100;
     if (platform_of(part.kind) == Platform::mobile) store_position(part, rep);
-    int next_row = 0;  // where the next height is looked for first
     for (const Level& l : part.levels) {
         if (l.alt == AltitudeCode::none || l.block == 0) continue;  // winds by pressure
         if (l.block > MAX_BLOCKS) break;
@@ -122,10 +121,9 @@ void record_pilot_bd(const DecodedPart& part, UPA_report* rep, const RecordOptio
             continue;
         }
         // A full list ends the part.
-        const int row = UPA_find_wnd_from(rep, h, next_row);
+        const int row = UPA_find_wnd(rep, h);
         if (row < 0) break;
         rep->wnd[row] = {h, dir, spd};
-        next_row = row + 1;
     }
 }
 

@@ -154,14 +154,12 @@ void record_temp_bd(const DecodedPart& part, UPA_report* rep, const RecordOption
 {
     record_time(part, rep);
     record_platform(part, rep);
-    int next_row = 0;  // where the next level is looked for first
     for (const Level& lv : part.levels) {
         // The record holds the temperature levels only, not the 21212 winds.
         if (lv.type != LevelType::sig_temperature) continue;
         const float p = pressure(part, lv.p10);
-        const int row = UPA_find_sig_from(rep, p, next_row);
+        const int row = UPA_find_sig(rep, p);
         if (row < 0) break;  // the list is full: the rest of the part is lost
-        next_row = row + 1;
         rep->sig[row].p = p;
         if (lv.temp_group) {
             rep->sig[row].t = temperature(lv);

@@ -58,82 +58,15 @@ int UPA_mandatory(float p)
 
 namespace {
 
-// The first row of rows[lo, hi) at the value v of the member `key`, or -1.
-// Four rows are compared before each branch: a full list of one station
-// that several soundings filled is searched from end to end.
-template <class Row>
-int find_in(const Row* rows, float Row::*key, float v, int lo, int hi)
-{
-    int r = lo;
-    for (; r + 4 <= hi; r += 4) {
-        const bool any = (rows[r].*key == v) | (rows[r + 1].*key == v) |
-                         (rows[r + 2].*key == v) | (rows[r + 3].*key == v);
-        if (any) break;
-    }
-    for (; r < hi; ++r)
-        if (rows[r].*key == v) return r;
-    return -1;
-}
-
-// The first row of rows[from, n), then of rows[0, from), at v; -1 when
-// there is none.
-template <class Row>
-int find_round(const Row* rows, float Row::*key, float v, int from, int n)
-{
-    const int r = find_in(rows, key, v, from, n);
-    return r >= 0 ? r : find_in(rows, key, v, 0, from < n ? from : n);
-}
-
-// Rows found lately, by report and value: the parts of a station come again
-// and again (every bulletin that repeats them), and their levels stand
-// where they stood. A remembered row is used only when it still holds the
-// value, and each value stands in one row of a list, so the row is the one
-// a search would find.
-struct RowMemo {
-    const UPA_report* rep = nullptr;
-    int row = 0;
-};
-constexpr int MEMO_BITS = 12;
-RowMemo sig_memo[1 << MEMO_BITS];
-RowMemo wnd_memo[1 << MEMO_BITS];
-
-RowMemo& memo_of(RowMemo* memo, const UPA_report* rep, float v)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    std::uint64_t h = reinterpret_cast<std::uintptr_t>(rep) ^ (std::uint64_t{bits} << 20);
-    h *= 0x9E3779B97F4A7C15ull;
-    return memo[h >> (64 - MEMO_BITS)];
-}
-
-// The row of n at v: the hint `from`, the remembered row, else a search
-// from `from` round (-1 when there is none).
-template <class Row>
-int find_row(const UPA_report* rep, const Row* rows, float Row::*key, float v, int from, int n,
-             RowMemo* memo)
-{
-    if (from < n && rows[from].*key == v) return from;
-    RowMemo& m = memo_of(memo, rep, v);
-    if (m.rep == rep && m.row < n && rows[m.row].*key == v) return m.row;
-    const int r = find_round(rows, key, v, from, n);
-    if (r >= 0) m = {rep, r};
-    return r;
-}
-
 // The row of a list (its first member `key`) at v, else a new row appended
-// with v and its other values missing; -1 when the list is full. With a
-// memo, the search starts at the hint `from` and the remembered row;
-// without one, it runs from the first row.
+// with v and its other values missing; -1 when the list is full.
 template <class Row, int N>
-int find_or_append(const UPA_report* rep, Row (&rows)[N], std::int32_t* count, float Row::*key,
-                   float v, int from, RowMemo* memo)
+int find_or_append(Row (&rows)[N], std::int32_t* count, float Row::*key, float v)
 {
     const int n = used_rows(*count, N);
-    if (from < 0 || from >= n) from = 0;
-    const int r = memo ? find_row(rep, rows, key, v, from, n, memo) : find_in(rows, key, v, 0, n);
-    if (r >= 0) return r;
+    for (int r = 0; r < n; ++r)
+        if (rows[r].*key == v) return r;
     if (n >= N) return -1;
-    if (memo) memo_of(memo, rep, v) = {rep, n};
     rows[n] = {v, VOK_MISSING_F, VOK_MISSING_F};
     *count = n + 1;
     return n;
@@ -141,28 +74,16 @@ int find_or_append(const UPA_report* rep, Row (&rows)[N], std::int32_t* count, f
 
 }  // namespace
 
-int UPA_find_sig_from(UPA_report* rep, float p, int from)
-{
-    if (!rep) return -1;
-    return find_or_append(rep, rep->sig, &rep->numsig, &UPA_sig::p, p, from, sig_memo);
-}
-
-int UPA_find_wnd_from(UPA_report* rep, float h, int from)
-{
-    if (!rep) return -1;
-    return find_or_append(rep, rep->wnd, &rep->numwnd, &UPA_wnd::h, h, from, wnd_memo);
-}
-
 int UPA_find_sig(UPA_report* rep, float p)
 {
     if (!rep) return -1;
-    return find_or_append<UPA_sig>(rep, rep->sig, &rep->numsig, &UPA_sig::p, p, 0, nullptr);
+    return find_or_append(rep->sig, &rep->numsig, &UPA_sig::p, p);
 }
 
 int UPA_find_wnd(UPA_report* rep, float h)
 {
     if (!rep) return -1;
-    return find_or_append<UPA_wnd>(rep, rep->wnd, &rep->numwnd, &UPA_wnd::h, h, 0, nullptr);
+    return find_or_append(rep->wnd, &rep->numwnd, &UPA_wnd::h, h);
 }
 
 int UPA_add_sig(UPA_report* rep, float p, float t, float td)

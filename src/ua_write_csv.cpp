@@ -84,7 +84,11 @@ std::string station_fields(const Sounding& s)
     std::string f;
     text(f, s.id);
     f += ',';
-    if (known(s.wmo) && s.wmo != 99999) integer(f, s.wmo);
+    if (known(s.wmo) && s.wmo > 0 && s.wmo < 99999) {
+        char wmo[8];
+        std::snprintf(wmo, sizeof wmo, "%05d", static_cast<int>(s.wmo));  // block and station, 01241
+        f += wmo;
+    }
     f += ',';
     text(f, s.name);
     f += ',';

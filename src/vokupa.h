@@ -74,15 +74,6 @@ int UPA_mandatory(float p);
 // level from a later group.
 int UPA_find_sig(UPA_report* rep, float p);
 int UPA_find_wnd(UPA_report* rep, float h);
-// The same for the decoders, which give the row after the last level they
-// found as `from` (a part gives its levels in order, and the same parts come
-// again): the search starts there, goes round to the rows before it, and
-// remembers the rows it found. The rows of a list hold distinct pressures
-// (heights), every row being made by these functions, so the row found is
-// the one UPA_find_sig (UPA_find_wnd) finds; a `from` outside the rows
-// starts at the first.
-int UPA_find_sig_from(UPA_report* rep, float p, int from);
-int UPA_find_wnd_from(UPA_report* rep, float h, int from);
 // Merge a significant level into sig / a wind level into wnd: an equal
 // pressure (height) overwrites its row, a new one is appended. Returns 1 when
 // stored, 0 when the list is full (the caller stops decoding that part).
@@ -216,8 +207,8 @@ int UPA_decode_all();
 // The "parameter" resource: "range=pre:post" sets the decode window in
 // minutes around the decode time ("range" alone: -120:120). Returns 0, or
 // -1 (with a message giving the accepted form) for a value it cannot read:
-// another word, numbers that do not read, pre after post, or beyond ten
-// days.
+// another word, numbers that do not read, pre after post, or beyond a
+// month (44,640 minutes).
 int UPA_decode_params();
 // Chooses the output form and name for the date ("output", "out_file"),
 // asks what to do with an existing file and opens it. The handle from

@@ -728,7 +728,7 @@ def run(args, out):
           f'{len(args.feeds)} feed(s) at {print_window}', file=out)
     held, missing = match(levels, rows)
     ok = print_table(count(levels), out, held)
-    print_missing(missing, out)
+    print_missing(missing, out, args.missing)
     print('lossless check: ' + ('passed' if ok else f'FAILED, a class below {PASS_PERCENT} %'),
           file=out)
     return 0 if ok else 1
@@ -743,6 +743,7 @@ def main(argv=None, out=sys.stdout):
     what.add_argument('--cf', help='the converted CF netCDF file')
     what.add_argument('--counts', action='store_true', help='the counts per feed only')
     what.add_argument('--self-test', action='store_true', help='check this script')
+    ap.add_argument('--missing', type=int, default=10, help='how many missing values to list (10)')
     ap.add_argument('feeds', nargs='*')
     argv = list(sys.argv[1:] if argv is None else argv)
     if '--window' in argv[:-1]:          # "--window -120:120" is no option

@@ -136,8 +136,8 @@ TEST(SoundingSet, PartsOfAStationMakeOneOrderedProfile)
 TEST(CsvForm, HeaderQuotingAndExactFigures)
 {
     Sounding s;
-    s.id = "72469";
-    s.wmo = 72469;
+    s.id = "01241";
+    s.wmo = 1241;
     s.name = "Denver, \"CO\"";
     s.lat = 39.77f;
     s.time = utc_seconds(2026, 2, 6, 0);
@@ -157,6 +157,6 @@ TEST(CsvForm, HeaderQuotingAndExactFigures)
     s.levels = {a, b};
     const std::string csv = csv_of({s});
     EXPECT_EQ(csv, std::string(CSV_HEADER) + "\n" +
-                       "72469,72469,\"Denver, \"\"CO\"\"\",39.77,,,2026-02-06T00:00Z,,standard,97.5,16300,-0.5,-6.5,275,18.00554\n"
-                       "72469,72469,\"Denver, \"\"CO\"\"\",39.77,,,2026-02-06T00:00Z,,sig_wind,,600,,,,7\n");
+                       "01241,01241,\"Denver, \"\"CO\"\"\",39.77,,,2026-02-06T00:00Z,,standard,97.5,16300,-0.5,-6.5,275,18.00554\n"
+                       "01241,01241,\"Denver, \"\"CO\"\"\",39.77,,,2026-02-06T00:00Z,,sig_wind,,600,,,,7\n");
 }

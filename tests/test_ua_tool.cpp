@@ -164,35 +164,6 @@ TEST(UaToolMerge, FullListsDropNewLevelsOnly)
     EXPECT_EQ(rep.numwnd, 1);
 }
 
-TEST(UaToolMerge, SearchFromAnyRowFindsTheSameRow)
-{
-    // A search may start anywhere (where the last level of a part stood) and
-    // remembers the rows it found: it must still give the row that holds the
-    // value, after the rows moved and in a new report at the same address.
-    static UPA_report rep;
-    UPA_initialize(&rep);
-    for (int i = 0; i < 60; ++i) ASSERT_EQ(UPA_add_sig(&rep, 1000.0f - 7.0f * i, 0.0f, 0.0f), 1);
-    for (int i = 0; i < 40; ++i) ASSERT_EQ(UPA_add_wnd(&rep, 500.0f * i, 0.0f, 0.0f), 1);
-    for (int from = -2; from <= 62; ++from) {
-        for (int i = 0; i < 60; i += 7)
-            EXPECT_EQ(UPA_find_sig_from(&rep, 1000.0f - 7.0f * i, from), i);
-        for (int i = 0; i < 40; i += 3) EXPECT_EQ(UPA_find_wnd_from(&rep, 500.0f * i, from), i);
-    }
-    EXPECT_EQ(UPA_find_sig_from(&rep, 1.5f, 30), 60);  // a new level goes last
-    EXPECT_EQ(rep.numsig, 61);
-    EXPECT_EQ(UPA_find_wnd_from(&rep, 99.0f, 5), 40);
-
-    UPA_sort_report(&rep);  // 1.5 hPa moves to the end, the winds stay
-    rep.sig[0].p = 1234.0f;  // and the row that held 1000 hPa now holds another
-    EXPECT_EQ(UPA_find_sig_from(&rep, 1234.0f, 0), 0);
-    EXPECT_EQ(UPA_find_sig_from(&rep, 1000.0f, 3), 61);  // not where it stood: added again
-    for (int i = 1; i < 60; ++i) EXPECT_EQ(UPA_find_sig_from(&rep, 1000.0f - 7.0f * i, 0), i);
-
-    UPA_initialize(&rep);
-    EXPECT_EQ(UPA_find_sig_from(&rep, 993.0f, 1), 0);
-    EXPECT_EQ(UPA_find_wnd_from(&rep, 1500.0f, 2), 0);
-}
-
 TEST(UaToolMerge, SortOrdersLevelsWithTheirValues)
 {
     static UPA_report rep;
