@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -21,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include <glob.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -204,6 +206,8 @@ int FILE_overwrite(const char* name, int mode)
     if (decided > 0) return decided;
     if (FLAG_batch()) return 3;
     if (mode != 1 && mode != 2) return 0;
+    // Nobody at a terminal to answer: as in batch mode, the file is kept.
+    if (!VOK_interactive()) return 3;
 
     // The name is shown as it stands: it is data, never part of a format.
     std::string question = name;
@@ -266,6 +270,55 @@ int FILE_reset_time()
 void FILE_clear_time()
 {
     set = set_start;
+}
+
+namespace {
+
+// Years whose calendar the date arithmetic holds exact.
+constexpr int FIRST_YEAR = 1901;
+constexpr int LAST_YEAR = 2099;
+
+int days_in_month(int year, int month)
+{
+    constexpr int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && year != VOK_MISSING && !DATE_is_leap(year)) return 28;
+    return days[month - 1];
+}
+
+} // namespace
+
+int FILE_check_date(const Date* date, char* why, int len)
+{
+    char local[64];
+    if (!why || len <= 0) {
+        why = local;
+        len = static_cast<int>(sizeof local);
+    }
+    why[0] = '\0';
+    if (!date) return 0;
+    const Date& d = *date;
+    const auto set_field = [](int v) { return v != VOK_MISSING; };
+    const auto size = static_cast<std::size_t>(len);
+    if (set_field(d.year) && (d.year < FIRST_YEAR || d.year > LAST_YEAR)) {
+        std::snprintf(why, size, "year %d, not %d to %d", d.year, FIRST_YEAR, LAST_YEAR);
+    } else if (set_field(d.month) && (d.month < 1 || d.month > 12)) {
+        std::snprintf(why, size, "month %d", d.month);
+    } else if (set_field(d.day) &&
+               (d.day < 1 || d.day > (set_field(d.month) ? days_in_month(d.year, d.month) : 31))) {
+        if (set_field(d.month) && set_field(d.year))
+            std::snprintf(why, size, "day %d of %04d-%02d", d.day, d.year, d.month);
+        else if (set_field(d.month))
+            std::snprintf(why, size, "day %d of month %d", d.day, d.month);
+        else
+            std::snprintf(why, size, "day %d", d.day);
+    } else if (set_field(d.hour) && (d.hour < 0 || d.hour > 23)) {
+        std::snprintf(why, size, "hour %d", d.hour);
+    } else if (set_field(d.min) && (d.min < 0 || d.min > 59)) {
+        std::snprintf(why, size, "minute %d", d.min);
+    } else {
+        return 1;
+    }
+    return 0;
 }
 
 // ---------------------------------------------------------------- name conventions
@@ -415,7 +468,7 @@ std::string conv_file_name()
 }
 
 // Result of the search in the convention file: 1 found, 0 not, -1 refused.
-int search_conv(FILE* fp, const std::string& type)
+int search_conv(FILE* fp, const std::string& type, const std::string& file)
 {
     std::string line;
     while (read_line(fp, line)) {
@@ -432,6 +485,19 @@ int search_conv(FILE* fp, const std::string& type)
             refuse("FILE_set_name", c.tmpl.size() > c.htmpl.size() ? c.tmpl : c.htmpl);
             return -1;
         }
+        // A name beginning with "|" is a command: a file that sits in a
+        // working directory never starts one.
+        if (c.tmpl.find('|') != std::string_view::npos || c.htmpl.find('|') != std::string_view::npos) {
+            MESS_print(M_WARN, "FILE_set_name: %s: template %s of %s refused: commands (\"|\") are "
+                       "taken from the command line only\n", file.c_str(), std::string(c.tmpl).c_str(),
+                       std::string(c.type).c_str());
+            return -1;
+        }
+        if (c.tmpl.empty()) {
+            MESS_print(M_WARN, "FILE_set_name: No template for type %s in the file name convention "
+                       "file: %s\n", std::string(c.type).c_str(), file.c_str());
+            return -1;
+        }
         conv = c.tmpl;
         hconv = c.htmpl == "-" ? std::string() : std::string(c.htmpl);
         min_size = c.size;
@@ -446,6 +512,18 @@ int search_conv(FILE* fp, const std::string& type)
         return 1;
     }
     return 0;
+}
+
+// A name of a file type ("upa_dat", "upa_cvt_xml"): letters, digits and
+// "_", with at least one "_". Anything else that stands where a type may
+// ("x.nc", "myfile", "out/%Y.vok") is a file name or template of its own,
+// which needs no convention.
+bool is_type_name(std::string_view t)
+{
+    if (t.find('_') == std::string_view::npos) return false;
+    return std::all_of(t.begin(), t.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+    });
 }
 
 } // namespace
@@ -498,19 +576,38 @@ int FILE_set_name(const char* type_text)
     }
     const std::string name = conv_file_name();
     FILE* fp = name.empty() ? nullptr : FILE_open(name.c_str(), "r");
+    // A type that the convention cannot name would name the file after
+    // itself ("upa_cvt"): that is a failure. A file name of its own is used
+    // as it stands.
+    const bool type_name = is_type_name(type);
     if (!fp) {
+        if (type_name) {
+            MESS_print(M_WARN, "FILE_set_name: No file name convention file: %s (for type %s)\n",
+                       name.c_str(), type.c_str());
+            return -1;
+        }
         MESS_print(M_WARN, "FILE_set_name: No file name convention file: %s\n", name.c_str());
         conv = type;
         return 0;
     }
     MESS_print(M_DEBUG & M_SUB_A, "Opening name convention file: %s\n", name.c_str());
     ext.clear();
-    const int found = search_conv(fp, type);
+    const int found = search_conv(fp, type, name);
     FILE_close(fp, name.c_str());
+    if (found == -1) {
+        conv.clear();
+        hconv.clear();
+        min_size = 0;
+    }
     if (found != 0) return found;
-    conv = type;
     hconv.clear();
     min_size = 0;
+    if (type_name) {
+        MESS_print(M_WARN, "FILE_set_name: No type %s in the file name convention file: %s\n",
+                   type.c_str(), name.c_str());
+        return -1;
+    }
+    conv = type;
     MESS_print(M_DEBUG & M_SUB_A, "No file name conversion for: %s\n", type.c_str());
     return 0;
 }
@@ -957,8 +1054,13 @@ public:
         : tmpl_(tmpl), name_(name), given_(name), bare_(name.find('/') == std::string_view::npos),
           full_(FILE_fullpath(std::string(name).c_str()) == 1)
     {
+        for (std::string_view t = tmpl; !t.empty();)
+            if (next_item(t).kind == ItemKind::Date) ++dates_wanted_;
     }
     std::string run();
+    // Date fields of the template, and those read from the name.
+    int dates_wanted() const { return dates_wanted_; }
+    int dates_read() const { return dates_read_; }
 
 private:
     bool step(const Item& it);   // false: matching ends
@@ -984,6 +1086,8 @@ private:
     MatchState state_ = MatchState::Start;
     std::string out_;
     Steps steps_;
+    int dates_wanted_ = 0;
+    int dates_read_ = 0;
 };
 
 void NameMatcher::trace() const
@@ -1084,6 +1188,7 @@ bool NameMatcher::date_item(const Item& it)
     out_ += name_.substr(0, width);
     name_.remove_prefix(width);
     store_read(it.c, v, file_date);
+    ++dates_read_;
     // The step of a name read back is the step its template expands with.
     if (it.c == 'd' || it.c == 'j') steps_.add(day_field(0, set.day, it.n));
     if (it.c == 'h') steps_.add(clock_field(0, set.hour, it.n, SECS_HOUR));
@@ -1191,8 +1296,9 @@ bool is_current_text(std::string_view text)
 }
 
 // Date digits after "#": a 4-digit year, then month, day, hour and minute of
-// 2 digits each, as far as digits follow. Stores the fields read.
-std::string_view read_hash_date(std::string_view s, Date& d)
+// 2 digits each, as far as digits follow. Stores the fields read; *whole
+// becomes false when a field is cut short. The text after the digits.
+std::string_view read_hash_date(std::string_view s, Date& d, bool* whole = nullptr)
 {
     int* fields[] = {&d.year, &d.month, &d.day, &d.hour, &d.min};
     for (int i = 0; i < 5; ++i) {
@@ -1201,10 +1307,60 @@ std::string_view read_hash_date(std::string_view s, Date& d)
         int v = 0;
         while (n < width && n < s.size() && is_digit(s[n])) v = v * 10 + (s[n++] - '0');
         if (n == 0) break;
+        if (n < width && whole) *whole = false;
         *fields[i] = v;
         s.remove_prefix(n);
     }
     return s;
+}
+
+// A "#" date that exists: a whole year, whole fields after it, nothing
+// else, and every field within its calendar. False with the fault in why.
+bool hash_date_exists(std::string_view digits, Date& d, char (&why)[64])
+{
+    Date given = unset_date;
+    bool whole = true;
+    const std::string_view rest = read_hash_date(digits, given, &whole);
+    if (given.year == VOK_MISSING) {
+        std::snprintf(why, sizeof why, "no year after \"#\"");
+    } else if (!whole) {
+        std::snprintf(why, sizeof why, "a field cut short");
+    } else if (!rest.empty()) {
+        std::snprintf(why, sizeof why, "\"%.20s\" after the date", std::string(rest).c_str());
+    } else if (FILE_check_date(&given, why, static_cast<int>(sizeof why)) != 1) {
+        // why says which field
+    } else {
+        for (int Date::*f : {&Date::year, &Date::month, &Date::day, &Date::hour, &Date::min})
+            if (given.*f != VOK_MISSING) d.*f = given.*f;
+        return true;
+    }
+    return false;
+}
+
+// The date read from a given name: every date field of the template, read
+// whole and within its calendar, or none of them. A name the template fits
+// only in part ("72518" read as the year 7251) gives no date of its own,
+// and the set time stands.
+void check_read_date(const NameMatcher& m, const std::string& given)
+{
+    if (m.dates_read() == 0) return;
+    char why[64] = "";
+    // A field whose set value is a step (negative) is named by its step, and
+    // a month or day rounded down to a multiple of N may be 0 (day 0 is the
+    // last day of the month before): only the fields' upper bounds can fail.
+    Date read = file_date;
+    for (int Date::*f : {&Date::day, &Date::hour, &Date::min})
+        if (set.*f != VOK_MISSING && set.*f < 0) read.*f = VOK_MISSING;
+    for (int Date::*f : {&Date::month, &Date::day})
+        if (read.*f == 0) read.*f = VOK_MISSING;
+    if (m.dates_read() < m.dates_wanted()) {
+        MESS_print(M_DEBUG & M_SUB_C, "FILES: no whole date in %s\n", given.c_str());
+    } else if (FILE_check_date(&read, why, static_cast<int>(sizeof why)) != 1) {
+        MESS_print(M_WARN, "FILE_set_file: Invalid date in file name: %s (%s)\n", given.c_str(), why);
+    } else {
+        return;
+    }
+    file_date = set;
 }
 
 } // namespace
@@ -1220,13 +1376,20 @@ int FILE_set_file(const char* given_text, char* name)
     }
     unset_date_fields(file_date);
     // "name#yyyymmddhhmm" fixes the date; a current-time text keeps its "#".
+    // A date that does not exist fixes nothing: the name is refused.
     const std::size_t hash = text.find('#', 1);
     if (hash != std::string::npos && !is_current_text(text)) {
-        read_hash_date(std::string_view(text).substr(hash + 1), set);
+        char why[64] = "";
+        if (!hash_date_exists(std::string_view(text).substr(hash + 1), set, why)) {
+            MESS_print(M_WARN, "FILE_set_file: Invalid date in file name: %s (%s)\n", text.c_str(), why);
+            name[0] = '\0';
+            return -1;
+        }
         text.resize(hash);
     }
     file_date = set;
-    if (stricmp(text.c_str(), "exit") == 0) VOK_exit(0);
+    // A name is a name: "exit" ends the program only when typed at the
+    // prompt, never as a file given on the command line.
     const std::string& t = header ? hconv : conv;
     if (text[0] == '@') {
         filename_type = 1;
@@ -1245,7 +1408,9 @@ int FILE_set_file(const char* given_text, char* name)
                (FILE_fullpath(t.c_str()) && FILE_fullpath(text.c_str()))) {
         put_name(text, name);
     } else {
-        const std::string out = NameMatcher(t, text).run();
+        NameMatcher matcher(t, text);
+        const std::string out = matcher.run();
+        check_read_date(matcher, text);
         if (!put_name(out, name)) {
             refuse("FILE_set_file", out);
             return -1;
@@ -1293,23 +1458,48 @@ Date zero_date()
     return d;
 }
 
-std::int64_t reference_time(std::string_view& s)
+// A "#" date of the current-time text or of vokcurtime, whole and within
+// its calendar; the fields it does not give are 0 (a missing day is day 0,
+// the last day of the month before). The text after its digits.
+bool current_date(std::string_view& s, std::int64_t& t, char (&why)[64])
 {
-    if (read_char(s, '#')) {
-        Date d = zero_date();
-        s = read_hash_date(s, d);
-        return DATE_num_sec(&d);
+    Date given = unset_date;
+    bool whole = true;
+    const std::string_view rest = read_hash_date(s, given, &whole);
+    if (given.year == VOK_MISSING) {
+        std::snprintf(why, sizeof why, "no year after \"#\"");
+        return false;
     }
+    if (!whole) {
+        std::snprintf(why, sizeof why, "a field cut short");
+        return false;
+    }
+    if (FILE_check_date(&given, why, static_cast<int>(sizeof why)) != 1) return false;
+    Date d = zero_date();
+    read_hash_date(s, d);
+    s = rest;
+    t = DATE_num_sec(&d);
+    return true;
+}
+
+// The reference time: a "#" date of the text, else the vokcurtime clock,
+// else the system clock. False, with the fault in why, for a date that does
+// not exist.
+bool reference_time(std::string_view& s, std::int64_t& t, char (&why)[64])
+{
+    if (read_char(s, '#')) return current_date(s, t, why);
     if (const char* env = std::getenv("vokcurtime")) {
         std::string_view e(env);
         read_char(e, '#');
         if (!e.empty() && is_digit(e.front())) {
-            Date d = zero_date();
-            read_hash_date(e, d);
-            return DATE_num_sec(&d);
+            char inner[64] = "";
+            if (current_date(e, t, inner) && e.empty()) return true;
+            std::snprintf(why, sizeof why, "vokcurtime %.12s: %.32s", env, inner[0] ? inner : "text after the date");
+            return false;
         }
     }
-    return DATE_get_time(nullptr);
+    t = DATE_get_time(nullptr);
+    return true;
 }
 
 // The reference time moved back to the latest time that has the fields the
@@ -1377,6 +1567,8 @@ bool apply_offset(std::string_view& s, int sign, std::int64_t& t, const char* ta
     return true;
 }
 
+bool listed_latest(std::int64_t start, int sign, std::int64_t& t);
+
 // The newest file at or before t (after it with a "+") larger than
 // min_size, one template step at a time.
 void latest_search(std::string_view& s, int sign, std::int64_t& t, char* name)
@@ -1384,6 +1576,7 @@ void latest_search(std::string_view& s, int sign, std::int64_t& t, char* name)
     s.remove_prefix(1);
     if (!s.empty() && (s.front() == 'a' || s.front() == 'A')) s.remove_prefix(1);
     long long tries = LATEST_TRIES;
+    const bool counted = !s.empty() && s.front() == '#';
     if (read_char(s, '#')) {
         tries = 0;
         while (!s.empty() && is_digit(s.front())) {
@@ -1391,16 +1584,28 @@ void latest_search(std::string_view& s, int sign, std::int64_t& t, char* name)
             s.remove_prefix(1);
         }
     }
+    const std::int64_t start = t;
+    bool found = false;
     for (long long i = 0; i < tries; ++i) {
         Date d;
         if (DATE_get_gmdate(&t, &d) != 0) break;
         MESS_print(M_DEBUG, "LATE:%d %d %d %d %d\n", d.year, d.month, d.day, d.hour, d.min);
         const int built = FILE_set_date(&d, name);
         MESS_print(M_DEBUG, "LATE: %s\n", name);
-        if (FILE_size(name) > min_size) break;
+        if (FILE_size(name) > min_size) {
+            found = true;
+            break;
+        }
         // A name without a date field is the same at every step.
         if (built != 0 || late_off <= 0) break;
         t += sign * static_cast<std::int64_t>(late_off);
+    }
+    // The newest file may lie further back than the tries reach (a
+    // directory of archived feed, a sample kept for years): unless the
+    // tries were counted out by the user, the files that the template
+    // names in its directory are looked at.
+    if (!found && !counted && listed_latest(start, sign, t)) {
+        MESS_print(M_DEBUG, "LATE: listed %lld\n", static_cast<long long>(t));
     }
     MESS_print(M_DEBUG, "LATEST: %s %s %lld\n", std::string(s).c_str(), name,
                static_cast<long long>(t));
@@ -1421,21 +1626,35 @@ std::int64_t FILE_set_current(const char* text, char* name)
     char local[VOK_NAME_LEN];
     if (!name) name = local;
     name[0] = '\0';
-    std::string_view s = text ? text : "la";
+    if (!text) text = "la";
+    std::string_view s = text;
     filename_type = 0;
-    std::int64_t t = fit_to_set(reference_time(s));
+    std::int64_t t = 0;
+    char why[64] = "";
+    const bool known = reference_time(s, t, why);
+    if (known) t = fit_to_set(t);
 
     int sign = read_sign(s);
-    if (apply_offset(s, sign, t, "CUR1")) {
+    if (known && apply_offset(s, sign, t, "CUR1")) {
         MESS_print(M_DEBUG, "CUR1:%s %lld\n", std::string(s).c_str(), static_cast<long long>(t));
         sign = read_sign(s);   // the first sign is used up
     }
-    if (!s.empty() && (s.front() == 'l' || s.front() == 'L')) {
+    if (known && !s.empty() && (s.front() == 'l' || s.front() == 'L')) {
         latest_search(s, sign, t, name);
         sign = read_sign(s);
     }
-    if (apply_offset(s, sign, t, "CUR2")) {
+    if (known && apply_offset(s, sign, t, "CUR2")) {
         MESS_print(M_DEBUG, "CUR2:%lld\n", static_cast<long long>(t));
+    }
+    // A time that does not exist, or text the grammar does not know, names
+    // no file: the caller finds no name and no date.
+    if (known && !s.empty()) std::snprintf(why, sizeof why, "\"%.20s\" not understood", std::string(s).c_str());
+    if (!known || !s.empty()) {
+        MESS_print(M_WARN, "FILE_set_current: Invalid current time: %s (%s)\n", text, why);
+        name[0] = '\0';
+        filename.clear();
+        unset_date_fields(file_date);
+        return 0;
     }
     Date d;
     if (DATE_get_gmdate(&t, &d) != 0) d = zero_date();
@@ -1452,9 +1671,11 @@ namespace {
 
 // Shell word for the listing: the template's wildcards stand as they are,
 // every other character (directories, keys, the extension, resource values,
-// literal text) is quoted, so no value can become a command.
+// literal text) is quoted, so no value can become a command. The same
+// pattern for glob(), with the literal text's wildcard characters escaped.
 class ShellPattern {
 public:
+    explicit ShellPattern(bool shell) : shell_(shell) {}
     void literal(std::string_view text) { pending_ += text; }
     void glob(std::string_view wild)
     {
@@ -1471,14 +1692,22 @@ private:
     void flush()
     {
         if (pending_.empty()) return;
-        word_ += '\'';
-        for (char c : pending_) {
-            if (c == '\'') word_ += "'\\''";
-            else word_ += c;
+        if (!shell_) {
+            for (char c : pending_) {
+                if (c == '*' || c == '?' || c == '[' || c == '\\') word_ += '\\';
+                word_ += c;
+            }
+        } else {
+            word_ += '\'';
+            for (char c : pending_) {
+                if (c == '\'') word_ += "'\\''";
+                else word_ += c;
+            }
+            word_ += '\'';
         }
-        word_ += '\'';
         pending_.clear();
     }
+    bool shell_;
     std::string pending_;
     std::string word_;
 };
@@ -1505,9 +1734,9 @@ void list_key(ShellPattern& p, const Item& it)
     }
 }
 
-std::string list_pattern(std::string_view t)
+std::string list_pattern(std::string_view t, bool shell = true)
 {
-    ShellPattern p;
+    ShellPattern p(shell);
     while (!t.empty()) {
         const Item it = next_item(t);
         switch (it.kind) {
@@ -1533,6 +1762,51 @@ std::string list_pattern(std::string_view t)
         }
     }
     return p.take();
+}
+
+// The time of a listed file: the date that the template reads from its
+// name, when every date field is there and the template names the file
+// the same way for that date. False for any other file.
+bool listed_time(const char* path, std::int64_t& t)
+{
+    file_date = unset_date;
+    NameMatcher m(conv, path);
+    m.run();
+    if (m.dates_wanted() == 0 || m.dates_read() < m.dates_wanted() ||
+        FILE_check_date(&file_date, nullptr, 0) != 1)
+        return false;
+    Date d = file_date;
+    if (d.year == VOK_MISSING) return false;
+    const std::int64_t secs = DATE_num_sec(&d);
+    Date back;
+    if (DATE_get_gmdate(&secs, &back) != 0 || expand_user_path(expand(conv, back, nullptr).c_str()) != path)
+        return false;
+    t = secs;
+    return true;
+}
+
+bool listed_latest(std::int64_t start, int sign, std::int64_t& t)
+{
+    const std::string pattern = list_pattern(conv, false);
+    glob_t g{};
+    const int rc = glob(pattern.c_str(), 0, nullptr, &g);
+    const Date keep_date = file_date;
+    const int keep_off = late_off;
+    bool found = false;
+    std::int64_t best = 0;
+    for (std::size_t i = 0; rc == 0 && i < g.gl_pathc; ++i) {
+        const char* path = g.gl_pathv[i];
+        std::int64_t secs = 0;
+        if (FILE_size(path) <= min_size || !listed_time(path, secs)) continue;
+        if (sign < 0 ? secs > start : secs < start) continue;
+        if (!found || (sign < 0 ? secs > best : secs < best)) best = secs;
+        found = true;
+    }
+    globfree(&g);
+    file_date = keep_date;
+    late_off = keep_off;
+    if (found) t = best;
+    return found;
 }
 
 // A name chosen by the current time; false when it was refused (too long).
@@ -1594,7 +1868,9 @@ int FILE_get_file_only(const char* prompt, char* name)
         }
         chosen = choose_given(values[0]);
         free_parsed_array(count, values);
-    } else if (const char* cur = RES_get("current"); cur || FLAG_batch()) {
+    } else if (const char* cur = RES_get("current"); cur || FLAG_batch() || !VOK_interactive()) {
+        // Without a terminal nobody can answer: piped bulletins must never
+        // be taken for a file name. The newest file, as in batch mode.
         char current[VOK_NAME_LEN];
         FILE_set_current(cur ? cur : "la", current);
         chosen = current[0] != '\0';
