@@ -478,6 +478,45 @@ int RES_version_asked()
     return version_asked ? 1 : 0;
 }
 
+namespace {
+
+// The number kinds: a value that starts like a number (hexadecimal after
+// "0x") into the buffer; any other leaves it as it was.
+int convert_number(const char* value, void* out, DEF_convert cvt)
+{
+    if (!out) return 0;
+    if (cvt == CV_float) {
+        if (starts_number(value) || value[0] == '.') *static_cast<float*>(out) = std::strtof(value, nullptr);
+        return 1;
+    }
+    if (!starts_number(value)) return 1;
+    const long v = std::strtol(value, nullptr, is_hex(value) ? 16 : 10);
+    if (cvt == CV_int) *static_cast<int*>(out) = static_cast<int>(v);
+    else if (cvt == CV_short) *static_cast<short*>(out) = static_cast<short>(v);
+    else *static_cast<long*>(out) = v;
+    return 1;
+}
+
+// Text kinds fill a name buffer of VOK_NAME_LEN characters; a value that
+// does not fit leaves it as it was rather than cut.
+int convert_text(const char* value, void* out, DEF_convert cvt)
+{
+    if (!out) return 0;
+    auto* buf = static_cast<char*>(out);
+    if (cvt == CV_path && word_is(value, "none")) {
+        buf[0] = '\0';
+        return 1;
+    }
+    std::size_t len = std::strlen(value);
+    bool delim = cvt == CV_path && len > 0 && value[len - 1] != '/';
+    if (len + (delim ? 1 : 0) >= static_cast<std::size_t>(VOK_NAME_LEN)) return 0;
+    std::memcpy(buf, value, len + 1);
+    if (delim) FILE_add_path_delim(buf);
+    return 1;
+}
+
+} // namespace
+
 int RES_conv_data(const char* value, void* out, DEF_convert cvt)
 {
     switch (cvt) {
@@ -520,53 +559,18 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
         }
         return 1;
     case CV_int:
-        if (!out) return 0;
-        if (starts_number(value)) {
-            *static_cast<int*>(out) =
-                static_cast<int>(std::strtol(value, nullptr, is_hex(value) ? 16 : 10));
-        }
-        return 1;
     case CV_short:
-        if (!out) return 0;
-        if (starts_number(value)) {
-            *static_cast<short*>(out) =
-                static_cast<short>(std::strtol(value, nullptr, is_hex(value) ? 16 : 10));
-        }
-        return 1;
     case CV_long:
     case CV_color:
-        if (!out) return 0;
-        if (starts_number(value)) {
-            *static_cast<long*>(out) = std::strtol(value, nullptr, is_hex(value) ? 16 : 10);
-        }
-        return 1;
     case CV_float:
-        if (!out) return 0;
-        if (starts_number(value) || value[0] == '.') {
-            *static_cast<float*>(out) = std::strtof(value, nullptr);
-        }
-        return 1;
+        return convert_number(value, out, cvt);
     case CV_string:
         if (!out) return 0;
         *static_cast<const char**>(out) = value;
         return 1;
     case CV_strcpy:
-    case CV_path: {
-        // Text kinds fill a name buffer of VOK_NAME_LEN characters; a value
-        // that does not fit leaves it as it was rather than cut.
-        if (!out) return 0;
-        auto* buf = static_cast<char*>(out);
-        if (cvt == CV_path && word_is(value, "none")) {
-            buf[0] = '\0';
-            return 1;
-        }
-        std::size_t len = std::strlen(value);
-        bool delim = cvt == CV_path && len > 0 && value[len - 1] != '/';
-        if (len + (delim ? 1 : 0) >= static_cast<std::size_t>(VOK_NAME_LEN)) return 0;
-        std::memcpy(buf, value, len + 1);
-        if (delim) FILE_add_path_delim(buf);
-        return 1;
-    }
+    case CV_path:
+        return convert_text(value, out, cvt);
     case CV_region:
     case CV_domain:
         // A domain text or region name into the Domain record given.
