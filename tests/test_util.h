@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -303,11 +304,12 @@ inline ProgramRun run_program(const std::string& prog, const std::vector<std::st
     envp.push_back(nullptr);
     const std::filesystem::path in = scratch / "stdin", out = scratch / "stdout", err = scratch / "stderr";
     std::ofstream(in, std::ios::binary) << input;
-    Terminal tty(at_terminal ? input : std::string());
+    std::optional<Terminal> tty;
+    if (at_terminal) tty.emplace(input);
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
-        const int fi = at_terminal ? dup(tty.fd()) : open(in.c_str(), O_RDONLY);
+        const int fi = tty ? dup(tty->fd()) : open(in.c_str(), O_RDONLY);
         const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fi, 0);
