@@ -26,6 +26,8 @@ using namespace files_state;
 namespace {
 
 constexpr int LATEST_TRIES = 500;
+// What is wrong with a current-time text, for its message.
+constexpr std::size_t WHY_LEN = 128;
 // Offsets and counts beyond this are taken as this: far enough for any real
 // use, and no product of them overflows 64-bit seconds.
 constexpr long long NUMBER_LIMIT = 100000000;
@@ -60,20 +62,20 @@ Date zero_date()
 // A "#" date of the current-time text or of vokcurtime, whole and within
 // its calendar; the fields it does not give are 0 (a missing day is day 0,
 // the last day of the month before). The text after its digits.
-bool current_date(std::string_view& s, std::int64_t& t, char (&why)[64])
+bool current_date(std::string_view& s, std::int64_t& t, char* why, std::size_t len)
 {
     Date given = unset_date;
     bool whole = true;
     const std::string_view rest = read_hash_date(s, given, &whole);
     if (given.year == VOK_MISSING) {
-        std::snprintf(why, sizeof why, "no year after \"#\"");
+        std::snprintf(why, len, "no year after \"#\"");
         return false;
     }
     if (!whole) {
-        std::snprintf(why, sizeof why, "a field cut short");
+        std::snprintf(why, len, "a field cut short");
         return false;
     }
-    if (FILE_check_date(&given, why, static_cast<int>(sizeof why)) != 1) return false;
+    if (FILE_check_date(&given, why, static_cast<int>(len)) != 1) return false;
     Date d = zero_date();
     read_hash_date(s, d);
     s = rest;
@@ -84,16 +86,17 @@ bool current_date(std::string_view& s, std::int64_t& t, char (&why)[64])
 // The reference time: a "#" date of the text, else the vokcurtime clock,
 // else the system clock. False, with the fault in why, for a date that does
 // not exist.
-bool reference_time(std::string_view& s, std::int64_t& t, char (&why)[64])
+bool reference_time(std::string_view& s, std::int64_t& t, char (&why)[WHY_LEN])
 {
-    if (read_char(s, '#')) return current_date(s, t, why);
+    if (read_char(s, '#')) return current_date(s, t, why, sizeof why);
     if (const char* env = std::getenv("vokcurtime")) {
         std::string_view e(env);
         read_char(e, '#');
         if (!e.empty() && is_digit(e.front())) {
             char inner[64] = "";
-            if (current_date(e, t, inner) && e.empty()) return true;
-            std::snprintf(why, sizeof why, "vokcurtime %.12s: %.32s", env, inner[0] ? inner : "text after the date");
+            if (current_date(e, t, inner, sizeof inner) && e.empty()) return true;
+            std::snprintf(why, sizeof why, "vokcurtime %.40s: %.60s", env,
+                          inner[0] ? inner : "text after the date");
             return false;
         }
     }
@@ -229,7 +232,7 @@ std::int64_t FILE_set_current(const char* text, char* name)
     std::string_view s = text;
     filename_type = 0;
     std::int64_t t = 0;
-    char why[64] = "";
+    char why[WHY_LEN] = "";
     const bool known = reference_time(s, t, why);
     if (known) t = fit_to_set(t);
 
