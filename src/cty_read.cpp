@@ -14,6 +14,7 @@ namespace {
 // pipe from a file).
 FILE* city_fp = nullptr;
 char city_name[VOK_NAME_LEN] = "";
+int city_line = 0;   // line number of the line read last
 
 // A station line is short; what lies beyond this many characters of one line
 // (a corrupt or binary file) is read and dropped, so memory stays bounded.
@@ -81,6 +82,7 @@ int CTY_open(const char* name, int access, int type)
     FILE* fp = FILE_open(name, mode);
     if (!fp) return -1;
     city_fp = fp;
+    city_line = 0;
     std::snprintf(city_name, sizeof city_name, "%s", name);
     return fileno(fp);
 }
@@ -89,6 +91,7 @@ int CTY_rewind()
 {
     if (!city_fp) return -1;
     std::rewind(city_fp);
+    city_line = 0;
     return 0;
 }
 
@@ -107,8 +110,19 @@ int CTY_read(int fd, CTY_data* data)
     if (!city_fp || !data) return -1;
     std::string line;
     while (read_line(city_fp, line)) {
+        ++city_line;
         const int n = CTY_scan_line(line.c_str(), data);
         if (n > 0) return n;
     }
     return -1;
+}
+
+int CTY_line_number()
+{
+    return city_line;
+}
+
+const char* CTY_file_name()
+{
+    return city_name;
 }

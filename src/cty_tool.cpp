@@ -141,6 +141,54 @@ bool terms_match(int count, char** terms, const CTY_data* data, const char* wmo_
     return true;
 }
 
+// A station line whose position cannot be is skipped: a station placed at
+// latitude 99 or longitude -999 (or at none) would carry that position into
+// every report written for it. The first few are named, the rest counted.
+constexpr int SKIP_WARNINGS = 10;
+
+bool has_position(const CTY_data& d)
+{
+    return d.lat >= -90.0f && d.lat <= 90.0f && d.lon >= -180.0f && d.lon <= 360.0f;
+}
+
+// Every line of the open station file into the table, as far as the
+// priority limit, the selection and the domain let it; the number of lines
+// with a position.
+int load_lines(int nval, char** vals, int prior)
+{
+    CTY_data data{};
+    char key[16];
+    int positioned = 0;
+    int skipped = 0;
+    while (CTY_read(cty_fd, &data) > 0) {
+        if (!has_position(data)) {
+            if (++skipped > SKIP_WARNINGS) continue;
+            if (data.lat == VOK_MISSING_F || data.lon == VOK_MISSING_F)
+                MESS_print(M_WARN, "CTY_store: %s:%d: no position, station skipped\n", CTY_file_name(),
+                           CTY_line_number());
+            else
+                MESS_print(M_WARN, "CTY_store: %s:%d: impossible position (latitude %.2f, longitude "
+                           "%.2f), station skipped\n", CTY_file_name(), CTY_line_number(),
+                           static_cast<double>(data.lat), static_cast<double>(data.lon));
+            continue;
+        }
+        ++positioned;
+        if (data.prior > prior) continue;
+        wmo_key(&data, key, sizeof key);
+        if (CTY_data_cmp(nval, vals, &data) == -1) continue;
+        float x = 0.0f;
+        float y = 0.0f;
+        MAP_tran(&x, &y, data.lat, data.lon);
+        if (!MAP_in_grid_domain(x, y)) continue;
+        stat_FULL.data = data;
+        enter_station(data.id, key);
+    }
+    if (skipped > SKIP_WARNINGS)
+        MESS_print(M_WARN, "CTY_store: %d more station lines of %s skipped\n", skipped - SKIP_WARNINGS,
+                   CTY_file_name());
+    return positioned;
+}
+
 }  // namespace
 
 int CTY_data_init(CTY_data* data)
@@ -187,6 +235,11 @@ int CTY_open_file(const char* name, int* count)
         return -1;
     }
     if (count) *count = bucket_estimate(FILE_size(full));
+    // A directory opens as a stream but holds no line.
+    if (FILE_is_dir(full)) {
+        MESS_print(M_WARN, "CTY_open_file: Database file is a directory: %s\n", full);
+        return -1;
+    }
     const int fd = CTY_open(full, 0, 0);
     if (fd < 0) MESS_print(M_WARN, "CTY_open_file: Database file not found: %s\n", full);
     return fd;
@@ -230,21 +283,19 @@ int CTY_store(const char* name, int store_type, const Domain* dom, int prior)
         return 0;
     }
 
-    CTY_data data{};
-    char key[16];
-    while (CTY_read(cty_fd, &data) > 0) {
-        if (data.prior > prior) continue;
-        wmo_key(&data, key, sizeof key);
-        if (CTY_data_cmp(nval, vals, &data) == -1) continue;
-        float x = 0.0f;
-        float y = 0.0f;
-        MAP_tran(&x, &y, data.lat, data.lon);
-        if (!MAP_in_grid_domain(x, y)) continue;
-        stat_FULL.data = data;
-        enter_station(data.id, key);
-    }
+    const int positioned = load_lines(nval, vals, prior);
     free_parsed_array(nval, vals);
-    return cty_fd;
+    if (positioned > 0) return cty_fd;
+    // Not one station could be placed: a table of nothing would write every
+    // report without a position, as if it were no table at all.
+    MESS_print(M_WARN, "CTY_store: No station line with a position in the database file: %s\n",
+               CTY_file_name());
+    free_table(city_tbl);
+    city_tbl = TAB_table{};
+    table_made = false;
+    CTY_close();
+    cty_fd = -1;
+    return 0;
 }
 
 int CTY_data_cmp(int nval, char** vals, const CTY_data* data)
@@ -262,7 +313,7 @@ int CTY_data_cmp(int nval, char** vals, const CTY_data* data)
         const std::size_t len = std::strlen(val);
         // A bare WMO number, an identifier or the start of a name selects
         // the station whatever the terms gave.
-        if ((len == 5 && std::strcmp(val, wmo_text) == 0) || std::strcmp(val, data->id) == 0 ||
+        if ((len == 5 && std::strcmp(val, wmo_text) == 0) || text_is(val, data->id) ||
             (len > 4 && strnicmp(data->name, val, static_cast<int>(len)) == 0)) {
             return v;
         }

@@ -15,6 +15,7 @@ namespace {
 
 FILE* def_file = nullptr;
 std::string def_file_name;
+std::string env_found;   // the variable DEF_env took its last value from
 
 char prog_name[DEF_NAME_LEN] = "Vok";
 char prog_title[DEF_NAME_LEN] = "";
@@ -296,6 +297,16 @@ int DEF_open(const char* name)
     return 0;
 }
 
+const char* DEF_file_name()
+{
+    return def_file_name.c_str();
+}
+
+const char* DEF_env_name()
+{
+    return env_found.c_str();
+}
+
 int DEF_close()
 {
     if (def_file) FILE_close(def_file, def_file_name.c_str());
@@ -371,6 +382,7 @@ int DEF_env(const char* res, const char* env, char* value)
     for (int i = 0; i < count; ++i) {
         const char* text = std::getenv(names[i]);
         if (!text) continue;
+        env_found = names[i];
         if (copy_field(value, DEF_VALUE_LEN, text)) return 1;
         MESS_print(M_WARN, "DEF_env: value of %s longer than %d characters not used\n", names[i],
                    DEF_VALUE_LEN - 1);

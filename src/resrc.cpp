@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,6 +23,31 @@ resource* last_res = &root_res;
 
 int clargc = 0;
 char** clargv = nullptr;
+
+// Where the values being set come from. A value that holds a "|" would run
+// a shell command wherever it ends up as a file name (an output or log
+// file, a station table, a path or template part): such values are taken
+// only from the command line, never from a defaults file, a loop window or
+// the environment, which a scheduler's working directory or account may
+// hold without the user having asked for a command.
+enum class Source { program, defaults, window, environment, command_line };
+Source taking = Source::program;
+std::string taking_from;   // the file, window or variable, for messages
+
+// Problems met while decoding (an unknown option, a date that does not
+// exist); the program ends on them.
+int decode_errors = 0;
+bool version_asked = false;
+
+bool refused_command(const char* name, const char* data)
+{
+    if (!data || !std::strchr(data, '|')) return false;
+    if (taking != Source::defaults && taking != Source::window && taking != Source::environment)
+        return false;
+    MESS_print(M_WARN, "RES_decode: %s: %s %s refused: commands (\"|\") are taken from the command "
+               "line only\n", taking_from.c_str(), name, data);
+    return true;
+}
 
 char* dup_text(const char* text)
 {
@@ -167,56 +193,127 @@ bool read_digits(const char*& p, int n, std::int32_t* out)
     return true;
 }
 
+// A whole number at *p ("%d": an optional sign and digits), advancing it;
+// false when no digit is there or it is beyond any time field.
+bool read_int(const char*& p, int* out)
+{
+    const char* s = p;
+    const bool neg = *s == '-';
+    if (*s == '-' || *s == '+') ++s;
+    if (*s < '0' || *s > '9') return false;
+    constexpr long long limit = 1000000;
+    long long v = 0;
+    for (; *s >= '0' && *s <= '9'; ++s) {
+        v = v * 10 + (*s - '0');
+        if (v > limit) return false;
+    }
+    *out = static_cast<int>(neg ? -v : v);
+    p = s;
+    return true;
+}
+
+bool all_digits(const char* value)
+{
+    for (const char* p = value; *p; ++p)
+        if (*p < '0' || *p > '9') return false;
+    return true;
+}
+
+// Date digits after "#": a year of 4 digits, then month, day, hour and
+// minute of 2 each, as far as digits follow. False when a field is cut short
+// or anything but digits follows.
+bool parse_hash_date(const char* p, Date* d)
+{
+    std::int32_t* fields[] = {&d->year, &d->month, &d->day, &d->hour, &d->min};
+    for (int i = 0; i < 5 && *p >= '0' && *p <= '9'; ++i) {
+        const int width = i == 0 ? 4 : 2;
+        const char* start = p;
+        read_digits(p, width, fields[i]);
+        if (p - start != width) return false;
+    }
+    return *p == '\0' && d->year != VOK_MISSING;
+}
+
+// "%dd%d:%d": a day, then an hour and a minute, each optional after the day.
+bool parse_day_form(const char* p, Date* d)
+{
+    if (!read_int(p, &d->day) || *p++ != 'd') return false;
+    if (*p && !read_int(p, &d->hour)) return false;
+    if (*p == ':' && (++p, !read_int(p, &d->min))) return false;
+    return *p == '\0';
+}
+
+// "%d:%d": an hour and a minute; "-0:30" is half an hour back, not hour 0.
+bool parse_clock_form(const char* value, Date* d)
+{
+    const char* p = value;
+    if (!read_int(p, &d->hour)) return false;
+    if (*p == ':' && (++p, !read_int(p, &d->min))) return false;
+    if (*p != '\0') return false;
+    if (value[0] == '-' && d->hour == 0) {
+        d->hour = VOK_MISSING;
+        if (d->min != VOK_MISSING) d->min = -std::abs(d->min);
+    }
+    return true;
+}
+
 // The "hour" resource: the time of the file the user means, as much of it as
 // the value gives (a full "#" date, month-day-hour, day-hour, a day offset
-// with hour and minute, or an hour and minute, possibly negative).
-void parse_hour(const char* value, Date* d)
+// with hour and minute, or an hour and minute, possibly negative). False
+// when the value is none of these forms.
+bool parse_hour(const char* value, Date* d)
 {
     DATE_init(d);
     d->sec = 0;
     const std::size_t len = std::strlen(value);
     const bool colon = std::strchr(value, ':') != nullptr;
-    const bool digit0 = value[0] >= '0' && value[0] <= '9';
-    int a = VOK_MISSING, b = VOK_MISSING, c = VOK_MISSING;
-    if (value[0] == '#') {
-        const char* p = value + 1;
-        if (read_digits(p, 4, &d->year) && read_digits(p, 2, &d->month) &&
-            read_digits(p, 2, &d->day) && read_digits(p, 2, &d->hour)) {
-            read_digits(p, 2, &d->min);
-        }
-    } else if (len == 6 && !colon) {
-        std::sscanf(value, "%2d%2d%2d", &a, &b, &c);
-        d->month = a;
-        d->day = b;
-        d->hour = c;
-    } else if (len == 4 && digit0 && !colon) {
-        std::sscanf(value, "%2d%2d", &a, &b);
-        d->day = a;
-        d->hour = b;
-    } else if (len == 3 && digit0 && !colon) {
-        std::sscanf(value, "%1d%2d", &a, &b);
-        d->day = a;
-        d->hour = b;
-    } else if (std::strchr(value, 'd')) {
-        std::sscanf(value, "%dd%d:%d", &a, &b, &c);
-        d->day = a;
-        d->hour = b;
-        d->min = c;
-    } else if (value[0] == ':') {
-        std::sscanf(value, ":%d", &a);
-        d->min = a;
-    } else if (value[0] == '-' && value[1] == ':') {
-        if (std::sscanf(value + 2, "%d", &a) == 1) d->min = -a;
-    } else {
-        std::sscanf(value, "%d:%d", &a, &b);
-        d->hour = a;
-        d->min = b;
-        // "-0:30": half an hour back, not hour zero.
-        if (value[0] == '-' && d->hour == 0) {
-            d->hour = VOK_MISSING;
-            if (d->min != VOK_MISSING) d->min = -d->min;
-        }
+    const bool digits = all_digits(value);
+    if (value[0] == '#') return parse_hash_date(value + 1, d);
+    if (len == 6 && !colon) {
+        if (!digits) return false;
+        std::sscanf(value, "%2d%2d%2d", &d->month, &d->day, &d->hour);
+        return true;
     }
+    if ((len == 4 || len == 3) && value[0] >= '0' && value[0] <= '9' && !colon) {
+        if (!digits) return false;
+        std::sscanf(value, len == 4 ? "%2d%2d" : "%1d%2d", &d->day, &d->hour);
+        return true;
+    }
+    if (std::strchr(value, 'd')) return parse_day_form(value, d);
+    const char* p = value;
+    if (value[0] == ':') {
+        ++p;
+        return read_int(p, &d->min) && *p == '\0';
+    }
+    if (value[0] == '-' && value[1] == ':') {
+        p += 2;
+        if (*p < '0' || *p > '9' || !read_int(p, &d->min) || *p != '\0') return false;
+        d->min = -d->min;
+        return true;
+    }
+    return parse_clock_form(value, d);
+}
+
+// The hour value into the set time, when it is a time that exists: negative
+// fields are steps of the file name templates and pass as they are.
+void convert_hour(const char* value)
+{
+    Date d;
+    char why[64];
+    std::snprintf(why, sizeof why, "%s", value[0] == '#' ? "not #yyyymmdd[hh[mm]]" : "not a time");
+    bool ok = parse_hour(value, &d);
+    if (ok) {
+        Date check = d;
+        for (std::int32_t* f : {&check.day, &check.hour, &check.min})
+            if (*f < 0) *f = VOK_MISSING;
+        ok = FILE_check_date(&check, why, static_cast<int>(sizeof why)) == 1;
+    }
+    if (!ok) {
+        MESS_print(M_WARN, "RES_conv_data: Invalid hour: %.80s (%s)\n", value, why);
+        ++decode_errors;
+        return;
+    }
+    FILE_set_time(&d);
 }
 
 bool is_hex(const char* value)
@@ -228,7 +325,7 @@ bool is_hex(const char* value)
 
 int RES_new(int index, const char* name, const char* data, DEF_convert cvt)
 {
-    if (!name) return -1;
+    if (!name || refused_command(name, data)) return -1;
     if (resource* r = find(name)) {
         char* copy = nullptr;
         if (data && !(copy = dup_text(data))) return -1;
@@ -243,7 +340,7 @@ int RES_new(int index, const char* name, const char* data, DEF_convert cvt)
 
 int RES_append(int index, const char* name, const char* data, DEF_convert cvt)
 {
-    if (!name) return -1;
+    if (!name || refused_command(name, data)) return -1;
     resource* r = find(name);
     if (!r) return add_node(index, name, data, cvt) ? 0 : -1;
     if (!data) return 0;
@@ -366,7 +463,59 @@ void RES_clear()
     clargc = 0;
     clargv = nullptr;
     res_table[0] = RES_defobj{};
+    taking = Source::program;
+    decode_errors = 0;
+    version_asked = false;
 }
+
+int RES_errors()
+{
+    return decode_errors;
+}
+
+int RES_version_asked()
+{
+    return version_asked ? 1 : 0;
+}
+
+namespace {
+
+// The number kinds: a value that starts like a number (hexadecimal after
+// "0x") into the buffer; any other leaves it as it was.
+int convert_number(const char* value, void* out, DEF_convert cvt)
+{
+    if (!out) return 0;
+    if (cvt == CV_float) {
+        if (starts_number(value) || value[0] == '.') *static_cast<float*>(out) = std::strtof(value, nullptr);
+        return 1;
+    }
+    if (!starts_number(value)) return 1;
+    const long v = std::strtol(value, nullptr, is_hex(value) ? 16 : 10);
+    if (cvt == CV_int) *static_cast<int*>(out) = static_cast<int>(v);
+    else if (cvt == CV_short) *static_cast<short*>(out) = static_cast<short>(v);
+    else *static_cast<long*>(out) = v;
+    return 1;
+}
+
+// Text kinds fill a name buffer of VOK_NAME_LEN characters; a value that
+// does not fit leaves it as it was rather than cut.
+int convert_text(const char* value, void* out, DEF_convert cvt)
+{
+    if (!out) return 0;
+    auto* buf = static_cast<char*>(out);
+    if (cvt == CV_path && word_is(value, "none")) {
+        buf[0] = '\0';
+        return 1;
+    }
+    std::size_t len = std::strlen(value);
+    bool delim = cvt == CV_path && len > 0 && value[len - 1] != '/';
+    if (len + (delim ? 1 : 0) >= static_cast<std::size_t>(VOK_NAME_LEN)) return 0;
+    std::memcpy(buf, value, len + 1);
+    if (delim) FILE_add_path_delim(buf);
+    return 1;
+}
+
+} // namespace
 
 int RES_conv_data(const char* value, void* out, DEF_convert cvt)
 {
@@ -396,12 +545,10 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
     case CV_mess:
         MESS_set_str(value);
         return 1;
-    case CV_hour: {
-        Date d;
-        parse_hour(value, &d);
-        FILE_set_time(&d);
+    case CV_hour:
+        // An empty value gives no time at all.
+        if (value[0]) convert_hour(value);
         return 1;
-    }
     case CV_file_param:
         if (word_is(value, "use") || word_is(value, "reuse")) {
             FLAG_set(FLAG_FILE_PARAM, 3);
@@ -412,53 +559,18 @@ int RES_conv_data(const char* value, void* out, DEF_convert cvt)
         }
         return 1;
     case CV_int:
-        if (!out) return 0;
-        if (starts_number(value)) {
-            *static_cast<int*>(out) =
-                static_cast<int>(std::strtol(value, nullptr, is_hex(value) ? 16 : 10));
-        }
-        return 1;
     case CV_short:
-        if (!out) return 0;
-        if (starts_number(value)) {
-            *static_cast<short*>(out) =
-                static_cast<short>(std::strtol(value, nullptr, is_hex(value) ? 16 : 10));
-        }
-        return 1;
     case CV_long:
     case CV_color:
-        if (!out) return 0;
-        if (starts_number(value)) {
-            *static_cast<long*>(out) = std::strtol(value, nullptr, is_hex(value) ? 16 : 10);
-        }
-        return 1;
     case CV_float:
-        if (!out) return 0;
-        if (starts_number(value) || value[0] == '.') {
-            *static_cast<float*>(out) = std::strtof(value, nullptr);
-        }
-        return 1;
+        return convert_number(value, out, cvt);
     case CV_string:
         if (!out) return 0;
         *static_cast<const char**>(out) = value;
         return 1;
     case CV_strcpy:
-    case CV_path: {
-        // Text kinds fill a name buffer of VOK_NAME_LEN characters; a value
-        // that does not fit leaves it as it was rather than cut.
-        if (!out) return 0;
-        auto* buf = static_cast<char*>(out);
-        if (cvt == CV_path && word_is(value, "none")) {
-            buf[0] = '\0';
-            return 1;
-        }
-        std::size_t len = std::strlen(value);
-        bool delim = cvt == CV_path && len > 0 && value[len - 1] != '/';
-        if (len + (delim ? 1 : 0) >= static_cast<std::size_t>(VOK_NAME_LEN)) return 0;
-        std::memcpy(buf, value, len + 1);
-        if (delim) FILE_add_path_delim(buf);
-        return 1;
-    }
+    case CV_path:
+        return convert_text(value, out, cvt);
     case CV_region:
     case CV_domain:
         // A domain text or region name into the Domain record given.
@@ -569,6 +681,8 @@ void first_pass(int argc, char** argv)
 void read_defaults_file(const char* name, const RES_defobj* table)
 {
     if (DEF_open(name) != 0) return;
+    taking = Source::defaults;
+    taking_from = DEF_file_name();
     char key[DEF_KEY_LEN];
     char value[DEF_VALUE_LEN];
     while (DEF_get(key, value) > 0) {
@@ -585,6 +699,7 @@ void read_defaults_file(const char* name, const RES_defobj* table)
         }
     }
     DEF_close();
+    taking = Source::program;
 }
 
 // Defaults files, tags and loop windows in the order of the defaults path.
@@ -593,6 +708,9 @@ void read_defaults_path(const RES_defobj* table)
     const char* set = RES_get("default");
     // A copy: the files read may themselves set "default".
     const std::string path = set ? set : RES_DEFAULT_PATH;
+    // The places of the built-in path need not exist; those the user named
+    // (-df, vokdefault) are looked for.
+    const bool named = set != nullptr;
     DEF_clr_tag();
     int count = 0;
     char** entries = nullptr;
@@ -605,8 +723,13 @@ void read_defaults_path(const RES_defobj* table)
         if (entry[0] == '+') {
             DEF_tag(entry + 1);
         } else if (entry[0] == '#') {
+            taking = Source::window;
+            taking_from = std::string("loop window ") + entry;
             MQ_exchange(entry + 1, table);
+            taking = Source::program;
         } else {
+            if (named && entry[0] && !FILE_exist(entry))
+                MESS_print(M_WARN, "RES_decode: Defaults file not found: %s\n", entry);
             read_defaults_file(entry, table);
         }
     }
@@ -616,11 +739,14 @@ void read_defaults_path(const RES_defobj* table)
 void read_environment(const RES_defobj* table)
 {
     char value[DEF_VALUE_LEN];
+    taking = Source::environment;
     for (int i = 0; table[i].def; ++i) {
         if (table[i].def[0] && DEF_env(table[i].def, table[i].env, value)) {
+            taking_from = std::string("environment ") + DEF_env_name();
             RES_new(i, table[i].def, value, table[i].cvt);
         }
     }
+    taking = Source::program;
 }
 
 bool keyed(const RES_defobj& e)
@@ -670,14 +796,24 @@ int command_option(int argc, char** argv, int i, int dashes, const RES_defobj* t
     if (opt.too_long) {
         MESS_print(M_WARN, "RES_decode: option name longer than %d characters skipped: %.30s...\n",
                    RES_OPT_LEN - 1, argv[i]);
+        ++decode_errors;
         return last;
     }
     // Title and defaults path were taken by the first pass.
     if (part_of_name(opt.name, true) || begins(opt.name, "default", true) ||
         begins(opt.name, "df", true))
         return last;
+    // --version and -V take no value.
+    if (std::strcmp(opt.name, "V") == 0 || stricmp(opt.name, "version") == 0) {
+        version_asked = true;
+        return i;
+    }
     const int index = find_entry(opt.name, table);
     if (index < 0) {
+        // Kept under its own name as the other programs of the suite keep
+        // it; for this program's run it is an error (RES_errors).
+        MESS_print(M_WARN, "RES_decode: Unknown option: %s\n", argv[i]);
+        ++decode_errors;
         RES_new(VOK_MISSING, opt.name, opt.value, CV_string);
         return last;
     }
@@ -695,6 +831,7 @@ int command_option(int argc, char** argv, int i, int dashes, const RES_defobj* t
 
 void second_pass(int argc, char** argv, const RES_defobj* table)
 {
+    taking = Source::command_line;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -706,6 +843,7 @@ void second_pass(int argc, char** argv, const RES_defobj* table)
             i = command_option(argc, argv, i, dashes, table);
         }
     }
+    taking = Source::program;
 }
 
 // The conversions with an immediate effect, in the order in which each name
@@ -784,8 +922,16 @@ int RES_decode(const char* prog, int argc, char** argv, RES_defobj* table)
     if (!argv) argc = 0;
     RES_setCL(argc, argv);
     DEF_prog();
-    if (const char* def = std::getenv("vokdefault")) RES_new(VOK_MISSING, "default", def, CV_string);
+    decode_errors = 0;
+    version_asked = false;
+    if (const char* def = std::getenv("vokdefault")) {
+        taking = Source::environment;
+        taking_from = "environment vokdefault";
+        RES_new(VOK_MISSING, "default", def, CV_string);
+    }
+    taking = Source::command_line;
     first_pass(argc, argv);
+    taking = Source::program;
     read_defaults_path(table);
     read_environment(table);
     second_pass(argc, argv, table);

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr const char* TITLE = "UPPER AIR DATA CONVERSION PROGRAM";
+
 // A scheduler may start the program with a standard descriptor closed. The
 // next file opened would take its number: messages meant for the terminal
 // would land in the output file, and a station table opened as descriptor 0
@@ -29,6 +31,13 @@ int main(int argc, char** argv)
 {
     keep_standard_descriptors();
     RES_init(argc, argv, UPA_res_key, UPA_res_pos);
+    // An option the program does not know, or a time that does not exist,
+    // was reported as it was met: nothing is run that was not asked for.
+    if (RES_errors() > 0) VOK_exit(UPA_EXIT_SETUP);
+    if (RES_version_asked()) {
+        MESS_print(M_PRINT, "%s (Ver %s)\n", TITLE, VOK_version());
+        VOK_exit(UPA_EXIT_OK);
+    }
     if (FLAG_help()) {
         char prog[VOK_NAME_LEN];
         RES_get_progname(prog, VOK_NAME_LEN);
@@ -37,6 +46,6 @@ int main(int argc, char** argv)
         RES_help_print(prog, UPA_res_key, UPA_res_pos);
         VOK_exit(0);
     }
-    MESS_print_prog("UPPER AIR DATA CONVERSION PROGRAM");
+    MESS_print_prog(TITLE);
     return UPA_decode_all();
 }

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr int LINE_LEN = 79;
@@ -44,6 +46,11 @@ bool is_space(char c)
 const char* VOK_version()
 {
     return "5.60.2-LINUX-X11";
+}
+
+int VOK_interactive()
+{
+    return isatty(STDIN_FILENO) ? 1 : 0;
 }
 
 void VOK_exit(int status)

@@ -103,6 +103,10 @@ int VOK_set_command(const char* line);
 char* VOK_prompts(const char* prompt, char* buf, int len);
 // Ask for a number; an empty answer or the end of input gives 0.
 float VOK_promptf(const char* prompt);
+// 1 when standard input is a terminal: only then do the file name and
+// existing-file questions wait for an answer (piped bulletins or a
+// scheduler's empty input must never be read as one).
+int VOK_interactive();
 
 // ---- resrc (src/resrc.cpp); resource numbers live in vokresrc.h
 // How a resource value is converted.
@@ -145,6 +149,14 @@ resource* RES_first();
 // Empty the list, forget the command line and the table built by RES_init
 // (tests).
 void RES_clear();
+// Problems the last RES_decode reported, each with a warning as it was met:
+// an option that names no accepted resource (still kept as a free resource
+// under its own name, as the suite keeps it) or whose name is too long, and
+// an "hour" value that is no time that exists. The program refuses to run
+// on any of them.
+int RES_errors();
+// 1 when the last RES_decode met --version or -V (which take no value).
+int RES_version_asked();
 
 // The resource table. A program accepts a list of resource numbers
 // (vokresrc.h); RES_enter turns each into a table entry.
@@ -204,6 +216,10 @@ inline constexpr int DEF_MAX_TAGS = 10;
 inline constexpr int DEF_MAX_SECTIONS = 10;
 // Program name (last component of argv[0]) for qualified names.
 int DEF_prog();
+// The defaults file open now ("" when none), for messages.
+const char* DEF_file_name();
+// The environment variable that DEF_env took its last value from.
+const char* DEF_env_name();
 // Program title from -na; "+title" qualifies as prog.title.resource.
 int DEF_name(const char* title);
 int DEF_clr_tag();
@@ -362,6 +378,9 @@ int FILE_make_dir(char* path, int leave);
 FILE* FILE_open(const char* name, const char* mode);
 // Close a stream from FILE_open: pipes with pclose, standard streams never.
 int FILE_close(FILE* fp, const char* name);
+// What to do with an existing output file: 1 write anew, 2 append, 3 keep
+// it, 0 for an unknown mode. Asked only at a terminal; in batch mode, or
+// when standard input is no terminal, the file is kept.
 int FILE_overwrite(const char* name, int mode);
 
 // set time: date and time fields fixed by the user (the "hour" resource or a
@@ -373,6 +392,12 @@ int FILE_get_time(Date* date);
 int FILE_reset_time();
 // The set time back to its start state (tests).
 void FILE_clear_time();
+// 1 when the fields of the date that are set (not VOK_MISSING) can be a
+// time: a year of 1901 to 2099 (the years the calendar arithmetic holds
+// exact), month 1-12, a day the month has (February 29 without a year),
+// hour 0-23, minute 0-59. 0 otherwise, with the first field at fault
+// described in why (len bytes; why may be null).
+int FILE_check_date(const Date* date, char* why, int len);
 
 // name conventions: a file type ("upa_dat", "upa_cvt_xml" ...) maps through
 // the name convention file (resource "name_conv", default "name_conv", in
@@ -381,10 +406,15 @@ void FILE_clear_time();
 // Every name built, read or held fits a VOK_NAME_LEN buffer; one that would
 // not is refused with a warning (-1, output buffer emptied), never cut.
 //
-// Looks the type up: 1 found (or "@template" given), 0 not found ("none",
-// or the type itself becomes the template, a literal name), -1 refused.
-// ":k=value" parts of the type define keys and are not part of the type.
-// Clears the current file name.
+// Looks the type up: 1 found (or "@template" given), 0 for "none" and for a
+// text that is no type name (a file name of its own, such as "x.nc" or
+// "myfile", which becomes the template), -1 with a warning naming the file
+// and the type when a type name ("upa_cvt": letters, digits and "_", with a
+// "_") has no convention (no convention file, no line for it, a line
+// without a template), and -1 for a template that is too long or holds a
+// command ("|", taken from the command line only). ":k=value" parts of the
+// type define keys and are not part of the type. Clears the current file
+// name.
 int FILE_set_name(const char* type);
 // Saves / restores template, header template, step, file name and its kind.
 int FILE_save_name_conv();
@@ -421,19 +451,27 @@ int FILE_get_conv(FILE_conv_info* info);
 // template, a standard stream, a kept explicit name); -1 refused.
 int FILE_set_date(const Date* date, char* name);
 // Reads a given name (or current-time text) against the template into name,
-// taking its date fields into the file date. "name#yyyymmddhhmm" fixes the
-// set time; "@name" is taken literally; "exit" ends the program. 0; -1 when
-// refused.
+// taking its date fields into the file date: all of them, whole and within
+// the calendar, or none (a name the template fits only in part gives no
+// date of its own; an impossible date is reported). "name#yyyymmddhhmm"
+// fixes the set time (a date that does not exist refuses the name); "@name"
+// is taken literally; "exit" is a name like any other. 0; -1 when refused.
 int FILE_set_file(const char* given, char* name);
 // "[#yyyymmddhhmm][[+-]offset][la[#tries]][[+-]offset]", offset
 // "[Nd]hours[:minutes]"; null means "la". The reference is the given date,
 // else the environment's "vokcurtime", else the clock, fitted to the set
 // time; "la" searches back (forward after "+") for the newest file larger
-// than the type's minimum size. Builds the name; returns the time rounded
-// down to the template step.
+// than the type's minimum size, one template step at a time (500 steps, or
+// the tries given), and when none of these is there (without a count of
+// tries) the newest listed file of the template's directory at or before
+// the reference (the oldest at or after it with "+"). Builds the name;
+// returns the time rounded down to the template step. A date that does not
+// exist (also in vokcurtime) or text the grammar does not know is reported
+// and names nothing: name and file date are emptied, and 0 is returned.
 std::int64_t FILE_set_current(const char* text, char* name);
 // The input file: from the "filename" resource ("list" lists and exits),
-// the "current" resource, "la" in batch mode, or the prompt. 1 when the
+// the "current" resource, "la" in batch mode or when standard input is no
+// terminal, or the prompt. 1 when the
 // chosen file exists, else 0; name (may be null) receives the name.
 int FILE_get_file_only(const char* prompt, char* name);
 // The date of the current file name.

@@ -57,15 +57,19 @@ int CTY_get_prior();
 // Opens the station file: the "city_file" resource ("none" reads nothing),
 // else name, else "sao.cty", in the "file_path" directory. *count (when not
 // null) receives the bucket estimate, file size / 59 within 1..4000. The
-// descriptor, or -1.
+// descriptor, or -1 with a warning when it is missing or a directory.
 int CTY_open_file(const char* name, int* count);
 // Loads the station table (store type 1 only) restricted to the domain (null:
 // none) and to priorities up to prior (-9999: the "stat_prior" resource) and
-// to the "identifier" selection. The descriptor, or 0 when no file could be
-// opened or the store type is not 1 (the file is closed again).
+// to the "identifier" selection. A line whose position cannot be (latitude
+// or longitude missing or beyond -90..90 and -180..360) is skipped with a
+// warning naming the file and the line. The descriptor, or 0 when no file
+// could be opened, the store type is not 1, or the file holds no station
+// line with a position (empty, or none of its lines is one): the file is
+// closed again, and no table is made.
 int CTY_store(const char* name, int store_type, const Domain* dom, int prior);
 // Index of the first selection value that the station matches, -1 when none
-// does; 1 without values.
+// does; 1 without values. Texts are compared without regard to case.
 int CTY_data_cmp(int nval, char** vals, const CTY_data* data);
 // The slot of a loaded station: five characters beginning with a digit, and
 // "b" with five digits (region "B_"), are WMO keys; other keys identifiers.
@@ -104,3 +108,7 @@ int CTY_read(int fd, CTY_data* data);
 // Scans one station line as CTY_read does; the number of fields, or -1 for a
 // blank line.
 int CTY_scan_line(const char* line, CTY_data* data);
+// Line number (from 1) of the line CTY_read gave last, and the name of the
+// open station file, for messages.
+int CTY_line_number();
+const char* CTY_file_name();

@@ -473,7 +473,8 @@ TEST_F(Cty, BadInputNeverBreaksTheLoad)
     }
     ASSERT_GT(load(text), 0);
 
-    // Every line that scans is an entry; the walk sees them all.
+    // Every line that scans with a position is an entry (the garbage lines
+    // have none and are skipped); the walk sees them all.
     std::set<std::string> ids;
     int n = 0;
     for (int i = 0;; ++i) {
@@ -483,7 +484,7 @@ TEST_F(Cty, BadInputNeverBreaksTheLoad)
         ids.insert(s->id);
     }
     EXPECT_EQ(n, slots_made);
-    EXPECT_GE(n, 100000 + 4);
+    EXPECT_GE(n, 100000 + 1);
     for (int i = 0; i < 100000; i += 997) {
         const std::string id = "I" + std::to_string(i);
         ASSERT_EQ(found_id(id.c_str()), id);

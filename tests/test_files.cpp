@@ -23,6 +23,7 @@ namespace {
 
 using testutil::Capture;
 using testutil::StdinFeed;
+using testutil::TtyFeed;
 using testutil::read_file;
 using testutil::count_of;
 
@@ -279,20 +280,26 @@ TEST_F(FileOverwrite, AnswersTypedByTheUser)
         {"O\n", 1, 1},   {"yes\n", 1, 1}, {"U\n", 1, 3},
     };
     for (const auto& c : cases) {
-        StdinFeed in(c.typed);
+        TtyFeed in(c.typed);
         Capture out;
         EXPECT_EQ(FILE_overwrite(f.c_str(), c.mode), c.result) << c.typed << " mode " << c.mode;
         const std::string asked = out.take();
         EXPECT_EQ(asked, f + (c.mode == 2 ? ": exists overwrite (Y,N,Use,Over,App): "
                                          : ": exists overwrite (Y,N,Use,Over): "));
     }
+    // Without a terminal nobody is asked: the file is kept, whatever the
+    // input holds.
+    StdinFeed piped("o\n");
+    Capture out;
+    EXPECT_EQ(FILE_overwrite(f.c_str(), 2), 3);
+    EXPECT_EQ(out.take(), "");
 }
 
 TEST_F(FileOverwrite, NameWithPercentIsShownAsItStands)
 {
     const std::string f = path("100%s_%n_%d.upa");
     std::ofstream(f) << "x";
-    StdinFeed in("set identifier 1\nA\n");
+    TtyFeed in("set identifier 1\nA\n");
     Capture out;
     EXPECT_EQ(FILE_overwrite(f.c_str(), 2), 2);
     const std::string question = f + ": exists overwrite (Y,N,Use,Over,App): ";
@@ -437,11 +444,32 @@ TEST_F(FileNames, WithoutConventionFile)
         EXPECT_EQ(err.take(), "");
     }
     EXPECT_STREQ(conv_info().conv, "%y%m%d%h.raw");
+    // A type that no convention names is a failure, never a file named
+    // after the type; a name of its own is used as it stands.
     Capture err(stderr);
-    EXPECT_EQ(FILE_set_name("upa_dat"), 0);
-    EXPECT_EQ(err.take(),
-              "FILE_set_name: No file name convention file: " + path("missing_conv") + "\n");
-    EXPECT_STREQ(conv_info().conv, "upa_dat");
+    EXPECT_EQ(FILE_set_name("upa_dat"), -1);
+    EXPECT_STREQ(conv_info().conv, "");
+    EXPECT_EQ(FILE_set_name("out.vok"), 0);
+    EXPECT_STREQ(conv_info().conv, "out.vok");
+    EXPECT_EQ(err.take(), "FILE_set_name: No file name convention file: " + path("missing_conv") +
+                              " (for type upa_dat)\nFILE_set_name: No file name convention file: " +
+                              path("missing_conv") + "\n");
+}
+
+TEST_F(FileNames, TypeWithoutAConventionIsAFailureNamingFileAndType)
+{
+    conventions("upa_dat %y%m%d%h_upa - 0\nupa_cvt\nupa_out |cat - 0\n");
+    const std::string file = path("name_conv");
+    Capture err(stderr);
+    EXPECT_EQ(FILE_set_name("upa_cvt_xml"), -1);
+    EXPECT_EQ(FILE_set_name("upa_raw"), -1);
+    EXPECT_EQ(FILE_set_name("upa_out"), -1);
+    EXPECT_STREQ(conv_info().conv, "");
+    EXPECT_EQ(FILE_set_name("myfile"), 0);   // no type name: a name of its own
+    EXPECT_EQ(err.take(), "FILE_set_name: No template for type upa_cvt in the file name convention file: " +
+                              file + "\nFILE_set_name: No type upa_raw in the file name convention file: " +
+                              file + "\nFILE_set_name: " + file + ": template |cat of upa_out refused: "
+                              "commands (\"|\") are taken from the command line only\n");
 }
 
 TEST_F(FileNames, SaveAndRestore)
@@ -873,18 +901,47 @@ TEST_F(FileNames, BadTemplatesAndNames)
     FILE_set_name("@%Q%!%y");
     EXPECT_EQ(name_of(d), "0024");
     FILE_set_name("@%y%m%d%h");
-    EXPECT_EQ(read_back("24%01#15"), "24%01");
-    EXPECT_EQ(read_back("24011512#" + std::string(40, '9')), "24011512");
+    // A "#" date that cannot be fixes nothing and refuses the name.
+    Capture err(stderr);
+    EXPECT_EQ(read_back("24%01#15"), "");
+    EXPECT_EQ(read_back("24011512#" + std::string(40, '9')), "");
     Date set;
     FILE_get_time(&set);
-    expect_fields(set, 9999, 99, 99, 99, 99);
-    FILE_clear_time();
+    expect_fields(set, VOK_MISSING, VOK_MISSING, VOK_MISSING, VOK_MISSING, VOK_MISSING);
     setenv("vokcurtime", "#202401151130", 1);
     char name[VOK_NAME_LEN];
     FILE_set_current(("#" + std::string(40, '1')).c_str(), name);
+    EXPECT_STREQ(name, "");
     FILE_set_current("99999999999d99999999:9999999", name);
     FILE_set_current("la#0-", name);
     EXPECT_STREQ(name, "24011511");
+    EXPECT_EQ(count_of(err.take(), "Invalid"), 3);
+}
+
+TEST_F(FileNames, DatesThatCannotBeNameNoFile)
+{
+    FILE_set_name("@%Y%m%d%h.upa");
+    char name[VOK_NAME_LEN];
+    Capture err(stderr);
+    // A clock replaced by a date that cannot be names nothing.
+    setenv("vokcurtime", "#202602310000", 1);
+    FILE_set_current("", name);
+    EXPECT_STREQ(name, "");
+    EXPECT_EQ(file_date().year, VOK_MISSING);
+    // Nor does a "#" date after a given name, nor a name whose date cannot
+    // be; "72518" fits the template only in part and gives no year 7251.
+    EXPECT_EQ(read_back("feed.txt#2026023100"), "");
+    read_back("2026023100.upa");
+    EXPECT_EQ(file_date().year, VOK_MISSING);
+    EXPECT_EQ(read_back("72518"), "72518");
+    EXPECT_EQ(file_date().year, VOK_MISSING);
+    EXPECT_EQ(err.take(), "FILE_set_current: Invalid current time:  (vokcurtime #202602310000: day 31 of 2026-02)\n"
+                          "FILE_set_file: Invalid date in file name: feed.txt#2026023100 (day 31 of 2026-02)\n"
+                          "FILE_set_file: Invalid date in file name: 2026023100.upa (day 31 of 2026-02)\n");
+    // The set time stands when the name gives no whole date.
+    set_time(2026, 2, 6, 0, VOK_MISSING);
+    read_back("72518");
+    expect_fields(file_date(), 2026, 2, 6, 0, VOK_MISSING);
 }
 
 TEST_F(FileNames, InputFromArgumentsCurrentTimeAndPrompt)
@@ -914,7 +971,7 @@ TEST_F(FileNames, InputFromArgumentsCurrentTimeAndPrompt)
     }
     FLAG_clear();
 
-    StdinFeed in("list\n24011512\n");
+    TtyFeed in("list\n24011512\n");
     Capture out;
     EXPECT_EQ(FILE_get_file_only("Enter the upper air filename: ", name), 1);
     const std::string shown = out.take();
@@ -940,12 +997,17 @@ TEST_F(FileNames, ListAndExitEndTheProgram)
     FLAG_clear();
     EXPECT_EXIT(
         {
-            StdinFeed in("exit\n");
+            TtyFeed in("exit\n");
             Capture out;
             FILE_get_file_only("Enter: ", nullptr);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FileNames, GivenNameExitIsAFile)
+{
     FILE_set_name("@%y");
     char name[VOK_NAME_LEN];
-    EXPECT_EXIT(FILE_set_file("EXIT", name), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(FILE_set_file("EXIT", name), 0);
+    EXPECT_STREQ(name, "EXIT");
 }

@@ -269,7 +269,7 @@ TEST_F(Resrc, HourValueBecomesTheSetTime)
         {"#2024061512", 2024, 6, 15, 12, M},
         {"#202406151230", 2024, 6, 15, 12, 30},
         {"#2024", 2024, M, M, M, M},
-        {"#2024x6", 2024, M, M, M, M},
+        {"#2024x6", M, M, M, M, M},   // no time: nothing is set
         {"061512", M, 6, 15, 12, M},
         {"1512", M, M, 15, 12, M},
         {"512", M, M, 5, 12, M},
@@ -282,6 +282,7 @@ TEST_F(Resrc, HourValueBecomesTheSetTime)
         {"-0:30", M, M, M, M, -30},
         {"abc", M, M, M, M, M},
     };
+    Capture err(stderr);
     for (const auto& c : cases) {
         FILE_clear_time();
         EXPECT_EQ(RES_conv_data(c.value, nullptr, CV_hour), 1) << c.value;
@@ -304,6 +305,8 @@ TEST_F(Resrc, HourValueBecomesTheSetTime)
     const std::string huge = "#" + std::string(10000, '9');
     EXPECT_EQ(RES_conv_data(huge.c_str(), nullptr, CV_hour), 1);
     FILE_clear_time();
+    // Each value that is no time was reported.
+    EXPECT_EQ(testutil::count_of(err.take(), "RES_conv_data: Invalid hour: "), 3);
 }
 
 // ---------------------------------------------------------------- table, command line, help

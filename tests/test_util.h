@@ -12,12 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include <fcntl.h>
 #include <stdio_ext.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "vok.h"
@@ -212,5 +216,119 @@ inline std::vector<std::filesystem::path> bulletin_files()
     return files;
 }
 #endif
+
+}  // namespace testutil
+
+namespace testutil {
+
+// The other end of a pseudo-terminal, holding the given answers and then an
+// end of input (the terminal's end-of-file character): a program that reads
+// it sees a terminal, as a user at the keyboard gives it. Echo is off.
+class Terminal {
+public:
+    explicit Terminal(const std::string& text)
+    {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) std::abort();
+        slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+        if (slave_ < 0) std::abort();
+        termios t{};
+        tcgetattr(slave_, &t);
+        t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(slave_, TCSANOW, &t);
+        const std::string all = text + '\x04';
+        if (write(master_, all.data(), all.size()) != static_cast<ssize_t>(all.size())) std::abort();
+    }
+    ~Terminal()
+    {
+        close(slave_);
+        close(master_);
+    }
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    int fd() const { return slave_; }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+};
+
+// Standard input of this process from a Terminal holding the answers.
+class TtyFeed {
+public:
+    explicit TtyFeed(const std::string& text) : tty_(text)
+    {
+        saved_ = dup(0);
+        __fpurge(stdin);
+        dup2(tty_.fd(), 0);
+        clearerr(stdin);
+    }
+    ~TtyFeed()
+    {
+        __fpurge(stdin);
+        dup2(saved_, 0);
+        close(saved_);
+        clearerr(stdin);
+    }
+    TtyFeed(const TtyFeed&) = delete;
+    TtyFeed& operator=(const TtyFeed&) = delete;
+
+private:
+    Terminal tty_;
+    int saved_ = -1;
+};
+
+// One run of a program: its exit status (-1 when it did not exit) and what
+// it wrote on its two streams.
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs prog with args and exactly the environment env in directory dir.
+// Standard input is the text of input through a file, or, with at_terminal,
+// a Terminal holding it. The streams are caught in files under scratch.
+inline ProgramRun run_program(const std::string& prog, const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, const std::filesystem::path& dir,
+                              const std::filesystem::path& scratch, const std::string& input = "",
+                              bool at_terminal = false)
+{
+    std::vector<std::string> all = {prog};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<std::string> env_copy = env;
+    std::vector<char*> argv, envp;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env_copy) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::filesystem::path in = scratch / "stdin", out = scratch / "stdout", err = scratch / "stderr";
+    std::ofstream(in, std::ios::binary) << input;
+    std::optional<Terminal> tty;
+    if (at_terminal) tty.emplace(input);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fi = tty ? dup(tty->fd()) : open(in.c_str(), O_RDONLY);
+        const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fi, 0);
+        dup2(fo, 1);
+        dup2(fe, 2);
+        close(fi);
+        close(fo);
+        close(fe);
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    ProgramRun r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = read_file(out);
+    r.err = read_file(err);
+    return r;
+}
 
 }  // namespace testutil
