@@ -63,6 +63,18 @@ bool station_number(std::string_view w)
     return w.size() == 5 && four_figures(w.data()) && is_figure(w[4]);
 }
 
+// A code group of figures and solidi standing alone on its line: the
+// tropopause or maximum-wind group of a part A or C ("88999", "77999") or
+// the wind section's "21212" of a part B, which bulletins set on a line of
+// their own before the groups that follow. It goes on with the part; only a
+// group with its terminator, or a word that is no code group (NIL, NNNN, a
+// sequence number), ends it.
+bool lone_code_group(std::string_view w)
+{
+    return w.size() == 5 &&
+           std::all_of(w.begin(), w.end(), [](char c) { return is_figure(c) || c == '/'; });
+}
+
 // The word of s[0, n) starting at or after pos: where it starts and its
 // length (0 at the end of the line).
 struct Word {
@@ -571,10 +583,12 @@ bool BulletinReader::examine()
         return false;
     }
     if (w.n < 2) {
-        // A lone group (NIL=, /////=) closes the part, leading blanks and
-        // all.
+        // A lone word (NIL=, /////=, NNNN) closes the part, leading blanks
+        // and all; a lone code group goes on with it.
         if (trace_) MESS_print(RAW_DEBUG, "ERR-2: %d %d %d\n", pending_code(), progress(), taken_);
-        if (collecting()) {
+        const bool goes_on =
+            w.n == 1 && lone_code_group({line_.s + w.pos[0], static_cast<std::size_t>(w.len[0])});
+        if (collecting() && !goes_on) {
             add_blank_and(line_.s, static_cast<std::size_t>(line_.n));
             state_ = State::ended;
             ++taken_;

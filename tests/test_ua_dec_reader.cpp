@@ -198,10 +198,24 @@ TEST_F(RawReader, StartRuleFiveNeedsTheGroupShapes)
     EXPECT_TRUE(read_text("TTAA 56001 7-786 51515=\n").empty());
 }
 
-TEST_F(RawReader, LoneGroupEndsTheReportWholeLineTaken)
+// TTAA 91165 of the global feed sets its tropopause group alone on a line;
+// the part ended there, and the maximum wind and the 31313 section after it
+// were lost. A lone code group goes on with the part; any other lone word
+// still ends it, taken whole.
+TEST_F(RawReader, LoneCodeGroupLineKeepsTheMaximumWindInThePart)
 {
+    auto reps = read_text(
+        "TTAA 56001 91165 99009 28441 10503 00119 27642 09508\n"
+        "88999\n"
+        "77132 28575 41217\n"
+        "31313 44108 82302=\n");
+    ASSERT_EQ(reps.size(), 1u);
+    EXPECT_EQ(reps[0].data,
+              "56001 91165 99009 28441 10503 00119 27642 09508 88999 77132 28575 41217 31313 "
+              "44108 82302  ");
+
     int zeros = 0;
-    const auto reps = read_text(
+    reps = read_text(
         "TTAA 57121 72469 99838 13456\n"
         "     /////=\n"
         "92812 10656 24010=\n",
@@ -210,10 +224,15 @@ TEST_F(RawReader, LoneGroupEndsTheReportWholeLineTaken)
     EXPECT_EQ(reps[0].data, "57121 72469 99838 13456      /////  ");
     // The line after it belongs to no part and only ends the file.
     EXPECT_EQ(zeros, 1);
-
-    const auto nil = read_text("TTBB 57121 72469\nNIL=\n");
-    ASSERT_EQ(nil.size(), 1u);
-    EXPECT_EQ(nil[0].data, "57121 72469 NIL  ");
+    // The closing "=" turns into a blank.
+    const char* const lone[][2] = {
+        {"NIL=", "NIL  "}, {"=", "  "}, {"NNNN", "NNNN "}, {"413", "413 "}, {"8899", "8899 "}};
+    for (const auto& [word, end] : lone) {
+        SCOPED_TRACE(word);
+        reps = read_text(std::string("TTBB 57121 72469\n") + word + "\n11111 22222=\n");
+        ASSERT_EQ(reps.size(), 1u);
+        EXPECT_EQ(reps[0].data, std::string("57121 72469 ") + end);
+    }
 }
 
 TEST_F(RawReader, SemicolonEndsTheReportUnless333Follows)
@@ -346,7 +365,7 @@ TEST_F(RawReader, PartsAreCutAlikeWhereverTheBlocksEnd)
         "TTAA 57121 72469 99838 13456\r\r\n"
         "22005 00144 \x02////\t92812\xe9 10656=\r\r\n"
         "TTBB 5712/ 72469 00838 13456 11975 12345\0 ignored after the NUL\n"
-        "22850 07256=\n"
+        "88999\n22850 07256=\n"
         "51515 10164 00005 10194 TTBB  56008 74005\n00991 25078=\n"
         "PPBB 56008 74005 90012 19517 TTDD  5600/\n74005 11954 66172 =\n"
         "UUAA 9ZT9M 06001 99602 70467\n 22106 00102;\n  33312 45678\n\x03"s;
@@ -355,7 +374,7 @@ TEST_F(RawReader, PartsAreCutAlikeWhereverTheBlocksEnd)
     while (text.size() < ua::BulletinReader::BLOCK + 20000) text += unit;
     const auto plain = read_core(text);
     ASSERT_EQ(plain.size(), 7 * (text.size() / unit.size()));
-    EXPECT_EQ(plain[1].text, "5712/ 72469 00838 13456 11975 12345 22850 07256  ");
+    EXPECT_EQ(plain[1].text, "5712/ 72469 00838 13456 11975 12345 88999 22850 07256  ");
     // The block's end at every place of the short lines of a unit, and at
     // places across its long line.
     const std::size_t u = unit.size();
