@@ -421,6 +421,14 @@ bool BulletinReader::advance()
         line_ = Line{};
         return false;
     }
+    // Code groups hold figures and solidi: most lines have no capital that
+    // could start a part word, which the block's marks tell at once.
+    if (line_.in_block) {
+        const auto at = static_cast<std::size_t>(line_.s - store_->text.data());
+        const auto end = at + static_cast<std::size_t>(line_.n);
+        line_.plain = next_mark(at, end) == end;
+        if (line_.plain) return true;
+    }
     // The first part word inside the line holds the rest of the line back;
     // the last part of a line may take its station number from the next.
     split(line_.s, line_.n, 0, line_.words);
@@ -630,6 +638,29 @@ bool BulletinReader::examine()
     return true;
 }
 
+// A line without a part word, as examine takes it when it need not look at
+// the line's first words: while a part is collected the line goes into it
+// whole, and while none is, with no part word pending, it starts nothing.
+// False when it must be examined.
+bool BulletinReader::examine_plain()
+{
+    if (state_ != State::collecting) return !pending_;
+    const char* s = line_.s;
+    const int n = line_.n;
+    int start = 0;
+    while (s[start] == ' ') ++start;
+    int end = start;
+    while (end < n && s[end] != ' ') ++end;
+    add_blank_and(s, static_cast<std::size_t>(n));
+    if (end == n && !lone_code_group({s + start, static_cast<std::size_t>(end - start)})) {
+        state_ = State::ended;
+        return true;
+    }
+    ++part_lines_;
+    if (s[n - 1] == ';' || s[n - 1] == '=') state_ = State::closed;
+    return true;
+}
+
 // Moves on to the next line. A ";" closes the main part; regional 333
 // groups follow on lines of their own and still belong to the part.
 void BulletinReader::step()
@@ -683,7 +714,10 @@ bool BulletinReader::next(PartView& part)
             if (!advance()) break;
             continue;
         }
-        if (!examine()) break;
+        if (!line_.plain || trace_ || !examine_plain()) {
+            if (line_.plain) split(line_.s, line_.n, 0, line_.words);
+            if (!examine()) break;
+        }
         step();
     }
     if (!started_) return false;

@@ -91,7 +91,10 @@ private:
         bool in_block = false;        // in the block, its marks beside it
         std::uint64_t at = 0;         // offset in the input of s[0]
         bool joined = false;          // in own_[0], its offsets told by seams_
-        Words words;                  // its first two words
+        // No part word can stand in it (no capital that starts one): its
+        // words are split only when they are needed.
+        bool plain = false;
+        Words words;                  // its first two words, unless plain
     };
     // Where a line joined to the one before it starts in own_[0], and its
     // offset in the input.
@@ -128,6 +131,7 @@ private:
     std::optional<Kind> identifier(const Line& line, int& word, int& after) const;
     bool passed_over();
     bool examine();
+    bool examine_plain();
     void take(const Words& w, int k, int from);
     void step();
     void finish();
