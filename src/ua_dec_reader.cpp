@@ -101,9 +101,10 @@ template <typename Store>
 void clean_block(Store& store, std::size_t from)
 {
     for (std::size_t i = from; i < from + BulletinReader::BLOCK; ++i) {
-        const unsigned char c = static_cast<unsigned char>(store.text[i]);
-        const bool odd = (c < ' ' && c != '\n' && c != '\0') || c >= 0x80;
-        store.text[i] = odd ? ' ' : static_cast<char>(c);
+        // As signed bytes, control and 8-bit bytes are those below a blank.
+        const auto c = static_cast<signed char>(store.text[i]);
+        const bool odd = c < ' ' && c != '\n' && c != '\0';
+        store.text[i] = odd ? ' ' : store.text[i];
         store.marks[i] = c >= 'E' && c <= 'U';
     }
 }
@@ -309,8 +310,13 @@ void split(const char* s, int n, int pos, Words& w)
 
 }  // namespace
 
+// Every part word pairs a letter of the platform (TT, PP, UU, II, EE) with
+// the letter of the part (AA to DD): other words are told at a glance.
 std::optional<Kind> BulletinReader::part_word(std::string_view word) const
 {
+    if (word.size() != 4 || word[0] != word[1] || word[2] != word[3] || word[2] < 'A' ||
+        word[2] > 'D')
+        return std::nullopt;
     const std::optional<Kind> kind = kind_of_word(word);
     if (kind == Kind::PPCC && !options_.pilot_c) return std::nullopt;
     return kind;
