@@ -614,7 +614,8 @@ TEST(BulletinReader, PilotPartCIsAPartWord)
 
 // The offset of a part is that of the part word that opened it: at a line's
 // start, in second place, inside a line, alone on a line before the groups,
-// and before a station number that the next line holds.
+// before a station number that the next line holds, and so on down a chain
+// of such lines.
 TEST(BulletinReader, OffsetsPointAtThePartWord)
 {
     const std::string text =
@@ -622,16 +623,17 @@ TEST(BulletinReader, OffsetsPointAtThePartWord)
         "TTAA 57121 72469 99838=\r\r\n"
         "72493 TTBB  56001 72493 00012 25656 TTCC 70121 72493 70850=\n"
         "PPBB\n56000 72493 90012=\n"
-        "PPBB 56000 72493 90012 TTDD 7012/\n72493 11975 12345=\n";
+        "PPBB 56000 72493 90012 TTDD 7012/\r\r\n72493 11975 TTBB 7012/\r\r\n"
+        "72493 00838 TTCC 7012/\r\r\n72493 11111=\r\r\n";
     const auto parts = read_core(text);
     const ua::Kind kinds[] = {ua::Kind::TTAA, ua::Kind::TTBB, ua::Kind::TTCC, ua::Kind::PPBB,
-                              ua::Kind::PPBB, ua::Kind::TTDD};
+                              ua::Kind::PPBB, ua::Kind::TTDD, ua::Kind::TTBB, ua::Kind::TTCC};
     ASSERT_EQ(parts.size(), std::size(kinds));
     for (std::size_t i = 0; i < parts.size(); ++i) {
         EXPECT_EQ(parts[i].kind, kinds[i]) << i;
         EXPECT_EQ(text.substr(parts[i].offset, 4), ua::kind_name(kinds[i])) << i;
     }
-    EXPECT_EQ(parts[5].text, "7012/ 72493 11975 12345  ");
+    EXPECT_EQ(parts[6].text, "7012/ 72493 00838 ");
 }
 
 // The core keeps parts whole up to max_text (32 KB), far beyond what the
