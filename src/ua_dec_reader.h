@@ -21,9 +21,10 @@ struct ReaderOptions {
     // PILOT part C is a part word. The suite's UPA_read_raw does not know
     // it, and turns it off.
     bool pilot_c = true;
-    // Longest part text kept, in characters: a longer part is cut at a whole
-    // group (PartView::cut). It bounds the memory a reader needs whatever
-    // its input holds.
+    // Longest part text kept, in characters (at least 1): a longer part is
+    // cut at a whole group (PartView::cut). It bounds the memory a reader
+    // needs whatever its input holds. The suite's UPA_read_raw keeps
+    // UPA_RAW_MAX.
     std::size_t max_text = 32768;
 };
 
@@ -40,7 +41,9 @@ struct PartView {
     // Where the part word that opened the part stands in the input, in bytes
     // from where the reader started.
     std::uint64_t offset = 0;
-    bool cut = false;          // the part was longer than max_text
+    // The part was longer than max_text: what did not fit, and the group at
+    // the cut, were left out.
+    bool cut = false;
 };
 
 class BulletinReader {
@@ -54,7 +57,8 @@ public:
     // The next part; false at the end of the input or after a read error.
     bool next(PartView& part);
     // Nothing is left to examine: the input was read to its end and no line
-    // waits. The next call of next gives false.
+    // waits, so next gives false. (The suite's UPA_read_raw then says -1,
+    // the end of the file, where next giving false says 0.)
     bool at_end() const { return line_.n == 0 && !held_ && eof_hit_; }
     // A read of the input failed (the parts before it were given).
     bool failed() const { return failed_; }
