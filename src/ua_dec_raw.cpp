@@ -48,7 +48,7 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
     if (!ifile || !data || !id || !type) return -1;
     if (raw_stream.file != ifile || !raw_stream.reader) {
         UPA_read_raw_reset();
-        if (std::feof(ifile)) return -1;
+        if (std::feof(ifile) || std::ferror(ifile)) return -1;
         raw_stream.file = ifile;
         raw_stream.reader = std::make_unique<ua::BulletinReader>(ifile, raw_options());
     }
@@ -57,18 +57,25 @@ int UPA_read_raw(FILE* ifile, char* data, char* id, int* type)
         return -1;
     }
     ua::PartView part;
-    // The end of the file before a part started: nothing to give, and the
-    // next call says the file is done.
-    if (!raw_stream.reader->next(part)) return 0;
-    const std::size_t len = std::min(part.text.size(), static_cast<std::size_t>(UPA_RAW_MAX));
-    std::memcpy(data, part.text.data(), len);
-    data[len] = '\0';
-    const std::size_t id_len =
-        std::min(part.id.size(), static_cast<std::size_t>(UPA_RAW_ID_LEN - 1));
-    std::memcpy(id, part.id.data(), id_len);
-    id[id_len] = '\0';
-    *type = ua::legacy_kind(part.kind);
-    if (MESS_enabled(RAW_DATA) && *type < UPA_NUM_KINDS)
-        MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
-    return 1;
+    int found = 0;
+    if (raw_stream.reader->next(part)) {
+        const std::size_t len = std::min(part.text.size(), static_cast<std::size_t>(UPA_RAW_MAX));
+        std::memcpy(data, part.text.data(), len);
+        data[len] = '\0';
+        const std::size_t id_len =
+            std::min(part.id.size(), static_cast<std::size_t>(UPA_RAW_ID_LEN - 1));
+        std::memcpy(id, part.id.data(), id_len);
+        id[id_len] = '\0';
+        *type = ua::legacy_kind(part.kind);
+        if (MESS_enabled(RAW_DATA) && *type < UPA_NUM_KINDS)
+            MESS_print(RAW_DATA, "DATA: %s %s\n\n", type_str[*type], data);
+        found = 1;
+    }
+    // After a read error the reader goes at once: its caller may stop here
+    // and close the file, and the file opened next may come at the same
+    // address.
+    if (raw_stream.reader->failed()) UPA_read_raw_reset();
+    // 0: the end of the file came before a part started; the next call says
+    // the file is done.
+    return found;
 }

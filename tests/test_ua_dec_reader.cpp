@@ -352,6 +352,32 @@ TEST_F(RawReader, NothingCarriesIntoTheNextFile)
     EXPECT_EQ(part.read(b.fp), -1);
 }
 
+// A file that fails to read (a directory) ends at once, and leaves nothing
+// behind for the file read next, which the C library may give the same
+// address.
+TEST_F(RawReader, ReadErrorLeavesNothingForTheNextFile)
+{
+    testutil::TempDir dir("raw_reader");
+    const std::string name = (dir.path() / "next.txt").string();
+    FILE* next = std::fopen(name.c_str(), "w");
+    ASSERT_NE(next, nullptr);
+    std::fputs("TTAA 57121 72469 99838=\n", next);
+    std::fclose(next);
+    // The conversion stops at the error, as the driver does, and goes on
+    // with the next file.
+    FILE* bad = std::fopen(dir.path().c_str(), "r");
+    ASSERT_NE(bad, nullptr);
+    RawPart part;
+    EXPECT_EQ(part.read(bad), 0);
+    EXPECT_TRUE(std::ferror(bad));
+    std::fclose(bad);
+    next = std::fopen(name.c_str(), "r");
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(part.read(next), 1);
+    EXPECT_STREQ(part.id, "72469");
+    std::fclose(next);
+}
+
 // Lines are cut from blocks of the input: where a block ends must not show,
 // whatever stands there (CR CR LF, NULs, 8-bit bytes, a line longer than the
 // reader keeps, parts run together, a heading whose station number is on
