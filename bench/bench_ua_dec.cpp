@@ -1,16 +1,18 @@
 // Throughput of the bulletin reader, alone and with the decoders, over a
 // large raw file made by repeating the real bulletins of the shared data
 // folder. The file is written to /tmp when the benchmarks start and removed
-// when they end; it is never part of the repository.
+// when they end; it is never part of the repository. SONDEX_BENCH_FILE names
+// a file to read instead (kept).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,6 +21,7 @@
 #include <unistd.h>
 
 #include "../tests/test_util.h"
+#include "ua_dec_reader.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -28,8 +31,9 @@ namespace fs = std::filesystem;
 
 constexpr std::uintmax_t BENCH_MIN_BYTES = 100u * 1024u * 1024u;
 
-std::string big_file;  // path of the generated file, empty when there is none
+std::string big_file;  // path of the file read, empty when there is none
 std::uintmax_t big_size = 0;
+bool big_file_made = false;  // generated here, removed at the end
 
 // Concatenates every bulletin file of the corpus over and over until the
 // file reaches BENCH_MIN_BYTES.
@@ -49,6 +53,7 @@ bool make_big_file()
     if (fd < 0) return false;
     close(fd);
     big_file = path;  // removed at the end even when writing fails
+    big_file_made = true;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::uintmax_t written = 0;
     while (written < BENCH_MIN_BYTES && out) {
@@ -109,9 +114,25 @@ private:
     }
 };
 
-// One pass of the reader over the big file; the count of reports read.
-// With stations, every report also goes to the decoder of its kind.
-long read_once(Stations* stations)
+// One pass of the core reader over the big file; the count of parts read.
+long read_parts_once()
+{
+    FILE* fp = std::fopen(big_file.c_str(), "r");
+    if (!fp) return -1;
+    ua::BulletinReader reader(fp);
+    ua::PartView part;
+    long parts = 0;
+    while (reader.next(part)) {
+        ++parts;
+        benchmark::DoNotOptimize(part.text.data());
+    }
+    std::fclose(fp);
+    return parts;
+}
+
+// One pass of the suite's reader calls over the big file, every report to
+// the decoder of its kind; the count of reports read.
+long read_and_decode_once(Stations& stations)
 {
     FILE* fp = std::fopen(big_file.c_str(), "r");
     if (!fp) return -1;
@@ -122,8 +143,7 @@ long read_once(Stations* stations)
     long reports = 0;
     testutil::for_each_raw_part(fp, [&](const char* data, const char* id, int kind) {
         ++reports;
-        if (stations) UPA_decode_part(data, kind, stations->get(id));
-        benchmark::DoNotOptimize(data[0]);
+        UPA_decode_part(data, kind, stations.get(id));
     });
     std::fclose(fp);
     return reports;
@@ -142,7 +162,7 @@ void run(benchmark::State& state, bool with_decoders)
     Stations stations;
     long reports = 0;
     for (auto _ : state) {
-        const long n = read_once(with_decoders ? &stations : nullptr);
+        const long n = with_decoders ? read_and_decode_once(stations) : read_parts_once();
         if (n < 0) {
             state.SkipWithError("cannot open the benchmark file");
             return;
@@ -158,11 +178,12 @@ void run(benchmark::State& state, bool with_decoders)
     if (with_decoders) state.counters["stations"] = static_cast<double>(stations.size());
 }
 
-void BM_read_raw(benchmark::State& state)
+// The core reader alone: the file cut into parts.
+void BM_reader(benchmark::State& state)
 {
     run(state, false);
 }
-BENCHMARK(BM_read_raw)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_reader)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_read_and_decode(benchmark::State& state)
 {
@@ -176,10 +197,18 @@ int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    if (!make_big_file()) std::fprintf(stderr, "bench_ua_dec: no benchmark file could be made\n");
+    std::error_code ec;
+    if (const char* given = std::getenv("SONDEX_BENCH_FILE")) {
+        big_file = given;
+        big_size = fs::file_size(big_file, ec);
+        if (ec) big_size = 0;
+    } else if (!make_big_file()) {
+        std::fprintf(stderr, "bench_ua_dec: no benchmark file could be made\n");
+    }
+    if (big_size == 0) std::fprintf(stderr, "bench_ua_dec: no benchmark file\n");
     else std::fprintf(stderr, "bench_ua_dec: %s, %.1f MB\n", big_file.c_str(), big_size / 1e6);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (!big_file.empty()) std::remove(big_file.c_str());
+    if (big_file_made) std::remove(big_file.c_str());
     return 0;
 }

@@ -1,4 +1,5 @@
-// The bulletin reader UPA_read_raw: how raw feeds are cut into parts.
+// The bulletin reader, ua::BulletinReader, and the suite's UPA_read_raw over
+// it: how raw feeds are cut into parts.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "test_util.h"
+#include "ua_dec_reader.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -62,19 +64,25 @@ std::vector<RawRep> read_text(const std::string& text, int* zeros = nullptr)
     return read_reports(f.fp, zeros);
 }
 
-// Every report of a text read through a stream with the given buffer (0:
-// the stream's own; 1: unbuffered).
-std::vector<RawRep> read_buffered(std::string text, std::size_t size)
+// One part as the core reader gives it.
+struct CorePart {
+    ua::Kind kind;
+    std::string id;
+    std::string text;
+    std::uint64_t offset;
+    bool cut;
+    bool operator==(const CorePart&) const = default;
+};
+
+std::vector<CorePart> read_core(std::string text, ua::ReaderOptions options = {})
 {
-    UPA_read_raw_reset();
-    FILE* fp = fmemopen(text.data(), text.size(), "r");
-    if (!fp) return {};
-    std::vector<char> buffer(size > 1 ? size : 1);
-    if (size == 1) std::setvbuf(fp, nullptr, _IONBF, 0);
-    else if (size > 1) std::setvbuf(fp, buffer.data(), _IOFBF, size);
-    auto reps = read_reports(fp);
-    std::fclose(fp);
-    return reps;
+    std::vector<CorePart> out;
+    RawFile f(std::move(text));
+    ua::BulletinReader reader(f.fp, options);
+    ua::PartView p;
+    while (reader.next(p))
+        out.push_back({p.kind, std::string(p.id), std::string(p.text), p.offset, p.cut});
+    return out;
 }
 
 class RawReader : public ::testing::Test {
@@ -190,10 +198,24 @@ TEST_F(RawReader, StartRuleFiveNeedsTheGroupShapes)
     EXPECT_TRUE(read_text("TTAA 56001 7-786 51515=\n").empty());
 }
 
-TEST_F(RawReader, LoneGroupEndsTheReportWholeLineTaken)
+// TTAA 91165 of the global feed sets its tropopause group alone on a line;
+// the part ended there, and the maximum wind and the 31313 section after it
+// were lost. A lone code group goes on with the part; any other lone word
+// still ends it, taken whole.
+TEST_F(RawReader, LoneCodeGroupLineKeepsTheMaximumWindInThePart)
 {
+    auto reps = read_text(
+        "TTAA 56001 91165 99009 28441 10503 00119 27642 09508\n"
+        "88999\n"
+        "77132 28575 41217\n"
+        "31313 44108 82302=\n");
+    ASSERT_EQ(reps.size(), 1u);
+    EXPECT_EQ(reps[0].data,
+              "56001 91165 99009 28441 10503 00119 27642 09508 88999 77132 28575 41217 31313 "
+              "44108 82302  ");
+
     int zeros = 0;
-    const auto reps = read_text(
+    reps = read_text(
         "TTAA 57121 72469 99838 13456\n"
         "     /////=\n"
         "92812 10656 24010=\n",
@@ -202,10 +224,15 @@ TEST_F(RawReader, LoneGroupEndsTheReportWholeLineTaken)
     EXPECT_EQ(reps[0].data, "57121 72469 99838 13456      /////  ");
     // The line after it belongs to no part and only ends the file.
     EXPECT_EQ(zeros, 1);
-
-    const auto nil = read_text("TTBB 57121 72469\nNIL=\n");
-    ASSERT_EQ(nil.size(), 1u);
-    EXPECT_EQ(nil[0].data, "57121 72469 NIL  ");
+    // The closing "=" turns into a blank.
+    const char* const lone[][2] = {
+        {"NIL=", "NIL  "}, {"=", "  "}, {"NNNN", "NNNN "}, {"413", "413 "}, {"8899", "8899 "}};
+    for (const auto& [word, end] : lone) {
+        SCOPED_TRACE(word);
+        reps = read_text(std::string("TTBB 57121 72469\n") + word + "\n11111 22222=\n");
+        ASSERT_EQ(reps.size(), 1u);
+        EXPECT_EQ(reps[0].data, std::string("57121 72469 ") + end);
+    }
 }
 
 TEST_F(RawReader, SemicolonEndsTheReportUnless333Follows)
@@ -302,94 +329,90 @@ TEST_F(RawReader, LastLineWithoutNewlineIsNotLost)
     EXPECT_EQ(reps[1].data, "5712/ 72469 00838 13456  ");
 }
 
-TEST_F(RawReader, LinesAreCutAlikeWhateverTheStreamBuffer)
+// The reader carried a pending part word and the line that ended its last
+// part into the next file: a part word at the end of one file opened a part
+// of another station in the next, and the next file began with a line of
+// the last.
+TEST_F(RawReader, NothingCarriesIntoTheNextFile)
 {
-    // Lines are found in the stream's buffer; where its refills fall must not
-    // show: carriage returns, NULs, 8-bit bytes, a line far longer than the
-    // reader keeps, a last line without its newline.
-    using namespace std::string_literals;
-    std::string text =
-        "TTAA 57121 72469 99838 13456\r\r\n"
-        "22005 00144 \x01\x02////\t92812\xe9 10656=\r\r\n"
-        "TTBB 5712/ 72469 00838 13456 11975 12345\0 ignored after the NUL\n"
-        "22850 07256=\n"
-        // First words told from the line's first bytes as it is read, or
-        // not: blanks, tabs, 8-bit bytes and NULs among them, long words.
-        "TTAA\t5712/ 72469 99838 13456 22005=\n"
-        " 72469  TTAA  5712/ 72469 99838=\n"
-        "TTBB 5712/\xb0" "72469 00838 13456=\n"
-        "TTBB 5712/ 72469\0 00838 ignored\n"
-        "TTBB 571 724\0 0083=\n"
-        "UUAA  SHIP12345678 5712/ 99123=\n"
-        "PPBB 5712/ 72469 90012 27015 28020 29025 "s;
-    text += std::string(9000, '1') + " 33333=\n";
-    text += "TTDD 7012/ 72469 11975 12345=";
-    const std::string path =
-        std::string(SONDEX_SHARED_DATA) + "/bulletins/feed_kwbc_2022071300.txt";
-    if (FILE* feed = std::fopen(path.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        text += "\n";
-        while ((n = std::fread(buf, 1, sizeof buf, feed)) > 0) text.append(buf, n);
-        std::fclose(feed);
-    }
-    const auto whole = read_buffered(text, 0);
-    ASSERT_GE(whole.size(), 4u);
-    EXPECT_EQ(whole[1].data, "5712/ 72469 00838 13456 11975 12345 22850 07256  ");
-    for (std::size_t size : {std::size_t{1}, std::size_t{3}, std::size_t{8}, std::size_t{13},
-                             std::size_t{4096}}) {
-        SCOPED_TRACE(size);
-        const auto reps = read_buffered(text, size);
-        ASSERT_EQ(reps.size(), whole.size());
-        for (std::size_t i = 0; i < reps.size(); ++i) {
-            EXPECT_EQ(reps[i].kind, whole[i].kind) << i;
-            EXPECT_EQ(reps[i].id, whole[i].id) << i;
-            EXPECT_EQ(reps[i].data, whole[i].data) << i;
-        }
-    }
-}
-
-TEST_F(RawReader, TheStreamStandsAfterTheLinesTaken)
-{
-    // The reader reads no further than the line that ended its report: the
-    // stream's next line is the one after it, as for any line reader.
-    RawFile f("TTAA 57121 72469 99838=\nTTBB 5712/ 72469 00838=\nfor the caller\n");
-    RawPart part;
-    ASSERT_EQ(part.read(f.fp), 1);
-    EXPECT_EQ(part.kind, UPA_TTAA);
-    char next[64];
-    ASSERT_NE(std::fgets(next, sizeof next, f.fp), nullptr);
-    EXPECT_STREQ(next, "for the caller\n");
-    EXPECT_FALSE(std::feof(f.fp));
-}
-
-TEST_F(RawReader, StateCarriesIntoTheNextFile)
-{
-    // A pending part word at the end of one file opens the report at the
-    // start of the next.
     {
         RawFile a("junk line\nTTCC\n");
         EXPECT_TRUE(read_reports(a.fp).empty());
     }
-    auto reps = read_text("70121 72469 70850 12345=\n");
-    ASSERT_EQ(reps.size(), 1u);
-    EXPECT_EQ(reps[0].kind, UPA_TTCC);
+    EXPECT_TRUE(read_text("70121 72469 70850 12345=\n").empty());
 
-    // A caller that stops at the end of the first file finds the line that
-    // ended its last report at the start of the next one.
-    UPA_read_raw_reset();
     RawFile a("TTAA 57121 72469 99838\nTTBB 5712/ 72469 00838=");
     RawPart part;
     ASSERT_EQ(part.read(a.fp), 1);
     EXPECT_EQ(part.kind, UPA_TTAA);
-    ASSERT_TRUE(std::feof(a.fp));
     RawFile b("TTDD 7012/ 72469 11975 12345=\n");
-    part.kind = UPA_NO_KIND;
-    ASSERT_EQ(part.read(b.fp), 1);
-    EXPECT_EQ(part.kind, UPA_TTBB);
-    EXPECT_STREQ(part.data, "5712/ 72469 00838  ");
     ASSERT_EQ(part.read(b.fp), 1);
     EXPECT_EQ(part.kind, UPA_TTDD);
+    EXPECT_STREQ(part.data, "7012/ 72469 11975 12345  ");
+    EXPECT_EQ(part.read(b.fp), -1);
+}
+
+// A file that fails to read (a directory) ends at once, and leaves nothing
+// behind for the file read next, which the C library may give the same
+// address.
+TEST_F(RawReader, ReadErrorLeavesNothingForTheNextFile)
+{
+    testutil::TempDir dir("raw_reader");
+    const std::string name = (dir.path() / "next.txt").string();
+    FILE* next = std::fopen(name.c_str(), "w");
+    ASSERT_NE(next, nullptr);
+    std::fputs("TTAA 57121 72469 99838=\n", next);
+    std::fclose(next);
+    // The conversion stops at the error, as the driver does, and goes on
+    // with the next file.
+    FILE* bad = std::fopen(dir.path().c_str(), "r");
+    ASSERT_NE(bad, nullptr);
+    RawPart part;
+    EXPECT_EQ(part.read(bad), 0);
+    EXPECT_TRUE(std::ferror(bad));
+    std::fclose(bad);
+    next = std::fopen(name.c_str(), "r");
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(part.read(next), 1);
+    EXPECT_STREQ(part.id, "72469");
+    std::fclose(next);
+}
+
+// Lines are cut from blocks of the input: where a block ends must not show,
+// whatever stands there (CR CR LF, NULs, 8-bit bytes, a line longer than the
+// reader keeps, parts run together, a heading whose station number is on
+// the next line). The same bulletins behind a leading line of every length
+// over a range give the same parts, their offsets moved by that length.
+TEST_F(RawReader, PartsAreCutAlikeWhereverTheBlocksEnd)
+{
+    using namespace std::string_literals;
+    const std::string lines =
+        "\x01\r\r\n123 \r\r\nUSUS41 KWBC 060000\r\r\n"
+        "TTAA 57121 72469 99838 13456\r\r\n"
+        "22005 00144 \x02////\t92812\xe9 10656=\r\r\n"
+        "TTBB 5712/ 72469 00838 13456 11975 12345\0 ignored after the NUL\n"
+        "88999\n22850 07256=\n"
+        "51515 10164 00005 10194 TTBB  56008 74005\n00991 25078=\n"
+        "PPBB 56008 74005 90012 19517 TTDD  5600/\n74005 11954 66172 =\n"
+        "UUAA 9ZT9M 06001 99602 70467\n 22106 00102;\n  33312 45678\n\x03"s;
+    const std::string unit = lines + "PPBB 5712/ 72469 90012 " + std::string(9000, '1') + "=\n";
+    std::string text;
+    while (text.size() < ua::BulletinReader::BLOCK + 20000) text += unit;
+    const auto plain = read_core(text);
+    ASSERT_EQ(plain.size(), 7 * (text.size() / unit.size()));
+    EXPECT_EQ(plain[1].text, "5712/ 72469 00838 13456 11975 12345 88999 22850 07256  ");
+    // The block's end at every place of the short lines of a unit, and at
+    // places across its long line.
+    const std::size_t u = unit.size();
+    const std::size_t before = (ua::BulletinReader::BLOCK - u) / u * u;
+    for (std::size_t r = 0; r < u; r += r < lines.size() + 16 ? 1 : 97) {
+        const std::size_t k = ua::BulletinReader::BLOCK - before - r;
+        SCOPED_TRACE(r);
+        auto moved = read_core(std::string(k - 1, 'x') + "\n" + text);
+        ASSERT_EQ(moved.size(), plain.size());
+        for (auto& p : moved) p.offset -= k;
+        for (std::size_t i = 0; i < plain.size(); ++i) ASSERT_EQ(moved[i], plain[i]) << i;
+    }
 }
 
 TEST_F(RawReader, LongReportIsCutAtWholeGroups)
@@ -482,6 +505,22 @@ TEST_F(RawReader, OverLongLineKeepsItsTerminator)
     EXPECT_NE(out.find("NOT-D: 1 0 0\n"), std::string::npos);
 }
 
+// A NUL ends a line's text. In a line longer than the reader keeps, what
+// followed the NUL past that length was read as a line of its own, and
+// started a part of its own.
+TEST_F(RawReader, NulInAnOverLongLineEndsItsText)
+{
+    std::string line = "TTBB 57128 83779 11111";
+    line += '\0';
+    while (line.size() < 9000) line += " 22222";
+    line += " TTAA 57121 83779 99838=\n";
+    const auto reps = read_text(line + "PPBB 57120 83779 90012=\n");
+    ASSERT_EQ(reps.size(), 2u);
+    EXPECT_EQ(reps[0].kind, UPA_TTBB);
+    EXPECT_EQ(reps[0].data, "57128 83779 11111 ");
+    EXPECT_EQ(reps[1].kind, UPA_PPBB);
+}
+
 // Parts run together without "=" (USUS45 KPSR, 74005, cut down): a part
 // word inside a line, followed by the groups that open a part, ends the
 // report there and starts the next, even with its station number on the
@@ -568,4 +607,112 @@ TEST_F(RawReader, DebugMessagesTraceTheCutting)
     EXPECT_NE(out.find("STR-5: 0 0 0 57121 72469\n"), std::string::npos) << out;
     EXPECT_NE(out.find("STR-=: 0 1 1\n"), std::string::npos) << out;
     EXPECT_NE(out.find("DATA: TTAA 57121 72469 99838  \n\n"), std::string::npos) << out;
+}
+
+// ---------------------------------------------------------------- the core reader
+
+// PILOT part C is a part word of the core reader, in first or second place
+// and inside a line like the other land PILOT words; the suite's calls do
+// not know it (its parts are skipped, or glued to the part before).
+TEST(BulletinReader, PilotPartCIsAPartWord)
+{
+    const std::string text =
+        "PPCC 56008 64450\n"
+        "55170 07510 77999=\n"
+        "64458 PPCC 56008 64458 55170 07510=\n"
+        "PPBB 56008 74005 90012 08008 PPCC  56007 74005 55170 07510=\n";
+    const auto parts = read_core(text);
+    ASSERT_EQ(parts.size(), 4u);
+    for (const std::size_t i : {0u, 1u, 3u}) EXPECT_EQ(parts[i].kind, ua::Kind::PPCC) << i;
+    EXPECT_EQ(parts[0].id, "64450");
+    EXPECT_EQ(parts[0].text, "56008 64450 55170 07510 77999  ");
+    EXPECT_EQ(parts[1].id, "64458");
+    EXPECT_EQ(parts[2].text, "56008 74005 90012 08008 ");
+    EXPECT_EQ(parts[3].text, "56007 74005 55170 07510  ");
+
+    ua::ReaderOptions suite;
+    suite.pilot_c = false;
+    const auto without = read_core(text, suite);
+    ASSERT_EQ(without.size(), 1u);
+    EXPECT_EQ(without[0].kind, ua::Kind::PPBB);
+    EXPECT_EQ(without[0].text, "56008 74005 90012 08008 PPCC  56007 74005 55170 07510  ");
+}
+
+// The offset of a part is that of the part word that opened it: at a line's
+// start, in second place, inside a line, alone on a line before the groups,
+// before a station number that the next line holds, and so on down a chain
+// of such lines.
+TEST(BulletinReader, OffsetsPointAtThePartWord)
+{
+    const std::string text =
+        "USUS41 KWBC 060000\r\r\n"
+        "TTAA 57121 72469 99838=\r\r\n"
+        "72493 TTBB  56001 72493 00012 25656 TTCC 70121 72493 70850=\n"
+        "PPBB\n56000 72493 90012=\n"
+        "PPBB 56000 72493 90012 TTDD 7012/\r\r\n72493 11975 TTBB 7012/\r\r\n"
+        "72493 00838 TTCC 7012/\r\r\n72493 11111=\r\r\n";
+    const auto parts = read_core(text);
+    const ua::Kind kinds[] = {ua::Kind::TTAA, ua::Kind::TTBB, ua::Kind::TTCC, ua::Kind::PPBB,
+                              ua::Kind::PPBB, ua::Kind::TTDD, ua::Kind::TTBB, ua::Kind::TTCC};
+    ASSERT_EQ(parts.size(), std::size(kinds));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        EXPECT_EQ(parts[i].kind, kinds[i]) << i;
+        EXPECT_EQ(text.substr(parts[i].offset, 4), ua::kind_name(kinds[i])) << i;
+    }
+    EXPECT_EQ(parts[6].text, "7012/ 72493 00838 ");
+}
+
+// The core keeps parts whole up to max_text (32 KB), far beyond what the
+// suite's calls can hand on; a longer part is cut at a whole group and says
+// so.
+TEST(BulletinReader, LongPartIsCutAtMaxTextAtAWholeGroup)
+{
+    std::string text = "TTBB 57128 72469";
+    for (int g = 0; g < 1200; ++g) text += " " + std::to_string(10000 + g * 7);
+    text += "=\n";
+    const auto whole = read_core(text);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_FALSE(whole[0].cut);
+    EXPECT_GT(whole[0].text.size(), 7000u);
+
+    ua::ReaderOptions small;
+    small.max_text = 100;
+    const auto cut = read_core(text, small);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_TRUE(cut[0].cut);
+    EXPECT_LE(cut[0].text.size(), 100u);
+    // Whole groups only: the kept text is the start of the whole one, up
+    // to a group's closing blank.
+    const std::string& kept = cut[0].text;
+    ASSERT_GT(kept.size(), 90u);
+    EXPECT_EQ(whole[0].text.compare(0, kept.size() - 1, kept, 0, kept.size() - 1), 0);
+    EXPECT_EQ(whole[0].text[kept.size() - 2], ' ');
+}
+
+// Two readers over two inputs, read in turn, give each the parts it gives
+// alone: nothing lives outside the reader.
+TEST(BulletinReader, TwoReadersShareNothing)
+{
+    const std::string a = "TTAA 57121 72469 99838\n 13456 22005\nTTCC\n";
+    const std::string b = "70121 72470 70850=\nTTBB 5712/ 72470 00838=\nPPBB\n";
+    const auto alone_a = read_core(a);
+    const auto alone_b = read_core(b);
+    RawFile fa(a), fb(b);
+    ua::BulletinReader ra(fa.fp), rb(fb.fp);
+    std::vector<CorePart> got_a, got_b;
+    const auto take = [](ua::BulletinReader& r, std::vector<CorePart>& got) {
+        ua::PartView p;
+        if (!r.next(p)) return false;
+        got.push_back({p.kind, std::string(p.id), std::string(p.text), p.offset, p.cut});
+        return true;
+    };
+    for (bool more_a = true, more_b = true; more_a || more_b;) {
+        more_a = more_a && take(ra, got_a);
+        more_b = more_b && take(rb, got_b);
+    }
+    EXPECT_EQ(got_a, alone_a);
+    EXPECT_EQ(got_b, alone_b);
+    ASSERT_EQ(alone_a.size(), 1u);
+    ASSERT_EQ(alone_b.size(), 1u);
+    EXPECT_EQ(alone_b[0].kind, ua::Kind::TTBB);
 }
