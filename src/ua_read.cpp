@@ -14,6 +14,7 @@
 #include <netcdf.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -45,45 +46,8 @@ bool stream_failed = false; // a write to cvt_file failed: the file is incomplet
 long num_station = 0;       // record count of a netCDF file whose header was read
 long num_records = -1;      // records in the open file (-1: unknown)
 
-// Text of one record, grown as needed and kept from record to record: the
-// writer appends a few hundred short pieces per report.
-class Text {
-public:
-    void clear() { n_ = 0; }
-    const char* data() const { return buf_.data(); }
-    std::size_t size() const { return n_; }
-    operator std::string_view() const { return {buf_.data(), n_}; }
-    void append(const char* p, std::size_t k)
-    {
-        std::memcpy(room(k), p, k);
-        n_ += k;
-    }
-    // Room for k more characters written in place, then kept with commit.
-    char* reserve(std::size_t k) { return room(k); }
-    void commit(std::size_t k) { n_ += k; }
-    Text& operator+=(std::string_view s)
-    {
-        append(s.data(), s.size());
-        return *this;
-    }
-    Text& operator+=(char c)
-    {
-        *room(1) = c;
-        ++n_;
-        return *this;
-    }
-
-private:
-    char* room(std::size_t k)
-    {
-        if (buf_.size() - n_ < k) buf_.resize(std::max(2 * buf_.size(), n_ + k + 4096));
-        return buf_.data() + n_;
-    }
-    std::vector<char> buf_;
-    std::size_t n_ = 0;
-};
-
-Text rec;  // the record being formatted
+// The record being formatted; its room is kept from record to record.
+std::string rec;
 
 // netCDF variables of the header, in the order they are defined.
 enum CdfVar {
@@ -208,126 +172,57 @@ std::string_view field_text(const char (&field)[N])
 }
 
 // ------------------------------------------------------------ number texts
-// Number texts are built backwards from the end of a small buffer and
-// appended in one piece: the writer formats some hundred numbers a report.
-constexpr int NUM_BUF = 32;
-constexpr int MAX_DIGITS = 20;  // of an unsigned 64-bit number
+// printf's integer and fixed-point formats, made with std::to_chars.
 
-constexpr unsigned long long pow10_table[MAX_DIGITS] = {
-    1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL, 100000000ULL,
-    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL,
-    100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL, 100000000000000000ULL,
-    1000000000000000000ULL, 10000000000000000000ULL};
+// Room for any number of a report: a float has at most 39 digits before
+// the point, and "%.2f" adds a sign, the point and two decimals.
+constexpr std::size_t NUMBER_ROOM = 64;
 
-constexpr char two_digits[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+struct Number {
+    char text[NUMBER_ROOM];
+    std::size_t len = 0;
+    operator std::string_view() const { return {text, len}; }
+};
 
-int digit_count(unsigned long long u)
+// "%W.Wd": the sign, then at least w digits.
+Number zero_padded(long long v, int w)
 {
-    if (u < 10) return 1;
-    if (u < 100) return 2;
-    if (u < 1000) return 3;
-    if (u < 10000) return 4;
-    int n = 5;
-    while (n < MAX_DIGITS && u >= pow10_table[n]) ++n;
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    const char* first = digits;
+    Number n;
+    char* d = n.text;
+    if (*first == '-') *d++ = *first++;
+    for (auto k = end - first; k < std::min(w, 20); ++k) *d++ = '0';
+    n.len = static_cast<std::size_t>(std::copy(first, end, d) - n.text);
     return n;
 }
 
-// The n lowest digits of u (leading zeros included), ending at end. The
-// numbers of a report fit 32 bits, whose arithmetic is the cheaper.
-template <typename U>
-void write_digits_of(char* end, U u, int n)
+// "%Wd": blanks before the number up to a width of w.
+Number blank_padded(long long v, int w)
 {
-    for (; n >= 2; n -= 2) {
-        end -= 2;
-        std::memcpy(end, &two_digits[2 * (u % 100)], 2);
-        u /= 100;
+    char digits[24];
+    const char* first = digits;
+    const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    Number n;
+    char* d = n.text;
+    for (auto k = end - first; k < std::min(w, 20); ++k) *d++ = ' ';
+    n.len = static_cast<std::size_t>(std::copy(first, end, d) - n.text);
+    return n;
+}
+
+// "%.Nf": the exact value rounded as printf rounds it, half to even.
+Number fixed(double v, int decimals)
+{
+    Number n;
+    const auto r = std::to_chars(n.text, n.text + sizeof n.text, v, std::chars_format::fixed, decimals);
+    if (r.ec == std::errc()) {
+        n.len = static_cast<std::size_t>(r.ptr - n.text);
+    } else {  // beyond any float: as much as the room holds
+        const int k = std::snprintf(n.text, sizeof n.text, "%.*f", decimals, v);
+        n.len = static_cast<std::size_t>(std::clamp(k, 0, static_cast<int>(sizeof n.text) - 1));
     }
-    if (n == 1) end[-1] = static_cast<char>('0' + u % 10);
-}
-
-void write_digits(char* end, unsigned long long u, int n)
-{
-    if (u <= 0xFFFFFFFFULL) write_digits_of(end, static_cast<std::uint32_t>(u), n);
-    else write_digits_of(end, u, n);
-}
-
-unsigned long long magnitude(long long v)
-{
-    return v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-}
-
-// printf's "%W.Wd": a sign, then at least w digits.
-void put_zint(Text& s, long long v, int w)
-{
-    const unsigned long long u = magnitude(v);
-    const int n = std::max(digit_count(u), std::min(w, MAX_DIGITS));
-    const std::size_t len = static_cast<std::size_t>(n) + (v < 0 ? 1 : 0);
-    char* d = s.reserve(len);
-    if (v < 0) *d++ = '-';
-    write_digits(d + n, u, n);
-    s.commit(len);
-}
-
-// printf's "%Wd": blanks before the number up to a width of w.
-void put_bint(Text& s, long long v, int w)
-{
-    const int n = digit_count(magnitude(v)) + (v < 0 ? 1 : 0);
-    for (int k = n; k < std::min(w, NUM_BUF); ++k) s += ' ';
-    put_zint(s, v, 1);
-}
-
-// m >= 0 rounded to a whole number, half to even, as printf rounds the
-// exact value it is given in the default rounding mode; m < 1e15.
-unsigned long long round_half_even(double m)
-{
-    auto u = static_cast<long long>(m);  // exact: m is below 2^53
-    const double frac = m - static_cast<double>(u);
-    if (frac > 0.5 || (frac == 0.5 && (u & 1) != 0)) ++u;
-    return static_cast<unsigned long long>(u);
-}
-
-// Room for any number of a report as fixed_to writes it (a float has at
-// most 39 digits before the point).
-constexpr std::size_t NUMBER_ROOM = 64;
-
-// printf's "%.Nf" for N = 0, 1 or 2, digit for digit, written at d (which
-// has NUMBER_ROOM characters); returns the end. v times 10^N is exact in
-// double for any float v (and for any double when N is 0), so rounding that
-// product rounds the value as printf does. N is a template argument: the
-// divisions by 10^N are then by constants, which costs far less.
-template <int Dec>
-char* fixed_to(char* d, double v)
-{
-    static_assert(Dec >= 0 && Dec <= 2);
-    constexpr unsigned long long scale = Dec == 0 ? 1 : Dec == 1 ? 10 : 100;
-    const double x = v * static_cast<double>(scale);
-    if (!(x > -1e15 && x < 1e15)) {  // NaN and infinities too
-        const int n = std::snprintf(d, NUMBER_ROOM, "%.*f", Dec, v);
-        return d + std::clamp(n, 0, static_cast<int>(NUMBER_ROOM) - 1);
-    }
-    const bool neg = std::signbit(v);  // printf keeps the sign of -0.0 and of -0.04 as "-0.0"
-    const unsigned long long u = round_half_even(neg ? -x : x);
-    const unsigned long long whole = u / scale;
-    const int n = digit_count(whole);
-    if (neg) *d++ = '-';
-    write_digits(d + n, whole, n);
-    d += n;
-    if constexpr (Dec > 0) {
-        *d++ = '.';
-        write_digits(d + Dec, u % scale, Dec);
-        d += Dec;
-    }
-    return d;
-}
-
-template <int Dec>
-void put_fixed(Text& s, double v)
-{
-    char* d = s.reserve(NUMBER_ROOM);
-    s.commit(static_cast<std::size_t>(fixed_to<Dec>(d, v) - d));
+    return n;
 }
 
 // ------------------------------------------------------------ XML text
@@ -335,7 +230,7 @@ void put_fixed(Text& s, double v)
 // feed and carriage return as references (so that parsers keep them), other
 // control characters, which XML cannot carry at all, as U+FFFD; UTF-8 as it
 // stands, and any other byte as the Latin-1 character of that code.
-void xml_escape(Text& s, std::string_view text)
+void xml_escape(std::string& s, std::string_view text)
 {
     static constexpr char hex[] = "0123456789ABCDEF";
     for (std::size_t i = 0; i < text.size();) {
@@ -409,37 +304,21 @@ void group_put(std::string_view part)
     encd_str[encd_len] = '\0';
 }
 
-// "%W.Wd" into the group.
-void group_zint(long long v, int w)
-{
-    const unsigned long long u = magnitude(v);
-    const int n = std::max(digit_count(u), std::min(w, MAX_DIGITS));
-    char buf[NUM_BUF];
-    char* p = buf;
-    if (v < 0) *p++ = '-';
-    write_digits(p + n, u, n);
-    group_put(std::string_view(buf, static_cast<std::size_t>(p + n - buf)));
-}
-
 void group_start()
 {
     encd_len = 0;
     encd_str[0] = '\0';
 }
 
-// Two numbers as "%W.Wd" each, one after the other. Nearly every group is
-// two numbers that fit their places, written here without the general
-// formatting; anything else takes the general way.
+// "%W.Wd" appended to the group.
+void group_zint(long long v, int w)
+{
+    group_put(zero_padded(v, w));
+}
+
+// A group of two numbers, "%W.Wd" each.
 void group_pair(long long a, int wa, long long b, int wb)
 {
-    if (a >= 0 && b >= 0 && a < static_cast<long long>(pow10_table[wa]) &&
-        b < static_cast<long long>(pow10_table[wb])) {
-        write_digits_of(encd_str + wa, static_cast<std::uint32_t>(a), wa);
-        write_digits_of(encd_str + wa + wb, static_cast<std::uint32_t>(b), wb);
-        encd_len = static_cast<std::size_t>(wa + wb);
-        encd_str[encd_len] = '\0';
-        return;
-    }
     group_start();
     group_zint(a, wa);
     group_zint(b, wb);
@@ -466,23 +345,17 @@ int encd_ph(float p, float h)
     // Decametres from 500 hPa up, metres below; -1 for no height ("/").
     long long height = -1;
     if (!is_missing(h)) height = p <= 500 ? (trunc_int(hh) % 10000) / 10 : trunc_int(hh) % 1000;
+    group_start();
     if (p >= 10) {
         // Hundreds and tens of hPa: 1000 gives 00, 925 gives 92, 70 gives 07.
-        const long long hundreds = (trunc_int(p) % 1000) / 10;
-        if (height >= 0) {
-            group_pair(hundreds, 2, height, 3);
-            return 0;
-        }
-        group_start();
-        group_zint(hundreds, 2);
+        group_zint((trunc_int(p) % 1000) / 10, 2);
     } else {
         // Above the 10 hPa level: a minus sign and the whole hPa.
-        group_start();
         group_put("-");
         group_zint(trunc_int(p), 1);
-        if (height >= 0) group_zint(height, 3);
     }
-    if (height < 0) group_put("/");
+    if (height >= 0) group_zint(height, 3);
+    else group_put("/");
     return 0;
 }
 
@@ -565,14 +438,14 @@ void put_text_id(const UPA_report& r)
 void text_head(const UPA_report& r)
 {
     if (file_type == UPA_FILE_VOKUPAX) {
-        put_zint(rec, r.wmo, 5);
+        rec += zero_padded(r.wmo, 5);
         rec += ':';
         put_text_id(r);
         if (!is_missing(r.lat)) {
             rec += ':';
-            put_fixed<2>(rec, r.lat);
+            rec += fixed(r.lat, 2);
             rec += ':';
-            put_fixed<2>(rec, r.lon);
+            rec += fixed(r.lon, 2);
         }
     } else {
         put_text_id(r);
@@ -657,9 +530,9 @@ bool sig_in_mandatory(const UPA_report& r, int s)
 
 void put_sig_level(const UPA_sig& sg)
 {
-    if (sg.p >= 1000) put_zint(rec, trunc_int(sg.p) % 1000, 3);
-    else if (sg.p < 10) put_fixed<1>(rec, sg.p);  // tenths of hPa high up
-    else put_bint(rec, trunc_int(sg.p) % 1000, 3);
+    if (sg.p >= 1000) rec += zero_padded(trunc_int(sg.p) % 1000, 3);
+    else if (sg.p < 10) rec += fixed(sg.p, 1);  // tenths of hPa high up
+    else rec += blank_padded(trunc_int(sg.p) % 1000, 3);
     rec += ' ';
     encd_td(sg.t, sg.td);
     put_encoded();
@@ -669,7 +542,7 @@ void put_wind_level(const UPA_wnd& w)
 {
     encd_wd(w.dir, w.spd);
     // Thousands of feet, as the PILOT height groups give them.
-    put_zint(rec, trunc_int((w.h + 1.0f) / 1000.0f), 2);
+    rec += zero_padded(trunc_int((w.h + 1.0f) / 1000.0f), 2);
     rec += ' ';
     put_encoded();
 }
@@ -724,89 +597,68 @@ void text_record(UPA_report& r)
 }
 
 // ================================================================ XML records
-// One XML line written in place: room for the longest line (a level with
-// six attributes) is taken once, then the pieces go in without checks.
-class XmlLine {
-public:
-    static constexpr std::size_t ROOM = 512;
+// An attribute: its lead-in (blank, name, equals sign and quote), the
+// number with the given decimals, the closing quote.
+void xml_attr(std::string_view lead, double v, int decimals)
+{
+    rec += lead;
+    rec += fixed(v, decimals);
+    rec += '"';
+}
 
-    explicit XmlLine(std::string_view start) : begin_(rec.reserve(ROOM)), d_(begin_) { put(start); }
-    ~XmlLine() { rec.commit(static_cast<std::size_t>(d_ - begin_)); }
-    XmlLine(const XmlLine&) = delete;
-    XmlLine& operator=(const XmlLine&) = delete;
+// An attribute whose value is missing is left out.
+void xml_value(std::string_view lead, float v, int decimals)
+{
+    if (!is_missing(v)) xml_attr(lead, v, decimals);
+}
 
-    void put(std::string_view text)
-    {
-        std::memcpy(d_, text.data(), text.size());
-        d_ += text.size();
-    }
-    // An attribute: its lead-in (blank, name, equals sign and quote), the
-    // number, the closing quote.
-    template <int Dec>
-    void attr(std::string_view lead, double v)
-    {
-        put(lead);
-        d_ = fixed_to<Dec>(d_, v);
-        *d_++ = '"';
-    }
-    // An attribute whose value is missing is left out.
-    template <int Dec>
-    void value(std::string_view lead, float v)
-    {
-        if (!is_missing(v)) attr<Dec>(lead, v);
-    }
-    // Whole hPa down to 100 hPa, tenths above.
-    void pressure(float p)
-    {
-        if (p >= 100) value<0>(" pres.mb=\"", p);
-        else value<1>(" pres.mb=\"", p);
-    }
-    void level_values(const UPA_man& m)
-    {
-        value<0>(" hght.m=\"", m.h);
-        value<1>(" temp.C=\"", m.t);
-        value<1>(" dewp.C=\"", m.td);
-        value<0>(" wdir.deg=\"", m.dir);
-        value<0>(" wspd.knt=\"", m.spd);
-    }
+// Whole hPa down to 100 hPa, tenths above.
+void xml_pressure(float p)
+{
+    xml_value(" pres.mb=\"", p, p >= 100 ? 0 : 1);
+}
 
-private:
-    char* begin_;
-    char* d_;
-};
+void xml_level_values(const UPA_man& m)
+{
+    xml_value(" hght.m=\"", m.h, 0);
+    xml_value(" temp.C=\"", m.t, 1);
+    xml_value(" dewp.C=\"", m.td, 1);
+    xml_value(" wdir.deg=\"", m.dir, 0);
+    xml_value(" wspd.knt=\"", m.spd, 0);
+}
 
 void xml_mandatory(const UPA_report& r)
 {
     rec += "  <mand_level>\n";
     const UPA_man& sfc = r.man[UPA_SLOT_SURFACE];
     if (!is_missing(sfc.p)) {
-        XmlLine line("    <level type=\"sfc\"");
-        line.pressure(sfc.p);
-        line.level_values(sfc);
-        line.put("/>\n");
+        rec += "    <level type=\"sfc\"";
+        xml_pressure(sfc.p);
+        xml_level_values(sfc);
+        rec += "/>\n";
     }
     for (int s = 1; s <= 21; ++s) {
         if (is_missing(r.man[s].p)) continue;
-        XmlLine line("    <level");
-        line.value<0>(" pres.mb=\"", r.man[s].p);
-        line.level_values(r.man[s]);
-        line.put("/>\n");
+        rec += "    <level";
+        xml_value(" pres.mb=\"", r.man[s].p, 0);
+        xml_level_values(r.man[s]);
+        rec += "/>\n";
     }
     const UPA_man& tr = r.man[UPA_SLOT_TROPO];
     if (!is_missing(tr.p)) {
-        XmlLine line("    <level type=\"trop\"");
-        line.pressure(tr.p);
-        line.level_values(tr);
-        line.put("/>\n");
+        rec += "    <level type=\"trop\"";
+        xml_pressure(tr.p);
+        xml_level_values(tr);
+        rec += "/>\n";
     }
     const UPA_man& mw = r.man[UPA_SLOT_MAXWIND];
     if (!is_missing(mw.p)) {
-        XmlLine line("    <level type=\"mwnd\"");
-        line.pressure(mw.p);
-        line.value<0>(" hght.m=\"", mw.h);
-        line.value<0>(" wdir.deg=\"", mw.dir);
-        line.value<0>(" wspd.knt=\"", mw.spd);
-        line.put("/>\n");
+        rec += "    <level type=\"mwnd\"";
+        xml_pressure(mw.p);
+        xml_value(" hght.m=\"", mw.h, 0);
+        xml_value(" wdir.deg=\"", mw.dir, 0);
+        xml_value(" wspd.knt=\"", mw.spd, 0);
+        rec += "/>\n";
     }
     rec += "  </mand_level>\n";
 }
@@ -814,14 +666,13 @@ void xml_mandatory(const UPA_report& r)
 void xml_head(const UPA_report& r)
 {
     rec += "<obs wmo=\"";
-    put_zint(rec, r.wmo, 5);
+    rec += zero_padded(r.wmo, 5);
     rec += "\" id=\"";
     xml_escape(rec, field_text(r.id));
     rec += '"';
     if (!is_missing(r.lat)) {
-        XmlLine line(" lat=\"");
-        line.attr<2>("", r.lat);  // the lead-in opened the line
-        line.attr<2>(" lon=\"", r.lon);
+        xml_attr(" lat=\"", r.lat, 2);
+        xml_attr(" lon=\"", r.lon, 2);
     }
     rec += ">\n";
 }
@@ -833,11 +684,11 @@ void xml_record(UPA_report& r)
     surface_sig(r);
     rec += "  <sig_level>\n";
     for (int s = 0; s < clamp_count(r.numsig, UPA_MAX_SIG); ++s) {
-        XmlLine line("    <level");
-        line.pressure(r.sig[s].p);
-        line.value<1>(" temp.C=\"", r.sig[s].t);
-        line.value<1>(" dewp.C=\"", r.sig[s].td);
-        line.put("/>\n");
+        rec += "    <level";
+        xml_pressure(r.sig[s].p);
+        xml_value(" temp.C=\"", r.sig[s].t, 1);
+        xml_value(" dewp.C=\"", r.sig[s].td, 1);
+        rec += "/>\n";
     }
     rec += "  </sig_level>\n";
     surface_wnd(r);
@@ -845,11 +696,11 @@ void xml_record(UPA_report& r)
     for (int s = 0; s < clamp_count(r.numwnd, UPA_MAX_WND); ++s) {
         // The same metres as the netCDF wind heights, always written.
         const auto z = static_cast<float>(r.wnd[s].h * FEET_TO_M);
-        XmlLine line("    <level");
-        line.attr<0>(" hght.m=\"", z);
-        line.value<0>(" wdir.deg=\"", r.wnd[s].dir);
-        line.value<0>(" wspd.knt=\"", r.wnd[s].spd);
-        line.put("/>\n");
+        rec += "    <level";
+        xml_attr(" hght.m=\"", z, 0);
+        xml_value(" wdir.deg=\"", r.wnd[s].dir, 0);
+        xml_value(" wspd.knt=\"", r.wnd[s].spd, 0);
+        rec += "/>\n";
     }
     rec += "  </wnd_level>\n</obs>\n";
 }
@@ -1213,7 +1064,7 @@ int UPA_putinfo(int handle, UPA_info* info)
     if (is_cdf_form(file_type)) return cdf_header(info);
     if (stream_failed) return -1;
     const std::string_view datim = field_text(info->datim);
-    Text head;
+    std::string head;
     switch (file_type) {
     case UPA_FILE_OLD500:
     case UPA_FILE_OLD100:
