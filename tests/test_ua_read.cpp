@@ -101,8 +101,8 @@ protected:
     void TearDown() override { UPA_file_reset(); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    // Creates name in the form type with the reports (copies: the text
-    // forms add surface rows); every call must succeed.
+    // Creates name in the form type with the reports; every call must
+    // succeed.
     std::string write_file(const std::string& name, int type, const std::vector<UPA_report>& reps)
     {
         const std::string p = path(name);
@@ -112,7 +112,7 @@ protected:
         UPA_info info = header_info();
         EXPECT_EQ(UPA_putinfo(fd, &info), 0);
         int counter = 0;
-        for (UPA_report r : reps) {
+        for (const UPA_report& r : reps) {
             EXPECT_EQ(UPA_write(fd, &r, 1, &counter), 0);
             if (type == UPA_FILE_CDF) ++counter;
         }
@@ -183,6 +183,9 @@ TEST_F(UaRead, TextRecordOfASurfaceOnlyReport)
                                   "X X X X X\n"
                                   "837 12459 X\n"
                                   "00 18005 $\n");
+    // The surface rows are the record's: the report keeps its empty lists.
+    EXPECT_EQ(r.numsig, 0);
+    EXPECT_EQ(r.numwnd, 0);
     // Without a position the head is the number and identifier alone.
     r.lat = M;
     EXPECT_EQ(text_record(r).substr(0, 12), "72469:DNR X ");
