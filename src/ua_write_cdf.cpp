@@ -154,6 +154,16 @@ bool cdf_var_atts(int type, int v, int id)
 }
 
 // ------------------------------------------------------------ record
+// Where the report comes from: a ship or a mobile station by its area,
+// any other report from a land station.
+const char* report_origin(const UPA_report& rep)
+{
+    const std::string_view area = field_text(rep.area);
+    if (area == "SH") return "SHIP";
+    if (area == "MO") return "MOBILE";
+    return "LAND";
+}
+
 // Knots to metres per second and feet to metres for the netCDF form, which
 // keeps SI units; a missing value stays missing. The older netCDF form
 // keeps the units of the report.
@@ -182,7 +192,7 @@ bool cdf_station(const UPA_report& rep, int r, const CdfVarIds& ids)
     };
     put_text(id_id, field_text(rep.id));
     put_text(region_id, field_text(rep.area));
-    put_text(type_id, "LAND");
+    put_text(type_id, report_origin(rep));
     if (CDF_put_long(ids[wmo_id], rep.wmo) != 0) ok = false;
     if (CDF_put_float(ids[lat_id], rep.lat) != 0) ok = false;
     if (CDF_put_float(ids[lon_id], rep.lon) != 0) ok = false;

@@ -114,7 +114,7 @@ protected:
         int counter = 0;
         for (const UPA_report& r : reps) {
             EXPECT_EQ(UPA_write(fd, &r, 1, &counter), 0);
-            if (type == UPA_FILE_CDF) ++counter;
+            if (type == UPA_FILE_CDF || type == UPA_FILE_CDF_STATION) ++counter;  // the netCDF record index
         }
         EXPECT_EQ(UPA_close(fd), 0);
         return p;
@@ -537,7 +537,8 @@ void expect_cdf_holds(const std::string& file, const std::vector<UPA_report>& re
         const std::string w = "record " + std::to_string(r) + " ";
         EXPECT_EQ(at("id", r)[0], hex_of(std::string_view(rep.id, strnlen(rep.id, 10)))) << w;
         EXPECT_EQ(at("region", r)[0], hex_of(std::string_view(rep.area, strnlen(rep.area, 10)))) << w;
-        EXPECT_EQ(at("type", r)[0], hex_of("LAND")) << w;
+        const std::string_view area(rep.area, strnlen(rep.area, 10));
+        EXPECT_EQ(at("type", r)[0], hex_of(area == "SH" ? "SHIP" : area == "MO" ? "MOBILE" : "LAND")) << w;
         EXPECT_EQ(at("idn", r)[0], std::to_string(rep.wmo) + ".0") << w;
         expect_value(at("lat", r)[0], rep.lat, -90, 90, w + "lat");
         expect_value(at("lon", r)[0], rep.lon, -180, 180, w + "lon");
@@ -607,6 +608,20 @@ TEST_F(UaRead, NetcdfZeroCountsAndExtremeReportedValuesAreNotMasked)
     const std::string old = run("ncdump -h " + write_file("old.nc", UPA_FILE_CDF_STATION, {r})).out;
     EXPECT_NE(old.find("spd_man:units = \"knots\""), std::string::npos) << old;
     EXPECT_NE(old.find("z_sigw:units = \"feet\""), std::string::npos) << old;
+}
+
+TEST_F(UaRead, NetcdfTypeOfShipsAndMobileStationsIsNotLand)
+{
+    UPA_report ship = station("WTEC", 99999, 50.5f, -145.0f);
+    std::snprintf(ship.area, sizeof ship.area, "SH");
+    UPA_report mobile = station("ZXYW1", 99999, 46.2f, 6.1f);
+    std::snprintf(mobile.area, sizeof mobile.area, "MO");
+    for (int type : {UPA_FILE_CDF, UPA_FILE_CDF_STATION}) {
+        const std::string p = write_file("origin" + std::to_string(type), type, {denver(), ship, mobile});
+        EXPECT_NE(run("ncdump -v type " + p).out.find("type =\n  \"LAND\",\n  \"SHIP\",\n  \"MOBILE\" ;"),
+                  std::string::npos)
+            << type;
+    }
 }
 
 TEST_F(UaRead, FailedWritesAreReported)
