@@ -72,9 +72,7 @@ void write_file(benchmark::State& state, int type)
         }
         int counter = 0;
         for (long k = 0; k < REPORTS_PER_FILE; ++k) {
-            // A copy, as the text and XML forms may add surface rows.
-            UPA_report r = reports[static_cast<std::size_t>(k) % reports.size()];
-            UPA_write(fd, &r, 1, &counter);
+            UPA_write(fd, &reports[static_cast<std::size_t>(k) % reports.size()], 1, &counter);
             if (type == UPA_FILE_CDF) ++counter;
         }
         if (UPA_close(fd) != 0) {

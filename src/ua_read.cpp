@@ -1,38 +1,37 @@
-// Upper-air data files: the forms and their type codes, the header each form
-// starts with and its reading back, and the writer of one record per station
-// report in the text, XML, netCDF and fixed-record forms.
+// Upper-air data files: the forms and their type codes, how a file's form
+// is recognised, its opening (also for appending) and closing, the header
+// each form starts with and its reading back, the record count, and the
+// writing of one record per station report, handed to the writer of the
+// open file's form.
 //
 // One file is open at a time. The text forms re-encode the levels as the
 // five-figure groups of the TEMP code (pressure/height, temperature/dew-point
 // depression, wind), so that a forecaster reads a record as a bulletin; XML
 // and netCDF keep the values in physical units; the fixed-record form keeps
-// a few levels of each report in 78 bytes.
-#include "vokupa.h"
+// a few levels of each report in 78 bytes. The encoders are in
+// ua_encode.cpp, the record of each form in ua_write_text.cpp,
+// ua_write_xml.cpp, ua_write_cdf.cpp (with the netCDF header) and
+// ua_write_fixed.cpp.
+#include "ua_read_shared.h"
 #include "vokcdf.h"
-#include "ua_utf8.h"
 
 #include <netcdf.h>
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-char encd_str[UPA_ENCD_LEN] = "";
+using ua::field_text;
 
 namespace {
 
-constexpr double KNOTS_TO_MS = 0.5144;
-constexpr double FEET_TO_M = 0.3048;
-constexpr const char* DEFAULT_HISTORY = "Upper air converted file from VOK decoders";
 constexpr const char* XML_END_TAG = "</vokupa>\n";
 
 // ------------------------------------------------------------ module state
@@ -45,129 +44,13 @@ bool stream_failed = false; // a write to cvt_file failed: the file is incomplet
 long num_station = 0;       // record count of a netCDF file whose header was read
 long num_records = -1;      // records in the open file (-1: unknown)
 
-// Text of one record, grown as needed and kept from record to record: the
-// writer appends a few hundred short pieces per report.
-class Text {
-public:
-    void clear() { n_ = 0; }
-    const char* data() const { return buf_.data(); }
-    std::size_t size() const { return n_; }
-    operator std::string_view() const { return {buf_.data(), n_}; }
-    void append(const char* p, std::size_t k)
-    {
-        std::memcpy(room(k), p, k);
-        n_ += k;
-    }
-    // Room for k more characters written in place, then kept with commit.
-    char* reserve(std::size_t k) { return room(k); }
-    void commit(std::size_t k) { n_ += k; }
-    Text& operator+=(std::string_view s)
-    {
-        append(s.data(), s.size());
-        return *this;
-    }
-    Text& operator+=(char c)
-    {
-        *room(1) = c;
-        ++n_;
-        return *this;
-    }
+// The record being formatted; its room is kept from record to record.
+std::string rec;
 
-private:
-    char* room(std::size_t k)
-    {
-        if (buf_.size() - n_ < k) buf_.resize(std::max(2 * buf_.size(), n_ + k + 4096));
-        return buf_.data() + n_;
-    }
-    std::vector<char> buf_;
-    std::size_t n_ = 0;
-};
-
-Text rec;  // the record being formatted
-
-// netCDF variables of the header, in the order they are defined.
-enum CdfVar {
-    id_id, region_id, type_id, wmo_id, lat_id, lon_id, num_mant_id, num_sigt_id, num_sigw_id,
-    p_man_id, z_man_id, t_man_id, td_man_id, dir_man_id, spd_man_id,
-    p_sigt_id, t_sigt_id, td_sigt_id, z_sigw_id, dir_sigw_id, spd_sigw_id,
-    NUM_CDF_VARS
-};
-int cdf_var[NUM_CDF_VARS];
-
-enum class CdfKind { text, integer, real };
-enum class CdfShape { text, scalar, mant, sigt, sigw };
-
-struct CdfVarDesc {
-    const char* name;      // type 12
-    const char* old_name;  // type 11
-    CdfKind kind;
-    CdfShape shape;
-    const char* long_name;
-    const char* units;     // null: none
-    bool range;            // valid_range and _FillValue are written
-    float lo, hi;
-};
-
-// A CF-aware reader masks values outside valid_range and those equal to
-// _FillValue, so the ranges hold every value the atmosphere can give and a
-// report can carry, and no count has a fill value that a real count takes
-// (what no atmosphere gives, a direction of 365 or a latitude of 99.9 that
-// the figures could spell, stays outside):
-//  - counts: 25 mandatory rows, up to 200 significant and 100 wind levels,
-//    and 0 for none (a count never written reads as VOK_MISSING);
-//  - heights from -1000 m (the 1000 hPa surface of a deep high lies below
-//    sea level; the real feeds go to -224 m) to 100 km;
-//  - temperatures within the code's -99.9 to 99.9 degrees, dew points down
-//    to 49 degrees below that (the real feeds give -108.9 in the
-//    stratosphere);
-//  - speeds up to the 249 units of a wind group, 249 m/s at most.
-constexpr float HEIGHT_MIN = -1000, HEIGHT_MAX = 100000;
-constexpr float DEW_POINT_MIN = -150;
-constexpr CdfVarDesc cdf_vars[NUM_CDF_VARS] = {
-    {"id", "id", CdfKind::text, CdfShape::text, "Station ID", nullptr, false, 0, 0},
-    {"region", "region", CdfKind::text, CdfShape::text, "Region ID", nullptr, false, 0, 0},
-    {"type", "type", CdfKind::text, CdfShape::text, "Report Origination", nullptr, false, 0, 0},
-    {"idn", "idn", CdfKind::integer, CdfShape::scalar, "WMO Numeric Station ID", nullptr, false, 0, 0},
-    {"lat", "lat", CdfKind::real, CdfShape::scalar, "Latitude", "degrees_N", true, -90, 90},
-    {"lon", "lon", CdfKind::real, CdfShape::scalar, "Longitude", "degrees_E", true, -180, 180},
-    {"num_mant", "num_mant", CdfKind::integer, CdfShape::scalar, "Number of Mandatory Levels", nullptr,
-     true, 0, UPA_NUM_MAN},
-    {"num_sigt", "num_sigt", CdfKind::integer, CdfShape::scalar, "Number of Significant Levels wrt T",
-     nullptr, true, 0, UPA_MAX_SIG},
-    {"num_sigw", "num_sigw", CdfKind::integer, CdfShape::scalar, "Number of Significant Levels wrt W",
-     nullptr, true, 0, UPA_MAX_WND},
-    {"P_man", "p_man", CdfKind::real, CdfShape::mant, "Pressure - Mandatory Levels", "hectopascals", true,
-     0, 1500},
-    {"Z_man", "z_man", CdfKind::real, CdfShape::mant, "Geopotential - Mandatory Levels", "meters", true,
-     HEIGHT_MIN, HEIGHT_MAX},
-    {"T_man", "t_man", CdfKind::real, CdfShape::mant, "Temperature - Mandatory Levels", "celsius", true,
-     -100, 100},
-    {"TD_man", "td_man", CdfKind::real, CdfShape::mant, "Dew Point - Mandatory Levels", "celsius", true,
-     DEW_POINT_MIN, 100},
-    {"DIR_man", "dir_man", CdfKind::real, CdfShape::mant, "Wind Direction - Mandatory Levels", "degrees",
-     true, 0, 360},
-    {"SPD_man", "spd_man", CdfKind::real, CdfShape::mant, "Wind Speed - Mandatory Levels",
-     "meters/second", true, 0, 300},
-    {"P_sigt", "p_sigt", CdfKind::real, CdfShape::sigt, "Pressure - Significant Levels wrt T",
-     "hectopascals", true, 0, 1500},
-    {"T_sigt", "t_sigt", CdfKind::real, CdfShape::sigt, "Temperature - Significant Levels wrt T",
-     "celsius", true, -100, 100},
-    {"TD_sigt", "td_sigt", CdfKind::real, CdfShape::sigt, "Dew Point - Significant Levels wrt T",
-     "celsius", true, DEW_POINT_MIN, 100},
-    {"Z_sigw", "z_sigw", CdfKind::real, CdfShape::sigw, "Altitude - Significant Levels wrt W", "meters",
-     true, HEIGHT_MIN, HEIGHT_MAX},
-    {"DIR_sigw", "dir_sigw", CdfKind::real, CdfShape::sigw, "Wind Direction - Significant Levels wrt W",
-     "degrees", true, 0, 360},
-    {"SPD_sigw", "spd_sigw", CdfKind::real, CdfShape::sigw, "Wind Speed - Significant Levels wrt W",
-     "meters/second", true, 0, 300},
-};
+// netCDF variable identifiers of the open file.
+ua::CdfVarIds cdf_var;
 
 // ------------------------------------------------------------ small helpers
-bool is_missing(float v)
-{
-    return v == VOK_MISSING_F;
-}
-
 bool is_text_form(int type)
 {
     return type >= UPA_FILE_OLD500 && type <= UPA_FILE_VOKUPAX;
@@ -183,192 +66,7 @@ bool is_cdf_form(int type)
     return type == UPA_FILE_CDF_STATION || type == UPA_FILE_CDF;
 }
 
-// (int) as C truncates toward zero, without the undefined behaviour of NaN
-// (0) or of a value beyond the int range (the nearest bound).
-int trunc_int(double v)
-{
-    if (std::isnan(v)) return 0;
-    if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
-    if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(v);
-}
-
-int clamp_count(int n, int max)
-{
-    return std::clamp(n, 0, max);
-}
-
-// A fixed-size text field as text: up to its first NUL, and never its last
-// byte, which a whole field keeps for the terminator (so an identifier has
-// at most 10 characters, a date line at most 39).
-template <std::size_t N>
-std::string_view field_text(const char (&field)[N])
-{
-    return {field, strnlen(field, N - 1)};
-}
-
-// ------------------------------------------------------------ number texts
-// Number texts are built backwards from the end of a small buffer and
-// appended in one piece: the writer formats some hundred numbers a report.
-constexpr int NUM_BUF = 32;
-constexpr int MAX_DIGITS = 20;  // of an unsigned 64-bit number
-
-constexpr unsigned long long pow10_table[MAX_DIGITS] = {
-    1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL, 10000000ULL, 100000000ULL,
-    1000000000ULL, 10000000000ULL, 100000000000ULL, 1000000000000ULL, 10000000000000ULL,
-    100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL, 100000000000000000ULL,
-    1000000000000000000ULL, 10000000000000000000ULL};
-
-constexpr char two_digits[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-int digit_count(unsigned long long u)
-{
-    if (u < 10) return 1;
-    if (u < 100) return 2;
-    if (u < 1000) return 3;
-    if (u < 10000) return 4;
-    int n = 5;
-    while (n < MAX_DIGITS && u >= pow10_table[n]) ++n;
-    return n;
-}
-
-// The n lowest digits of u (leading zeros included), ending at end. The
-// numbers of a report fit 32 bits, whose arithmetic is the cheaper.
-template <typename U>
-void write_digits_of(char* end, U u, int n)
-{
-    for (; n >= 2; n -= 2) {
-        end -= 2;
-        std::memcpy(end, &two_digits[2 * (u % 100)], 2);
-        u /= 100;
-    }
-    if (n == 1) end[-1] = static_cast<char>('0' + u % 10);
-}
-
-void write_digits(char* end, unsigned long long u, int n)
-{
-    if (u <= 0xFFFFFFFFULL) write_digits_of(end, static_cast<std::uint32_t>(u), n);
-    else write_digits_of(end, u, n);
-}
-
-unsigned long long magnitude(long long v)
-{
-    return v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-}
-
-// printf's "%W.Wd": a sign, then at least w digits.
-void put_zint(Text& s, long long v, int w)
-{
-    const unsigned long long u = magnitude(v);
-    const int n = std::max(digit_count(u), std::min(w, MAX_DIGITS));
-    const std::size_t len = static_cast<std::size_t>(n) + (v < 0 ? 1 : 0);
-    char* d = s.reserve(len);
-    if (v < 0) *d++ = '-';
-    write_digits(d + n, u, n);
-    s.commit(len);
-}
-
-// printf's "%Wd": blanks before the number up to a width of w.
-void put_bint(Text& s, long long v, int w)
-{
-    const int n = digit_count(magnitude(v)) + (v < 0 ? 1 : 0);
-    for (int k = n; k < std::min(w, NUM_BUF); ++k) s += ' ';
-    put_zint(s, v, 1);
-}
-
-// m >= 0 rounded to a whole number, half to even, as printf rounds the
-// exact value it is given in the default rounding mode; m < 1e15.
-unsigned long long round_half_even(double m)
-{
-    auto u = static_cast<long long>(m);  // exact: m is below 2^53
-    const double frac = m - static_cast<double>(u);
-    if (frac > 0.5 || (frac == 0.5 && (u & 1) != 0)) ++u;
-    return static_cast<unsigned long long>(u);
-}
-
-// Room for any number of a report as fixed_to writes it (a float has at
-// most 39 digits before the point).
-constexpr std::size_t NUMBER_ROOM = 64;
-
-// printf's "%.Nf" for N = 0, 1 or 2, digit for digit, written at d (which
-// has NUMBER_ROOM characters); returns the end. v times 10^N is exact in
-// double for any float v (and for any double when N is 0), so rounding that
-// product rounds the value as printf does. N is a template argument: the
-// divisions by 10^N are then by constants, which costs far less.
-template <int Dec>
-char* fixed_to(char* d, double v)
-{
-    static_assert(Dec >= 0 && Dec <= 2);
-    constexpr unsigned long long scale = Dec == 0 ? 1 : Dec == 1 ? 10 : 100;
-    const double x = v * static_cast<double>(scale);
-    if (!(x > -1e15 && x < 1e15)) {  // NaN and infinities too
-        const int n = std::snprintf(d, NUMBER_ROOM, "%.*f", Dec, v);
-        return d + std::clamp(n, 0, static_cast<int>(NUMBER_ROOM) - 1);
-    }
-    const bool neg = std::signbit(v);  // printf keeps the sign of -0.0 and of -0.04 as "-0.0"
-    const unsigned long long u = round_half_even(neg ? -x : x);
-    const unsigned long long whole = u / scale;
-    const int n = digit_count(whole);
-    if (neg) *d++ = '-';
-    write_digits(d + n, whole, n);
-    d += n;
-    if constexpr (Dec > 0) {
-        *d++ = '.';
-        write_digits(d + Dec, u % scale, Dec);
-        d += Dec;
-    }
-    return d;
-}
-
-template <int Dec>
-void put_fixed(Text& s, double v)
-{
-    char* d = s.reserve(NUMBER_ROOM);
-    s.commit(static_cast<std::size_t>(fixed_to<Dec>(d, v) - d));
-}
-
 // ------------------------------------------------------------ XML text
-// Attribute text of any bytes: markup characters as entities, tab, line
-// feed and carriage return as references (so that parsers keep them), other
-// control characters, which XML cannot carry at all, as U+FFFD; UTF-8 as it
-// stands, and any other byte as the Latin-1 character of that code.
-void xml_escape(Text& s, std::string_view text)
-{
-    static constexpr char hex[] = "0123456789ABCDEF";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t n = 1;
-        switch (c) {
-        case '&': s += "&amp;"; break;
-        case '<': s += "&lt;"; break;
-        case '>': s += "&gt;"; break;
-        case '"': s += "&quot;"; break;
-        case '\'': s += "&apos;"; break;
-        case '\t': s += "&#x9;"; break;
-        case '\n': s += "&#xA;"; break;
-        case '\r': s += "&#xD;"; break;
-        default:
-            if (c < 0x20) {
-                s += "&#xFFFD;";
-            } else if (c < 0x80) {
-                s += static_cast<char>(c);
-            } else if ((n = ua::utf8_char_len(text, i)) != 0) {
-                s += text.substr(i, n);
-            } else {
-                n = 1;
-                s += "&#x";
-                s += hex[c >> 4];
-                s += hex[c & 0xF];
-                s += ';';
-            }
-        }
-        i += n;
-    }
-}
-
 // The text of an attribute written by xml_escape, for the ASCII a date line
 // holds; other references stay as they are.
 std::string xml_unescape(std::string_view t)
@@ -390,700 +88,6 @@ std::string xml_unescape(std::string_view t)
         if (!done) out += t[i++];
     }
     return out;
-}
-
-}  // namespace
-
-// ================================================================ encoders
-namespace {
-
-std::size_t encd_len = 0;  // characters in encd_str
-
-// Groups are at most 6 characters for any value the code forms carry; a
-// value beyond them is cut to what encd_str holds.
-void group_put(std::string_view part)
-{
-    const std::size_t n = std::min(part.size(), sizeof encd_str - 1 - encd_len);
-    std::memcpy(encd_str + encd_len, part.data(), n);
-    encd_len += n;
-    encd_str[encd_len] = '\0';
-}
-
-// "%W.Wd" into the group.
-void group_zint(long long v, int w)
-{
-    const unsigned long long u = magnitude(v);
-    const int n = std::max(digit_count(u), std::min(w, MAX_DIGITS));
-    char buf[NUM_BUF];
-    char* p = buf;
-    if (v < 0) *p++ = '-';
-    write_digits(p + n, u, n);
-    group_put(std::string_view(buf, static_cast<std::size_t>(p + n - buf)));
-}
-
-void group_start()
-{
-    encd_len = 0;
-    encd_str[0] = '\0';
-}
-
-// Two numbers as "%W.Wd" each, one after the other. Nearly every group is
-// two numbers that fit their places, written here without the general
-// formatting; anything else takes the general way.
-void group_pair(long long a, int wa, long long b, int wb)
-{
-    if (a >= 0 && b >= 0 && a < static_cast<long long>(pow10_table[wa]) &&
-        b < static_cast<long long>(pow10_table[wb])) {
-        write_digits_of(encd_str + wa, static_cast<std::uint32_t>(a), wa);
-        write_digits_of(encd_str + wa + wb, static_cast<std::uint32_t>(b), wb);
-        encd_len = static_cast<std::size_t>(wa + wb);
-        encd_str[encd_len] = '\0';
-        return;
-    }
-    group_start();
-    group_zint(a, wa);
-    group_zint(b, wb);
-}
-
-// The text forms mark a missing group with "X"; other forms with the
-// all-nines group of the code.
-int store_marker()
-{
-    group_start();
-    group_put(file_type >= UPA_FILE_VOKUPA && file_type <= UPA_FILE_VOKUPAX ? "X" : "99999");
-    return -1;
-}
-
-}  // namespace
-
-int encd_ph(float p, float h)
-{
-    if (is_missing(p) && is_missing(h)) return store_marker();
-    // A height below sea level is sent as 500 plus its magnitude (the 1000
-    // hPa surface of a deep high lies below ground).
-    double hh = h;
-    if (h < 0 && !is_missing(h)) hh = 500.0 - h;
-    // Decametres from 500 hPa up, metres below; -1 for no height ("/").
-    long long height = -1;
-    if (!is_missing(h)) height = p <= 500 ? (trunc_int(hh) % 10000) / 10 : trunc_int(hh) % 1000;
-    if (p >= 10) {
-        // Hundreds and tens of hPa: 1000 gives 00, 925 gives 92, 70 gives 07.
-        const long long hundreds = (trunc_int(p) % 1000) / 10;
-        if (height >= 0) {
-            group_pair(hundreds, 2, height, 3);
-            return 0;
-        }
-        group_start();
-        group_zint(hundreds, 2);
-    } else {
-        // Above the 10 hPa level: a minus sign and the whole hPa.
-        group_start();
-        group_put("-");
-        group_zint(trunc_int(p), 1);
-        if (height >= 0) group_zint(height, 3);
-    }
-    if (height < 0) group_put("/");
-    return 0;
-}
-
-int encd_td(float t, float td)
-{
-    if (is_missing(t) && is_missing(td)) return store_marker();
-    long long dd = 99;  // no dew point
-    if (!is_missing(td)) {
-        // Depressions up to 5.0 in tenths (00-50), from 6 degrees in whole
-        // degrees plus 50 (56-99). The difference is taken in single
-        // precision and the 0.01 lifts it over the float's representation
-        // error before the tenths are cut.
-        const float diff = t - td;
-        const long long d = trunc_int(10.0 * (static_cast<double>(diff) + 0.01));
-        if (d >= 60) dd = d / 10 + 50;
-        else if (d >= 50) dd = 50;
-        else dd = d;
-    }
-    // The tenths digit carries the sign: even above zero, odd below. A
-    // temperature just below zero (-0.1) still takes the odd digit.
-    const long long i = trunc_int(10.0 * (static_cast<double>(t) + 0.01));
-    const long long ttt = (i < 0 || t < 0) ? -(i / 2) * 2 + 1 : (i / 2) * 2;
-    group_pair(ttt, 3, dd, 2);
-    return 0;
-}
-
-int encd_wd(float dir, float spd)
-{
-    if (dir < 0 || spd < 0) return store_marker();
-    // Direction to the nearest 5 degrees; the hundreds of the speed go into
-    // its units digit (273 at 115 kt gives 27615).
-    const long long s = trunc_int(static_cast<double>(spd) + 0.01);
-    const long long d = trunc_int(static_cast<double>(dir) + 2.5) / 5 * 5;
-    group_pair(d + s / 100, 3, s % 100, 2);
-    return 0;
-}
-
-// ================================================================ text records
-namespace {
-
-// A report with a surface observation carries the surface as its first
-// significant level and its first wind level, so the text and XML forms give
-// the sounding a bottom even when no B part or PILOT came in.
-void surface_sig(UPA_report& r)
-{
-    const UPA_man& sfc = r.man[UPA_SLOT_SURFACE];
-    if (r.numsig == 0 && !is_missing(sfc.p)) {
-        r.sig[0] = {sfc.p, sfc.t, sfc.td};
-        r.numsig = 1;
-    }
-}
-
-void surface_wnd(UPA_report& r)
-{
-    const UPA_man& sfc = r.man[UPA_SLOT_SURFACE];
-    if (r.numwnd == 0 && !is_missing(sfc.p)) {
-        r.wnd[0] = {0.0f, sfc.dir, sfc.spd};
-        r.numwnd = 1;
-    }
-}
-
-void put_encoded()
-{
-    rec.append(encd_str, encd_len);
-}
-
-// The station identifier of a text head: the head is one blank-delimited
-// word of a line whose fields ("VOKUPAx": number, identifier, latitude,
-// longitude) are separated by colons, so blanks, control characters and
-// colons become "_". A call sign "AB:C" would otherwise read as the
-// identifier "AB" at latitude "C".
-void put_text_id(const UPA_report& r)
-{
-    for (char c : field_text(r.id)) {
-        const auto u = static_cast<unsigned char>(c);
-        rec += (u <= ' ' || u == 0x7F || c == ':') ? '_' : c;
-    }
-}
-
-void text_head(const UPA_report& r)
-{
-    if (file_type == UPA_FILE_VOKUPAX) {
-        put_zint(rec, r.wmo, 5);
-        rec += ':';
-        put_text_id(r);
-        if (!is_missing(r.lat)) {
-            rec += ':';
-            put_fixed<2>(rec, r.lat);
-            rec += ':';
-            put_fixed<2>(rec, r.lon);
-        }
-    } else {
-        put_text_id(r);
-    }
-    rec += ' ';
-}
-
-// Pressure/height, temperature/dew point and wind groups of one level.
-void put_level_groups(const UPA_man& m)
-{
-    encd_ph(m.p, m.h);
-    put_encoded();
-    rec += ' ';
-    encd_td(m.t, m.td);
-    put_encoded();
-    rec += ' ';
-    encd_wd(m.dir, m.spd);
-    put_encoded();
-}
-
-bool mandatory_line_ends(int slot)
-{
-    if (file_type == UPA_FILE_VOKUPA) return slot == 5 || slot == 9 || slot == 13 || slot == 16;
-    return slot % 4 == 0;
-}
-
-void text_mandatory(const UPA_report& r)
-{
-    // Standard levels 1000 to 10 hPa; the oldest generation had no 925 hPa
-    // level and leaves it out when it is empty.
-    for (int s = 1; s <= 16; ++s) {
-        if (file_type == UPA_FILE_VOKUPA && s == 2 && is_missing(r.man[2].p)) continue;
-        put_level_groups(r.man[s]);
-        rec += mandatory_line_ends(s) ? '\n' : ' ';
-    }
-    // 7 to 1 hPa, as far as they came in.
-    for (int s = 17; s <= 21; ++s) {
-        if (is_missing(r.man[s].p)) {
-            if (s != 17) rec += '\n';
-            break;
-        }
-        put_level_groups(r.man[s]);
-        rec += s == 21 ? '\n' : ' ';
-    }
-    // Tropopause as 88PPP and maximum wind as 77PPP.
-    const UPA_man& tr = r.man[UPA_SLOT_TROPO];
-    if (is_missing(tr.p)) {
-        rec += "X X X ";
-    } else {
-        encd_ph(880, tr.p);
-        put_encoded();
-        rec += ' ';
-        encd_td(tr.t, tr.td);
-        put_encoded();
-        rec += ' ';
-        encd_wd(tr.dir, tr.spd);
-        put_encoded();
-        rec += ' ';
-    }
-    const UPA_man& mw = r.man[UPA_SLOT_MAXWIND];
-    if (is_missing(mw.p)) {
-        rec += "X X\n";
-    } else {
-        encd_ph(770, mw.p);
-        put_encoded();
-        rec += ' ';
-        encd_wd(mw.dir, mw.spd);
-        put_encoded();
-        rec += '\n';
-    }
-}
-
-// A significant level at a standard pressure whose mandatory row has a
-// height is in the mandatory section already; the first level (the
-// surface) is always written.
-bool sig_in_mandatory(const UPA_report& r, int s)
-{
-    if (s == 0) return false;
-    const int slot = UPA_mandatory(r.sig[s].p);
-    return slot != 0 && !is_missing(r.man[slot].h);
-}
-
-void put_sig_level(const UPA_sig& sg)
-{
-    if (sg.p >= 1000) put_zint(rec, trunc_int(sg.p) % 1000, 3);
-    else if (sg.p < 10) put_fixed<1>(rec, sg.p);  // tenths of hPa high up
-    else put_bint(rec, trunc_int(sg.p) % 1000, 3);
-    rec += ' ';
-    encd_td(sg.t, sg.td);
-    put_encoded();
-}
-
-void put_wind_level(const UPA_wnd& w)
-{
-    encd_wd(w.dir, w.spd);
-    // Thousands of feet, as the PILOT height groups give them.
-    put_zint(rec, trunc_int((w.h + 1.0f) / 1000.0f), 2);
-    rec += ' ';
-    put_encoded();
-}
-
-// Sections of the oldest generation: 28 entries, 7 to a line, padded with X.
-constexpr int GEN3_LEVELS = 28;
-
-void pad_gen3(int n)
-{
-    for (; n < GEN3_LEVELS; ++n) {
-        rec += 'X';
-        rec += n % 7 == 6 ? '\n' : ' ';
-    }
-}
-
-void text_sig(UPA_report& r)
-{
-    surface_sig(r);
-    const int num = clamp_count(r.numsig, UPA_MAX_SIG);
-    const bool gen3 = file_type == UPA_FILE_VOKUPA;
-    int n = 0;  // levels written
-    for (int s = 0; s < num && !(gen3 && n == GEN3_LEVELS); ++s) {
-        if (sig_in_mandatory(r, s)) continue;
-        put_sig_level(r.sig[s]);
-        rec += (n % 7 == 6 && (gen3 || n != num - 1)) ? '\n' : ' ';
-        ++n;
-    }
-    if (gen3) pad_gen3(n);
-    else rec += "X\n";
-}
-
-void text_wnd(UPA_report& r)
-{
-    surface_wnd(r);
-    const int num = clamp_count(r.numwnd, UPA_MAX_WND);
-    const bool gen3 = file_type == UPA_FILE_VOKUPA;
-    const int shown = gen3 ? std::min(num, GEN3_LEVELS) : num;
-    for (int s = 0; s < shown; ++s) {
-        put_wind_level(r.wnd[s]);
-        rec += (s % 7 == 6 && (gen3 || s != num - 1)) ? '\n' : ' ';
-    }
-    if (gen3) pad_gen3(shown);
-    else rec += "$\n";
-}
-
-void text_record(UPA_report& r)
-{
-    text_head(r);
-    text_mandatory(r);
-    text_sig(r);
-    text_wnd(r);
-}
-
-// ================================================================ XML records
-// One XML line written in place: room for the longest line (a level with
-// six attributes) is taken once, then the pieces go in without checks.
-class XmlLine {
-public:
-    static constexpr std::size_t ROOM = 512;
-
-    explicit XmlLine(std::string_view start) : begin_(rec.reserve(ROOM)), d_(begin_) { put(start); }
-    ~XmlLine() { rec.commit(static_cast<std::size_t>(d_ - begin_)); }
-    XmlLine(const XmlLine&) = delete;
-    XmlLine& operator=(const XmlLine&) = delete;
-
-    void put(std::string_view text)
-    {
-        std::memcpy(d_, text.data(), text.size());
-        d_ += text.size();
-    }
-    // An attribute: its lead-in (blank, name, equals sign and quote), the
-    // number, the closing quote.
-    template <int Dec>
-    void attr(std::string_view lead, double v)
-    {
-        put(lead);
-        d_ = fixed_to<Dec>(d_, v);
-        *d_++ = '"';
-    }
-    // An attribute whose value is missing is left out.
-    template <int Dec>
-    void value(std::string_view lead, float v)
-    {
-        if (!is_missing(v)) attr<Dec>(lead, v);
-    }
-    // Whole hPa down to 100 hPa, tenths above.
-    void pressure(float p)
-    {
-        if (p >= 100) value<0>(" pres.mb=\"", p);
-        else value<1>(" pres.mb=\"", p);
-    }
-    void level_values(const UPA_man& m)
-    {
-        value<0>(" hght.m=\"", m.h);
-        value<1>(" temp.C=\"", m.t);
-        value<1>(" dewp.C=\"", m.td);
-        value<0>(" wdir.deg=\"", m.dir);
-        value<0>(" wspd.knt=\"", m.spd);
-    }
-
-private:
-    char* begin_;
-    char* d_;
-};
-
-void xml_mandatory(const UPA_report& r)
-{
-    rec += "  <mand_level>\n";
-    const UPA_man& sfc = r.man[UPA_SLOT_SURFACE];
-    if (!is_missing(sfc.p)) {
-        XmlLine line("    <level type=\"sfc\"");
-        line.pressure(sfc.p);
-        line.level_values(sfc);
-        line.put("/>\n");
-    }
-    for (int s = 1; s <= 21; ++s) {
-        if (is_missing(r.man[s].p)) continue;
-        XmlLine line("    <level");
-        line.value<0>(" pres.mb=\"", r.man[s].p);
-        line.level_values(r.man[s]);
-        line.put("/>\n");
-    }
-    const UPA_man& tr = r.man[UPA_SLOT_TROPO];
-    if (!is_missing(tr.p)) {
-        XmlLine line("    <level type=\"trop\"");
-        line.pressure(tr.p);
-        line.level_values(tr);
-        line.put("/>\n");
-    }
-    const UPA_man& mw = r.man[UPA_SLOT_MAXWIND];
-    if (!is_missing(mw.p)) {
-        XmlLine line("    <level type=\"mwnd\"");
-        line.pressure(mw.p);
-        line.value<0>(" hght.m=\"", mw.h);
-        line.value<0>(" wdir.deg=\"", mw.dir);
-        line.value<0>(" wspd.knt=\"", mw.spd);
-        line.put("/>\n");
-    }
-    rec += "  </mand_level>\n";
-}
-
-void xml_head(const UPA_report& r)
-{
-    rec += "<obs wmo=\"";
-    put_zint(rec, r.wmo, 5);
-    rec += "\" id=\"";
-    xml_escape(rec, field_text(r.id));
-    rec += '"';
-    if (!is_missing(r.lat)) {
-        XmlLine line(" lat=\"");
-        line.attr<2>("", r.lat);  // the lead-in opened the line
-        line.attr<2>(" lon=\"", r.lon);
-    }
-    rec += ">\n";
-}
-
-void xml_record(UPA_report& r)
-{
-    xml_head(r);
-    xml_mandatory(r);
-    surface_sig(r);
-    rec += "  <sig_level>\n";
-    for (int s = 0; s < clamp_count(r.numsig, UPA_MAX_SIG); ++s) {
-        XmlLine line("    <level");
-        line.pressure(r.sig[s].p);
-        line.value<1>(" temp.C=\"", r.sig[s].t);
-        line.value<1>(" dewp.C=\"", r.sig[s].td);
-        line.put("/>\n");
-    }
-    rec += "  </sig_level>\n";
-    surface_wnd(r);
-    rec += "  <wnd_level>\n";
-    for (int s = 0; s < clamp_count(r.numwnd, UPA_MAX_WND); ++s) {
-        // The same metres as the netCDF wind heights, always written.
-        const auto z = static_cast<float>(r.wnd[s].h * FEET_TO_M);
-        XmlLine line("    <level");
-        line.attr<0>(" hght.m=\"", z);
-        line.value<0>(" wdir.deg=\"", r.wnd[s].dir);
-        line.value<0>(" wspd.knt=\"", r.wnd[s].spd);
-        line.put("/>\n");
-    }
-    rec += "  </wnd_level>\n</obs>\n";
-}
-
-}  // namespace
-
-// ================================================================ netCDF records
-namespace {
-
-const char* cdf_name(int v)
-{
-    return file_type == UPA_FILE_CDF_STATION ? cdf_vars[v].old_name : cdf_vars[v].name;
-}
-
-// Looks up every variable of the header by the names of the open file's
-// type. true when all of them are there.
-bool cdf_lookup_vars()
-{
-    bool all = true;
-    for (int v = 0; v < NUM_CDF_VARS; ++v) {
-        cdf_var[v] = CDF_get_var(cdf_name(v));
-        if (cdf_var[v] == -1) all = false;
-    }
-    return all;
-}
-
-// Knots to metres per second and feet to metres for the netCDF form, which
-// keeps SI units; a missing value stays missing. The older netCDF form
-// keeps the units of the report.
-float cdf_speed(float spd)
-{
-    if (is_missing(spd) || file_type == UPA_FILE_CDF_STATION) return spd;
-    return static_cast<float>(spd * KNOTS_TO_MS);
-}
-
-float cdf_height(float h)
-{
-    if (is_missing(h) || file_type == UPA_FILE_CDF_STATION) return h;
-    return static_cast<float>(h * FEET_TO_M);
-}
-
-// One record's station variables at index r; false when a write failed.
-bool cdf_station(const UPA_report& rep, int r)
-{
-    bool ok = CDF_set_pos(1, r) == 0;
-    char text[VOK_ID_LEN + 1];
-    const auto put_text = [&](int var, std::string_view value) {
-        const std::size_t n = std::min(value.size(), sizeof text - 1);
-        std::memcpy(text, value.data(), n);
-        text[n] = '\0';
-        if (CDF_put_str(cdf_var[var], text) != 0) ok = false;
-    };
-    put_text(id_id, field_text(rep.id));
-    put_text(region_id, field_text(rep.area));
-    put_text(type_id, "LAND");
-    if (CDF_put_long(cdf_var[wmo_id], rep.wmo) != 0) ok = false;
-    if (CDF_put_float(cdf_var[lat_id], rep.lat) != 0) ok = false;
-    if (CDF_put_float(cdf_var[lon_id], rep.lon) != 0) ok = false;
-    // numman only says that mandatory data came in: all 25 rows are written.
-    if (CDF_put_long(cdf_var[num_mant_id], rep.numman != 0 ? UPA_NUM_MAN : 0) != 0) ok = false;
-    if (CDF_put_long(cdf_var[num_sigt_id], clamp_count(rep.numsig, UPA_MAX_SIG)) != 0) ok = false;
-    if (CDF_put_long(cdf_var[num_sigw_id], clamp_count(rep.numwnd, UPA_MAX_WND)) != 0) ok = false;
-    return ok;
-}
-
-bool cdf_put_arrays(int first_var, int nvar, int r, int n, const float* const* arrays)
-{
-    bool ok = CDF_set_range(2, r, 1, 0, n) == 0;
-    for (int k = 0; k < nvar; ++k)
-        if (CDF_put_float_array(cdf_var[first_var + k], arrays[k]) != 0) ok = false;
-    return ok;
-}
-
-bool cdf_levels(const UPA_report& rep, int r)
-{
-    float p[UPA_NUM_MAN], h[UPA_NUM_MAN], t[UPA_NUM_MAN], td[UPA_NUM_MAN], dir[UPA_NUM_MAN],
-        spd[UPA_NUM_MAN];
-    for (int s = 0; s < UPA_NUM_MAN; ++s) {
-        const UPA_man& m = rep.man[s];
-        p[s] = m.p;
-        h[s] = m.h;
-        t[s] = m.t;
-        td[s] = m.td;
-        dir[s] = m.dir;
-        spd[s] = cdf_speed(m.spd);
-    }
-    const float* man[] = {p, h, t, td, dir, spd};
-    bool ok = cdf_put_arrays(p_man_id, 6, r, UPA_NUM_MAN, man);
-
-    const int nsig = clamp_count(rep.numsig, UPA_MAX_SIG);
-    float sp[UPA_MAX_SIG], st[UPA_MAX_SIG], std_[UPA_MAX_SIG];
-    for (int s = 0; s < nsig; ++s) {
-        sp[s] = rep.sig[s].p;
-        st[s] = rep.sig[s].t;
-        std_[s] = rep.sig[s].td;
-    }
-    const float* sig[] = {sp, st, std_};
-    if (!cdf_put_arrays(p_sigt_id, 3, r, nsig, sig)) ok = false;
-
-    const int nwnd = clamp_count(rep.numwnd, UPA_MAX_WND);
-    float wz[UPA_MAX_WND], wdir[UPA_MAX_WND], wspd[UPA_MAX_WND];
-    for (int s = 0; s < nwnd; ++s) {
-        wz[s] = cdf_height(rep.wnd[s].h);
-        wdir[s] = rep.wnd[s].dir;
-        wspd[s] = cdf_speed(rep.wnd[s].spd);
-    }
-    const float* wnd[] = {wz, wdir, wspd};
-    if (!cdf_put_arrays(z_sigw_id, 3, r, nwnd, wnd)) ok = false;
-    return ok;
-}
-
-// The record at index r. Every write is tried even after one failed; the
-// result says whether all of them reached the file.
-int cdf_record(const UPA_report& rep, int r)
-{
-    if (r < 0) return -1;
-    bool ok = true;
-    for (int v = 0; v < NUM_CDF_VARS; ++v)
-        if (cdf_var[v] == -1) ok = false;  // a variable the file lacks is not written
-    CDF_set_fd(cdf_id);
-    if (!cdf_station(rep, r)) ok = false;
-    if (!cdf_levels(rep, r)) ok = false;
-    num_records = std::max(num_records, static_cast<long>(r) + 1);
-    return ok ? 0 : -1;
-}
-
-// ================================================================ fixed records
-constexpr int FIXED_MISSING = 9999;
-
-int fixed_or_missing(float v, int value)
-{
-    return is_missing(v) ? FIXED_MISSING : value;
-}
-
-// Whole degrees, to the nearest one on either side of zero: -10.3 is -10,
-// not the -9 that adding one half and cutting toward zero would give.
-int round_whole(double v)
-{
-    return trunc_int(v < 0 ? v - 0.5 : v + 0.5);
-}
-
-int fixed_temp(float t)
-{
-    return fixed_or_missing(t, round_whole(t));
-}
-
-int fixed_height(float h)
-{
-    return fixed_or_missing(h, trunc_int(h));
-}
-
-int fixed_dir(float dir)
-{
-    return fixed_or_missing(dir, trunc_int(dir / 10.0f));  // tens of degrees
-}
-
-int fixed_speed(float spd)
-{
-    return fixed_or_missing(spd, trunc_int(spd));
-}
-
-int fixed_depression(const UPA_man& m)
-{
-    if (is_missing(m.t) || is_missing(m.td)) return FIXED_MISSING;
-    return round_whole(m.t - m.td);
-}
-
-int fixed_position(float deg)
-{
-    // Hundredths of a degree; the product in single precision, lifted away
-    // from zero over its representation error before the cut, on either side
-    // of zero alike (south and west positions too).
-    const double hundredths = 100.0f * deg;
-    return fixed_or_missing(deg, trunc_int(hundredths < 0 ? hundredths - 0.1 : hundredths + 0.1));
-}
-
-// The 33 numbers of a record: position, then 850, 700 and 500 hPa
-// temperatures, heights, winds and dew-point depressions, the tropopause
-// height, the 1000-500 hPa thickness and the observation time; unused
-// places hold 0.
-void fixed_values(const UPA_report& r, int v[33])
-{
-    const UPA_man& m850 = r.man[3];
-    const UPA_man& m700 = r.man[4];
-    const UPA_man& m500 = r.man[5];
-    const UPA_man& m1000 = r.man[1];
-    std::fill(v, v + 33, 0);
-    v[0] = fixed_position(r.lat);
-    v[1] = fixed_position(r.lon);
-    v[2] = fixed_temp(m850.t);
-    v[4] = fixed_temp(m700.t);
-    v[5] = fixed_temp(m500.t);
-    v[7] = fixed_height(m850.h);
-    v[8] = fixed_height(m700.h);
-    v[9] = fixed_height(m500.h);
-    v[15] = fixed_dir(m850.dir);
-    v[16] = fixed_dir(m700.dir);
-    v[17] = fixed_dir(m500.dir);
-    v[19] = fixed_speed(m850.spd);
-    v[20] = fixed_speed(m700.spd);
-    v[21] = fixed_speed(m500.spd);
-    v[23] = fixed_depression(m850);
-    v[24] = fixed_depression(m700);
-    v[25] = fixed_depression(m500);
-    v[26] = fixed_height(r.man[UPA_SLOT_TROPO].h);
-    v[27] = (is_missing(m500.h) || is_missing(m1000.h)) ? FIXED_MISSING : trunc_int(m500.h - m1000.h);
-    v[28] = r.time == VOK_MISSING ? FIXED_MISSING : r.time;
-}
-
-bool is_ascii_letter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-void fixed_record(const UPA_report& r, unsigned char out[UPA_FIXED_RECORD_LEN])
-{
-    std::memset(out, 0, UPA_FIXED_RECORD_LEN);
-    // Bytes 0-4: a call sign or station identifier that begins with a letter.
-    const std::string_view id = field_text(r.id);
-    if (!id.empty() && is_ascii_letter(id[0])) std::memcpy(out, id.data(), std::min<std::size_t>(id.size(), 5));
-    // Bytes 5-11: the five-figure WMO number; 99999 for ships and for a
-    // number that is missing or does not fit five figures.
-    char wmo[8];
-    const int w = (r.wmo >= 0 && r.wmo <= 99999) ? r.wmo : 99999;
-    std::snprintf(wmo, sizeof wmo, "%5.5d", w);
-    std::memcpy(out + 5, wmo, 5);
-    int v[33];
-    fixed_values(r, v);
-    for (int k = 0; k < 33; ++k) {
-        // 16-bit little-endian; values beyond 16 bits keep their low bits.
-        const auto u = static_cast<std::uint16_t>(v[k]);
-        out[12 + 2 * k] = static_cast<unsigned char>(u & 0xFF);
-        out[13 + 2 * k] = static_cast<unsigned char>(u >> 8);
-    }
 }
 
 }  // namespace
@@ -1118,102 +122,19 @@ std::string fixed_date_line(const Date& d)
     return line;
 }
 
-int cdf_def_var(const CdfVarDesc& v, const int dims[5])
-{
-    const int rec_dim = dims[0];
-    switch (v.shape) {
-    case CdfShape::text: CDF_set_shape(2, rec_dim, dims[4]); break;
-    case CdfShape::scalar: CDF_set_shape(1, rec_dim); break;
-    case CdfShape::mant: CDF_set_shape(2, rec_dim, dims[1]); break;
-    case CdfShape::sigt: CDF_set_shape(2, rec_dim, dims[2]); break;
-    case CdfShape::sigw: CDF_set_shape(2, rec_dim, dims[3]); break;
-    }
-    const char* name = file_type == UPA_FILE_CDF_STATION ? v.old_name : v.name;
-    switch (v.kind) {
-    case CdfKind::text: return CDF_def_char_var(name);
-    case CdfKind::integer: return CDF_def_long_var(name);
-    case CdfKind::real: return CDF_def_float_var(name);
-    }
-    return -1;
-}
-
-// Units and valid range of a variable in the open file. The older netCDF
-// form keeps the winds as the report holds them, speeds in knots and wind
-// heights in feet, and says so; its ranges are the same bounds in those units.
-struct CdfUnits {
-    const char* units;
-    float lo, hi;
-};
-
-CdfUnits cdf_units(int v)
-{
-    const CdfVarDesc& d = cdf_vars[v];
-    if (file_type == UPA_FILE_CDF_STATION) {
-        if (v == spd_man_id || v == spd_sigw_id)
-            return {"knots", d.lo, static_cast<float>(d.hi / KNOTS_TO_MS)};
-        if (v == z_sigw_id)
-            return {"feet", static_cast<float>(d.lo / FEET_TO_M), static_cast<float>(d.hi / FEET_TO_M)};
-    }
-    return {d.units, d.lo, d.hi};
-}
-
-bool cdf_var_atts(int v, int id)
-{
-    const CdfVarDesc& d = cdf_vars[v];
-    const CdfUnits u = cdf_units(v);
-    bool ok = CDF_put_base_att(id, d.long_name, u.units) == 0;
-    if (!d.range) return ok;
-    if (d.kind == CdfKind::integer) {
-        if (CDF_put_long_range_att(id, static_cast<int>(u.lo), static_cast<int>(u.hi)) != 0) ok = false;
-        if (CDF_put_long_fill_att(id, VOK_MISSING) != 0) ok = false;
-    } else {
-        if (CDF_put_float_range_att(id, u.lo, u.hi) != 0) ok = false;
-        if (CDF_put_fill_att(id) != 0) ok = false;
-    }
-    return ok;
-}
-
-// Dimensions, variables, their attributes and the global attributes of an
-// upper-air netCDF file, then data mode.
-int cdf_header(UPA_info* info)
-{
-    bool ok = true;
-    CDF_set_fd(cdf_id);
-    const int dims[5] = {
-        CDF_def_dim(file_type == UPA_FILE_CDF_STATION ? "station" : "report", 0),
-        CDF_def_dim("mant_level", UPA_NUM_MAN),
-        CDF_def_dim("sigt_level", UPA_MAX_SIG),
-        CDF_def_dim("sigw_level", UPA_MAX_WND),
-        CDF_def_dim("string_len", VOK_ID_LEN),
-    };
-    for (int d : dims)
-        if (d == -1) ok = false;
-    for (int v = 0; v < NUM_CDF_VARS; ++v)
-        if ((cdf_var[v] = cdf_def_var(cdf_vars[v], dims)) == -1) ok = false;
-    for (int v = 0; v < NUM_CDF_VARS; ++v)
-        if (!cdf_var_atts(v, cdf_var[v])) ok = false;
-    if (!info->cmdline) info->cmdline = DEFAULT_HISTORY;
-    const std::string datim(field_text(info->datim));
-    const std::string key(field_text(info->file));
-    if (CDF_put_glob_att("title", "Upper Air Observations") != 0) ok = false;
-    if (CDF_put_glob_att("version", "2.0") != 0) ok = false;
-    if (CDF_put_glob_att("history", info->cmdline) != 0) ok = false;
-    if (CDF_put_glob_att("filetime", datim.c_str()) != 0) ok = false;
-    if (CDF_put_glob_att("yymmddhh", key.c_str()) != 0) ok = false;
-    if (CDF_end_def() != 0) ok = false;
-    return ok ? 0 : -1;
-}
-
 }  // namespace
 
 int UPA_putinfo(int handle, UPA_info* info)
 {
     (void)handle;  // the module's own open file
     if (!info || file_type == 0 || file_access != 1) return -1;
-    if (is_cdf_form(file_type)) return cdf_header(info);
+    if (is_cdf_form(file_type)) {
+        CDF_set_fd(cdf_id);
+        return ua::cdf_define_header(file_type, info, cdf_var);
+    }
     if (stream_failed) return -1;
     const std::string_view datim = field_text(info->datim);
-    Text head;
+    std::string head;
     switch (file_type) {
     case UPA_FILE_OLD500:
     case UPA_FILE_OLD100:
@@ -1226,7 +147,7 @@ int UPA_putinfo(int handle, UPA_info* info)
         break;
     case UPA_FILE_XML:
         head += "<vokupa date=\"";
-        xml_escape(head, datim);
+        ua::xml_escape(head, datim);
         head += "\">\n";
         break;
     case UPA_FILE_FIXED:
@@ -1341,7 +262,7 @@ void getinfo_cdf(UPA_info* info)
     CDF_set_fd(cdf_id);
     num_station = CDF_get_dim_size(-1);
     if (num_station > num_records) num_records = num_station;
-    cdf_lookup_vars();
+    ua::cdf_lookup_vars(file_type, cdf_var);
     CDF_print_errors(0);
     // Older files carry the date line as "datetime".
     std::memset(info->datim, 0, sizeof info->datim);
@@ -1559,7 +480,7 @@ FILE* open_append(const char* filename, int type)
 bool cdf_can_append(int type)
 {
     const int actual = CDF_get_dim("station") != -1 ? UPA_FILE_CDF_STATION : UPA_FILE_CDF;
-    return actual == type && CDF_get_dim_size(-1) >= 0 && cdf_lookup_vars();
+    return actual == type && CDF_get_dim_size(-1) >= 0 && ua::cdf_lookup_vars(type, cdf_var);
 }
 
 // A netCDF file cut short still opens, and the library reads what its
@@ -1617,17 +538,16 @@ int open_cdf(const char* filename, int access, int type)
         CDF_print_errors(1);
         return -1;
     }
-    file_type = type;  // the variable names depend on it
-    for (int& v : cdf_var) v = -1;
+    cdf_var.fill(-1);
     if (access == 2 && !cdf_can_append(type)) {
         CDF_close();
-        file_type = 0;
         CDF_print_errors(1);
         return -1;
     }
     num_records = access == 1 ? 0 : CDF_get_dim_size(-1);
-    if (access == 0) cdf_lookup_vars();
+    if (access == 0) ua::cdf_lookup_vars(type, cdf_var);
     CDF_print_errors(1);
+    file_type = type;
     cdf_id = id;
     return id;
 }
@@ -1707,7 +627,7 @@ void forget_file()
     append_pos = -1;
     num_station = 0;
     num_records = -1;
-    for (int& v : cdf_var) v = -1;
+    cdf_var.fill(-1);
 }
 
 }  // namespace
@@ -1739,28 +659,36 @@ long UPA_num_records()
 }
 
 // ================================================================ records
-int UPA_write(int handle, UPA_report* report, int type, int* counter)
+int ua::upa_file_type()
+{
+    return file_type;
+}
+
+int UPA_write(int handle, const UPA_report* report, int type, int* counter)
 {
     (void)handle;  // the module's own open file
     (void)type;    // the report type is not used
     if (!report || file_type == 0 || file_access == 0) return -1;
     if (is_cdf_form(file_type)) {
-        if (!counter) return -1;
-        return cdf_record(*report, *counter);
+        if (!counter || *counter < 0) return -1;
+        CDF_set_fd(cdf_id);
+        const int rc = ua::cdf_record(*report, *counter, file_type, cdf_var);
+        num_records = std::max(num_records, static_cast<long>(*counter) + 1);
+        return rc;
     }
     // Types 1 and 2 are read, never written; after a failed write the file
     // is incomplete and no later record can be said to be in it.
     if (file_type == UPA_FILE_OLD500 || file_type == UPA_FILE_OLD100 || stream_failed) return -1;
     if (file_type == UPA_FILE_FIXED) {
         unsigned char buf[UPA_FIXED_RECORD_LEN];
-        fixed_record(*report, buf);
+        ua::fixed_record(*report, buf);
         if (!put_text(std::string_view(reinterpret_cast<const char*>(buf), sizeof buf))) return -1;
         if (num_records >= 0) ++num_records;
         return 0;
     }
     rec.clear();
-    if (file_type == UPA_FILE_XML) xml_record(*report);
-    else text_record(*report);
+    if (file_type == UPA_FILE_XML) ua::xml_record(*report, rec);
+    else ua::text_record(*report, file_type, rec);
     const bool ok = put_text(rec);
     if (counter) ++*counter;
     if (ok && num_records >= 0) ++num_records;

@@ -230,7 +230,10 @@ int UPA_enter_func(const CTY_data* data, void* report);
 // the write failed.
 int UPA_save_report(int cvt_fd, UPA_report* report);
 
-// ---- ua_read (src/ua_read.cpp): upper-air file forms, headers and writer
+// ---- ua_read (src/ua_read.cpp; the encoders in src/ua_encode.cpp, the
+// record of each form in src/ua_write_text.cpp, ua_write_xml.cpp,
+// ua_write_cdf.cpp and ua_write_fixed.cpp): upper-air file forms, headers
+// and writer
 // File type codes: older text layouts without a magic line (1: levels to
 // 500 hPa, 2: to 100 hPa), text generations "VOKUPA" (3), "VOKUPA+" (4) and
 // "VOKUPAx" (5, the default output), netCDF with record dimension "station"
@@ -290,13 +293,14 @@ long UPA_num_records();
 void UPA_file_reset();
 
 // Writes one report in the form of the open file (types 3, 4, 5, 11, 12, 41,
-// 51). Text and XML may add a surface row to sig and wnd of the report. The
-// counter is increased by the text and XML forms, is the record index of the
-// netCDF forms and is not used by the fixed-record form. 0; -1 when no file
-// written to is open, or when a write failed (a netCDF record is still
-// written as far as it goes; once a stream write failed, every later record
-// is refused).
-int UPA_write(int handle, UPA_report* report, int type, int* counter);
+// 51); the report is not changed (the surface row that the text and XML
+// forms show as the first significant and the first wind level of a report
+// that has none is the writer's own). The counter is increased by the
+// text and XML forms, is the record index of the netCDF forms and is not
+// used by the fixed-record form. 0; -1 when no file written to is open, or
+// when a write failed (a netCDF record is still written as far as it goes;
+// once a stream write failed, every later record is refused).
+int UPA_write(int handle, const UPA_report* report, int type, int* counter);
 
 // Group encoders shared by the text layouts: each leaves a NUL-terminated
 // group in encd_str and returns 0, or stores the missing marker ("X" for the

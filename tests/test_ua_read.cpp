@@ -1,353 +1,28 @@
-// Tests of ua_read: the forms of upper-air files, their headers and the
-// record writer, checked byte for byte on hand-derived records and, for
-// reports decoded from the real feeds, by the clients users read them with
-// (ncdump, netCDF4-python, xmllint).
+// Tests of ua_read: the forms of upper-air files, their recognition,
+// opening, headers and appending, and the writing of records of every form
+// from hostile reports and from the reports of the real feeds, read back by
+// the clients users read them with (ncdump, netCDF4-python, xmllint).
 #include <gtest/gtest.h>
 
 #include <netcdf.h>
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include "test_util.h"
+#include "test_ua_read_util.h"
 #include "vokcty.h"
 #include "vokupa.h"
 
-namespace {
-
-namespace fs = std::filesystem;
-using testutil::read_file;
-using namespace std::string_literals;
-
-constexpr float M = VOK_MISSING_F;
-
-UPA_report station(const char* id, int wmo, float lat, float lon)
-{
-    UPA_report r;
-    UPA_initialize(&r);
-    r.type = 0;
-    std::snprintf(r.id, sizeof r.id, "%s", id);
-    r.wmo = wmo;
-    r.lat = lat;
-    r.lon = lon;
-    return r;
-}
-
-// The Denver report of the byte-for-byte cases: surface, 850 hPa,
-// tropopause and maximum wind.
-UPA_report denver()
-{
-    UPA_report r = station("DNR", 72469, 39.77f, -104.87f);
-    r.time = 1200;
-    r.numman = 20;
-    r.man[0] = {837, 1611, 12.4f, 3.4f, 180, 5};
-    r.man[3] = {850, 1457, 15.2f, 10.1f, 273, 15};
-    r.man[22] = {215, M, -55.3f, -60.3f, 270, 60};
-    r.man[23] = {250, M, M, M, 265, 95};
-    return r;
-}
-
-struct Command {
-    int status;
-    std::string out;
-};
-
-Command run(const std::string& cmd)
-{
-    Command r{-1, ""};
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-UPA_info header_info()
-{
-    UPA_info info{};
-    DATE_init(&info.date);
-    info.date.year = 2026;
-    info.date.month = 2;
-    info.date.day = 6;
-    info.date.hour = 0;
-    info.date.min = 0;
-    DATE_make_label(&info.date, info.datim, sizeof info.datim);
-    std::snprintf(info.file, sizeof info.file, "26020600");
-    return info;
-}
-
-class UaRead : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        UPA_file_reset();
-    }
-    void TearDown() override { UPA_file_reset(); }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-    // Creates name in the form type with the reports (copies: the text
-    // forms add surface rows); every call must succeed.
-    std::string write_file(const std::string& name, int type, const std::vector<UPA_report>& reps)
-    {
-        const std::string p = path(name);
-        int t = type;
-        const int fd = UPA_open(p.c_str(), 1, &t);
-        EXPECT_GE(fd, 0) << p;
-        UPA_info info = header_info();
-        EXPECT_EQ(UPA_putinfo(fd, &info), 0);
-        int counter = 0;
-        for (UPA_report r : reps) {
-            EXPECT_EQ(UPA_write(fd, &r, 1, &counter), 0);
-            if (type == UPA_FILE_CDF) ++counter;
-        }
-        EXPECT_EQ(UPA_close(fd), 0);
-        return p;
-    }
-    // The record of one report in the "VOKUPAx" form, header lines removed.
-    std::string text_record(const UPA_report& rep, int type = UPA_FILE_VOKUPAX)
-    {
-        const std::string all = read_file(write_file("one.txt", type, {rep}));
-        const std::size_t pos = all.find('\n', all.find('\n') + 1) + 1;  // magic and date lines
-        return all.substr(pos);
-    }
-
-    testutil::TempDir tmp_{"vok_ua_read"};
-    std::string dir_ = tmp_.path().string();
-};
-
-std::string encoded(int rc_want, int rc)
-{
-    EXPECT_EQ(rc, rc_want) << encd_str;
-    return encd_str;
-}
-
-}  // namespace
-
-TEST_F(UaRead, EncodersGiveTheGroupsOfTheTempCode)
-{
-    struct Case {
-        float a, b;
-        const char* want;
-    };
-    for (const Case& c : std::initializer_list<Case>{
-             {850, 1457, "85457"}, {500, 5640, "50564"}, {1000, -50, "00550"}, {850, M, "85/"},
-             {925, 762, "92762"}, {700, 3012, "70012"}, {250, 10400, "25040"}, {100, 16550, "10655"},
-             {70, 18620, "07862"}, {7.5f, 33500, "-7350"}, {880, 215, "88215"}, {0.1f, -500, "-0100"}})
-        EXPECT_EQ(encoded(0, encd_ph(c.a, c.b)), c.want) << c.a << " " << c.b;
-    for (const Case& c : std::initializer_list<Case>{
-             {15.2f, 10.1f, "15250"}, {-15.3f, -17.3f, "15320"}, {20.0f, 8.0f, "20062"}, {5.0f, M, "05099"},
-             {0.0f, -5.0f, "00050"}, {10.0f, 4.0f, "10056"}, {-40.5f, -70.5f, "40580"},
-             {-99.9f, -99.9f, "99900"}, {-0.1f, -0.6f, "00105"}})
-        EXPECT_EQ(encoded(0, encd_td(c.a, c.b)), c.want) << c.a << " " << c.b;
-    for (const Case& c : std::initializer_list<Case>{
-             {273, 15, "27515"}, {273, 115, "27615"}, {358, 20, "36020"}, {0, 0, "00000"}, {270, 999, "27999"}})
-        EXPECT_EQ(encoded(0, encd_wd(c.a, c.b)), c.want) << c.a << " " << c.b;
-
-    // The missing marker: "99999" but while a text form of type 3 to 5 is open.
-    EXPECT_EQ(encoded(-1, encd_ph(M, M)), "99999");
-    EXPECT_EQ(encoded(-1, encd_td(M, M)), "99999");
-    EXPECT_EQ(encoded(-1, encd_wd(M, 10)), "99999");
-    for (int type : {UPA_FILE_VOKUPA, UPA_FILE_VOKUPA_PLUS, UPA_FILE_VOKUPAX, UPA_FILE_XML}) {
-        int t = type;
-        const int fd = UPA_open(path("m").c_str(), 1, &t);
-        ASSERT_GE(fd, 0);
-        const std::string want = type == UPA_FILE_XML ? "99999" : "X";
-        EXPECT_EQ(encoded(-1, encd_ph(M, M)), want);
-        EXPECT_EQ(encoded(-1, encd_wd(270, M)), want);
-        UPA_close(fd);
-    }
-}
-
-TEST_F(UaRead, TextRecordOfASurfaceOnlyReport)
-{
-    UPA_report r = denver();
-    r.man[3] = r.man[22] = r.man[23] = UPA_man{M, M, M, M, M, M};
-    const std::string x3 = "X X X X X X X X X X X X\n";
-    EXPECT_EQ(text_record(r), "72469:DNR:39.77:-104.87 " + x3 + x3 + x3 + x3 +
-                                  "X X X X X\n"
-                                  "837 12459 X\n"
-                                  "00 18005 $\n");
-    // Without a position the head is the number and identifier alone.
-    r.lat = M;
-    EXPECT_EQ(text_record(r).substr(0, 12), "72469:DNR X ");
-}
-
-TEST_F(UaRead, TextRecordLevelsAndLineBreaks)
-{
-    UPA_report r = station("TST", 12345, M, M);
-    r.numman = 20;
-    r.man[3] = {850, 1457, 15.2f, 10.1f, 273, 15};
-    for (int s = 17; s <= 18; ++s) r.man[s] = {float(man_pres[s]), 33000, -50.1f, M, 90, 40};
-    const float sigp[] = {1013, 850, 85, 7.5f, 900, 800, 600, 450};
-    for (float p : sigp) UPA_add_sig(&r, p, 1.0f, M);
-    for (float h : {0.0f, 998.0f, 999.0f, 2999.5f}) UPA_add_wnd(&r, h, 273, 15);
-    // 850 hPa has a height, so the significant level at 850 is not repeated;
-    // eight rows with one skipped still break after the seventh written.
-    EXPECT_EQ(text_record(r), "12345:TST X X X X X X 85457 15250 27515 X X X\n"
-                              "X X X X X X X X X X X X\n"
-                              "X X X X X X X X X X X X\n"
-                              "X X X X X X X X X X X X\n"
-                              "-7300 50199 09040 -5300 50199 09040 \n"
-                              "X X X X X\n"
-                              "013 01099  85 01099 7.5 01099 900 01099 800 01099 600 01099 450 01099\nX\n"
-                              "00 27515 00 27515 01 27515 03 27515 $\n");
-    // Without the 850 hPa height the level is repeated; row 0 always stays.
-    r.man[3].h = M;
-    EXPECT_NE(text_record(r).find("013 01099 850 01099  85"), std::string::npos);
-
-    // Exactly seven levels end the line with a blank; eight break after seven.
-    UPA_report s7 = station("S7", 1, M, M);
-    for (int k = 0; k < 7; ++k) UPA_add_sig(&s7, 990.0f - 10 * k, 0.0f, M);
-    EXPECT_NE(text_record(s7).find("930 00099 X\n$\n"), std::string::npos);
-    UPA_add_sig(&s7, 900, 0.0f, M);
-    EXPECT_NE(text_record(s7).find("930 00099\n900 00099 X\n"), std::string::npos);
-}
-
-TEST_F(UaRead, TextHeadOfACallSignWithAColonKeepsItsFields)
-{
-    UPA_report r = station("AB:C", 99999, 60.2f, -46.7f);
-    const std::string rec = text_record(r);
-    const std::string head = rec.substr(0, rec.find(' '));
-    EXPECT_EQ(head, "99999:AB_C:60.20:-46.70");
-    EXPECT_EQ(testutil::count_of(head, ":"), 3);
-}
-
-TEST_F(UaRead, OlderTextGenerations)
-{
-    UPA_report r = denver();
-    const std::string plus = text_record(r, UPA_FILE_VOKUPA_PLUS);
-    EXPECT_EQ(plus.substr(0, 4), "DNR ");
-    EXPECT_EQ(plus.substr(4), text_record(r).substr(24));
-    // "VOKUPA": no 925 hPa when it is empty, lines after 500/200/50/10 hPa,
-    // sections padded with X to 28 entries, 7 to a line.
-    const std::string old = text_record(r, UPA_FILE_VOKUPA);
-    EXPECT_EQ(old.substr(0, 4), "DNR ");
-    EXPECT_EQ(testutil::count_of(old, "\n"), 4 + 1 + 4 + 4);
-    EXPECT_NE(old.find("837 12459 X X X X X X\nX X X X X X X\n"), std::string::npos);
-}
-
-TEST_F(UaRead, XmlRecordAndHostileIdentifiers)
-{
-    const std::string p = write_file("a.xml", UPA_FILE_XML, {denver()});
-    EXPECT_EQ(read_file(p), std::string("<vokupa date=\"0000Z  6 FEB 26\">\n") +
-                                "<obs wmo=\"72469\" id=\"DNR\" lat=\"39.77\" lon=\"-104.87\">\n"
-                                "  <mand_level>\n"
-                                "    <level type=\"sfc\" pres.mb=\"837\" hght.m=\"1611\" temp.C=\"12.4\" "
-                                "dewp.C=\"3.4\" wdir.deg=\"180\" wspd.knt=\"5\"/>\n"
-                                "    <level pres.mb=\"850\" hght.m=\"1457\" temp.C=\"15.2\" dewp.C=\"10.1\" "
-                                "wdir.deg=\"273\" wspd.knt=\"15\"/>\n"
-                                "    <level type=\"trop\" pres.mb=\"215\" temp.C=\"-55.3\" dewp.C=\"-60.3\" "
-                                "wdir.deg=\"270\" wspd.knt=\"60\"/>\n"
-                                "    <level type=\"mwnd\" pres.mb=\"250\" wdir.deg=\"265\" wspd.knt=\"95\"/>\n"
-                                "  </mand_level>\n"
-                                "  <sig_level>\n"
-                                "    <level pres.mb=\"837\" temp.C=\"12.4\" dewp.C=\"3.4\"/>\n"
-                                "  </sig_level>\n"
-                                "  <wnd_level>\n"
-                                "    <level hght.m=\"0\" wdir.deg=\"180\" wspd.knt=\"5\"/>\n"
-                                "  </wnd_level>\n"
-                                "</obs>\n"
-                                "</vokupa>\n");
-
-    // Identifiers of any ten bytes keep the document well formed and read
-    // back as they were where XML can carry them.
-    const std::vector<std::string> ids = {"a&b<c>\"'d", "\t\n\r\x01\x1f\x7f", "\xe9\xff\xc3\xa9\xef\xbf\xbf",
-                                          "</obs>&#x;", "]]>x&amp;y"};
-    std::vector<UPA_report> reps;
-    for (const auto& id : ids) {
-        reps.push_back(station("", 99999, M, M));
-        std::memset(reps.back().id, 0, sizeof reps.back().id);
-        std::memcpy(reps.back().id, id.data(), std::min<std::size_t>(id.size(), 10));
-    }
-    const std::string h = write_file("h.xml", UPA_FILE_XML, reps);
-    const Command lint = run("xmllint --noout " + h);
-    EXPECT_EQ(lint.status, 0) << lint.out;
-    const Command py = run("/usr/bin/python3 -c \"import sys,xml.etree.ElementTree as E; "
-                       "[print(o.get('id').encode().hex()) for o in E.parse(sys.argv[1]).getroot()]\" " + h);
-    ASSERT_EQ(py.status, 0) << py.out;
-    std::istringstream lines(py.out);
-    std::string hex;
-    std::getline(lines, hex);
-    EXPECT_EQ(hex, "6126623c633e222764");
-    std::getline(lines, hex);
-    EXPECT_EQ(hex, "090a0defbfbdefbfbd7f");  // tab, LF and CR kept; other controls U+FFFD
-    std::getline(lines, hex);
-    EXPECT_EQ(hex, "c3a9c3bfc3a9c3afc2bfc2bf");  // UTF-8 kept, stray bytes read as Latin-1
-}
-
-TEST_F(UaRead, XmlNumbersArePrintfDigitForDigit)
-{
-    std::mt19937 gen(7);
-    std::uniform_real_distribution<float> wide(-120.0f, 120.0f);
-    std::uniform_int_distribution<int> twentieths(-2000, 2000);
-    for (int round = 0; round < 20; ++round) {
-        UPA_report r = station("R", 1, M, M);
-        for (int s = 1; s <= 21; ++s) {
-            // Halves and twentieths are the ties of %.0f and %.1f.
-            const float tie = twentieths(gen) / 20.0f;
-            r.man[s] = {float(man_pres[s]), tie * 100, wide(gen), tie, tie * 2, round == 0 ? -0.04f : wide(gen)};
-        }
-        const std::string xml = read_file(write_file("n.xml", UPA_FILE_XML, {r}));
-        std::size_t pos = xml.find("<mand_level>");
-        for (int s = 1; s <= 21; ++s) {
-            pos = xml.find("<level pres.mb", pos + 1);
-            ASSERT_NE(pos, std::string::npos);
-            const std::string line = xml.substr(pos, xml.find('\n', pos) - pos);
-            char want[256];
-            const UPA_man& m = r.man[s];
-            std::snprintf(want, sizeof want,
-                          "<level pres.mb=\"%.0f\" hght.m=\"%.0f\" temp.C=\"%.1f\" dewp.C=\"%.1f\" "
-                          "wdir.deg=\"%.0f\" wspd.knt=\"%.0f\"/>",
-                          m.p, m.h, m.t, m.td, m.dir, m.spd);
-            EXPECT_EQ(line, want);
-        }
-    }
-}
-
-TEST_F(UaRead, FixedRecordFieldByField)
-{
-    UPA_report r = denver();
-    r.man[4] = {700, 3012, -2.5f, -10.0f, 250, 35};
-    r.man[5] = {500, 5640, -10.3f, -30.1f, 245, 115};
-    r.man[1] = {1000, 120, M, M, M, M};
-    UPA_report ship = station("72469", 99999, -45.5f, 170.25f);  // numeric id: no letters
-    UPA_report bare = station("9ZT9MRK", M, M, M);
-    bare.wmo = VOK_MISSING;
-    const std::string f = read_file(write_file("u.dat", UPA_FILE_FIXED, {r, ship, bare}));
-    // The date line has no line end: the first record follows the year.
-    ASSERT_EQ(f.size(), 22u + 3 * 78u);
-    EXPECT_EQ(f.substr(0, 26), "00:00Z XXX FEB  6 2026DNR\0"s);
-    const auto num = [&](int record, int k) {
-        const auto* b = reinterpret_cast<const unsigned char*>(f.data()) + 22 + 78 * record + 12 + 2 * k;
-        return static_cast<int16_t>(b[0] | (b[1] << 8));
-    };
-    EXPECT_EQ(f.substr(22, 12), "DNR\0\0" "72469\0\0"s);
-    const int want[33] = {3977, -10487, 15, 0, -3, -10, 0, 1457, 3012, 5640, 0, 0, 0, 0, 0, 27, 25, 24, 0,
-                          15, 35, 115, 0, 5, 8, 20, 9999, 5520, 1200, 0, 0, 0, 0};
-    for (int k = 0; k < 33; ++k) EXPECT_EQ(num(0, k), want[k]) << "value " << k + 1;
-    EXPECT_EQ(f.substr(22 + 78, 12), "\0\0\0\0\0" "99999\0\0"s);
-    EXPECT_EQ(num(1, 0), -4550);
-    EXPECT_EQ(num(1, 1), 17025);
-    EXPECT_EQ(num(1, 2), 9999);
-    EXPECT_EQ(num(1, 27), 9999);  // no thickness without both heights
-    EXPECT_EQ(f.substr(22 + 156, 12), "\0\0\0\0\0" "99999\0\0"s);  // id led by a digit
-}
+using namespace uatest;
 
 TEST_F(UaRead, FormsAreRecognised)
 {
@@ -458,126 +133,6 @@ TEST_F(UaRead, HeadersReadBack)
     EXPECT_EQ(UPA_num_records(), 3);
 }
 
-// ---------------------------------------------------------------- netCDF read back
-namespace {
-
-// Every variable and record as netCDF4-python gives them to a program.
-struct NcValues {
-    long records = -1;
-    std::map<std::string, std::vector<std::vector<std::string>>> vars;
-};
-
-NcValues python_read(const std::string& file)
-{
-    NcValues v;
-    const Command c = run("/usr/bin/python3 " SONDEX_SOURCE_DIR "/tests/read_upa_nc.py " + file);
-    EXPECT_EQ(c.status, 0) << c.out.substr(0, 2000);
-    std::istringstream in(c.out);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string name, tok;
-        long r = 0;
-        words >> name >> r;
-        if (name == "records") {
-            v.records = r;
-            continue;
-        }
-        std::vector<std::string> row;
-        while (words >> tok) row.push_back(tok);
-        v.vars[name].push_back(row);
-    }
-    return v;
-}
-
-std::string hex_of(std::string_view s)
-{
-    std::string h;
-    char b[3];
-    for (unsigned char c : s) {
-        std::snprintf(b, sizeof b, "%02x", c);
-        h += b;
-    }
-    return h.empty() ? "-" : h;
-}
-
-// A CF-aware reader sees the value written, or a mask ("--") for the fill
-// value and for values outside valid_range.
-void expect_value(const std::string& tok, float want, float lo, float hi, const std::string& where)
-{
-    if (want == M || want < lo || want > hi) {
-        EXPECT_EQ(tok, "--") << where << " want " << want;
-    } else {
-        ASSERT_NE(tok, "--") << where << " want " << want;
-        EXPECT_EQ(static_cast<float>(std::strtod(tok.c_str(), nullptr)), want) << where;
-    }
-}
-
-float in_ms(float knots)
-{
-    return knots == M ? M : static_cast<float>(knots * 0.5144);
-}
-
-float in_m(float feet)
-{
-    return feet == M ? M : static_cast<float>(feet * 0.3048);
-}
-
-// Every value of every record of a type 12 file against the reports.
-void expect_cdf_holds(const std::string& file, const std::vector<UPA_report>& reps)
-{
-    NcValues nc = python_read(file);
-    ASSERT_EQ(nc.records, static_cast<long>(reps.size()));
-    auto at = [&](const char* var, std::size_t r) -> const std::vector<std::string>& { return nc.vars[var].at(r); };
-    for (std::size_t r = 0; r < reps.size(); ++r) {
-        const UPA_report& rep = reps[r];
-        const std::string w = "record " + std::to_string(r) + " ";
-        EXPECT_EQ(at("id", r)[0], hex_of(std::string_view(rep.id, strnlen(rep.id, 10)))) << w;
-        EXPECT_EQ(at("region", r)[0], hex_of(std::string_view(rep.area, strnlen(rep.area, 10)))) << w;
-        EXPECT_EQ(at("type", r)[0], hex_of("LAND")) << w;
-        EXPECT_EQ(at("idn", r)[0], std::to_string(rep.wmo) + ".0") << w;
-        expect_value(at("lat", r)[0], rep.lat, -90, 90, w + "lat");
-        expect_value(at("lon", r)[0], rep.lon, -180, 180, w + "lon");
-        // Counts of 0 to 25, 200 and 100 read back unmasked.
-        const int nsig = std::clamp(rep.numsig, 0, 200), nwnd = std::clamp(rep.numwnd, 0, 100);
-        expect_value(at("num_mant", r)[0], rep.numman ? 25 : 0, 0, 25, w + "num_mant");
-        expect_value(at("num_sigt", r)[0], float(nsig), 0, 200, w + "num_sigt");
-        expect_value(at("num_sigw", r)[0], float(nwnd), 0, 100, w + "num_sigw");
-        for (int s = 0; s < UPA_NUM_MAN; ++s) {
-            const UPA_man& m = rep.man[s];
-            const std::string ws = w + "slot " + std::to_string(s) + " ";
-            expect_value(at("P_man", r).at(s), m.p, 0, 1500, ws + "P");
-            expect_value(at("Z_man", r).at(s), m.h, -1000, 100000, ws + "Z");
-            expect_value(at("T_man", r).at(s), m.t, -100, 100, ws + "T");
-            expect_value(at("TD_man", r).at(s), m.td, -150, 100, ws + "TD");
-            expect_value(at("DIR_man", r).at(s), m.dir, 0, 360, ws + "DIR");
-            expect_value(at("SPD_man", r).at(s), in_ms(m.spd), 0, 300, ws + "SPD");
-        }
-        for (int s = 0; s < UPA_MAX_SIG; ++s) {
-            const UPA_sig g = s < nsig ? rep.sig[s] : UPA_sig{M, M, M};
-            expect_value(at("P_sigt", r).at(s), g.p, 0, 1500, w + "P_sigt");
-            expect_value(at("T_sigt", r).at(s), g.t, -100, 100, w + "T_sigt");
-            expect_value(at("TD_sigt", r).at(s), g.td, -150, 100, w + "TD_sigt");
-        }
-        for (int s = 0; s < UPA_MAX_WND; ++s) {
-            const UPA_wnd g = s < nwnd ? rep.wnd[s] : UPA_wnd{M, M, M};
-            expect_value(at("Z_sigw", r).at(s), in_m(g.h), -1000, 100000, w + "Z_sigw");
-            expect_value(at("DIR_sigw", r).at(s), g.dir, 0, 360, w + "DIR_sigw");
-            expect_value(at("SPD_sigw", r).at(s), in_ms(g.spd), 0, 300, w + "SPD_sigw");
-        }
-    }
-}
-
-// A header as ncdump shows it, the record count and file name aside.
-std::string cdf_header_text(std::string h)
-{
-    h = h.substr(h.find('\n'));
-    const std::size_t c = h.find("// (");
-    if (c != std::string::npos) h.replace(c, h.find(')', c) - c + 1, "// (N currently)");
-    return h;
-}
-
-}  // namespace
 
 TEST_F(UaRead, NetcdfHeaderIsTheLayoutClientsExpect)
 {
@@ -588,23 +143,6 @@ TEST_F(UaRead, NetcdfHeaderIsTheLayoutClientsExpect)
     EXPECT_EQ(run("/usr/bin/python3 -c 'import netCDF4,sys; netCDF4.Dataset(sys.argv[1])' " + p).status, 0);
 }
 
-TEST_F(UaRead, NetcdfZeroCountsAndExtremeReportedValuesAreNotMasked)
-{
-    // No significant or wind level: counts of 0, which a fill value of 0 hid.
-    UPA_report r = station("DRY", 1001, 70.93f, -8.67f);
-    r.numman = 20;
-    r.man[1] = {1000, -224, 1.0f, -3.0f, 90, 10};      // a deep high: 1000 hPa below sea level
-    r.man[7] = {250, 10400, -99.9f, -148.9f, 270, 80};  // the driest the code can say
-    NcValues nc = python_read(write_file("x.nc", UPA_FILE_CDF, {r}));
-    EXPECT_EQ(nc.vars["num_sigt"][0][0], "0.0");
-    EXPECT_EQ(nc.vars["num_sigw"][0][0], "0.0");
-    EXPECT_EQ(nc.vars["Z_man"][0][1], "-224.0");
-    EXPECT_EQ(static_cast<float>(std::stod(nc.vars["TD_man"][0][7])), -148.9f);
-    // The older form keeps knots and feet, and its attributes say so.
-    const std::string old = run("ncdump -h " + write_file("old.nc", UPA_FILE_CDF_STATION, {r})).out;
-    EXPECT_NE(old.find("spd_man:units = \"knots\""), std::string::npos) << old;
-    EXPECT_NE(old.find("z_sigw:units = \"feet\""), std::string::npos) << old;
-}
 
 TEST_F(UaRead, FailedWritesAreReported)
 {
@@ -762,6 +300,7 @@ TEST_F(UaRead, AppendingRefusesANetcdfFileCutShort)
     EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
 }
 
+
 // ---------------------------------------------------------------- bad input
 namespace {
 
@@ -824,103 +363,9 @@ TEST_F(UaRead, ArbitraryRecordBytesNeverBreakAForm)
     }
 }
 
+
 // ---------------------------------------------------------------- real feeds
 namespace {
-
-struct Part {
-    int kind;
-    std::string id;
-    std::string data;
-};
-
-// Every report part of the shared bulletins, read as a run reads them.
-std::vector<Part> corpus_parts()
-{
-    std::vector<Part> parts;
-    UPA_read_raw_reset();
-    for (const auto& f : testutil::bulletin_files())
-        testutil::for_each_raw_part(
-            f, [&](const char* data, const char* id, int kind) { parts.push_back({kind, id, data}); });
-    UPA_read_raw_reset();
-    return parts;
-}
-
-std::vector<std::string> words(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<std::string> w;
-    for (std::string t; in >> t;) w.push_back(t);
-    return w;
-}
-
-// A group that does not re-encode: a missing value, or a depression code
-// of 51 to 55, which the code leaves unused.
-bool has_slash(const std::string& g)
-{
-    if (g.size() != 5 || g.find('/') != std::string::npos) return true;
-    return g.size() == 5 && g[3] == '5' && g[4] >= '1' && g[4] <= '5';
-}
-
-// Compares the re-encoded groups of a TEMP part A decoded alone with the
-// groups of the bulletin; returns the number of groups compared.
-int compare_part_a(const std::vector<std::string>& w, const UPA_report& r)
-{
-    const bool knots = w[0].size() == 5 && std::atoi(w[0].substr(0, 2).c_str()) > 50;
-    std::size_t from = w.size() > 2 && w[2].compare(0, 2, "99") == 0 ? 5 : 2;  // after the surface
-    int compared = 0;
-    for (int s : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, UPA_SLOT_TROPO, UPA_SLOT_MAXWIND}) {
-        const UPA_man& m = r.man[s];
-        if (m.p == M) continue;
-        const bool mwnd = s == UPA_SLOT_MAXWIND;
-        encd_ph(s == UPA_SLOT_TROPO ? 880 : mwnd ? 770 : m.p, s >= UPA_SLOT_TROPO ? m.p : m.h);
-        const std::string g1 = encd_str;
-        encd_td(m.t, m.td);
-        const std::string g2 = encd_str;
-        encd_wd(m.dir, m.spd);
-        const std::string g3 = encd_str;
-        if (g1 == "99999" || has_slash(g1)) continue;
-        std::size_t i = from;
-        while (i < w.size() && w[i] != g1 && !(mwnd && w[i] == "66" + g1.substr(2))) ++i;
-        EXPECT_LT(i, w.size()) << "level group " << g1 << " of slot " << s << " not in " << r.id;
-        if (i >= w.size()) continue;
-        from = i + 1;
-        if (!mwnd && i + 1 < w.size() && g2 != "99999" && !has_slash(w[i + 1])) {
-            EXPECT_EQ(g2, w[i + 1]) << r.id << " slot " << s;
-            ++compared;
-        }
-        const std::size_t iw = mwnd ? i + 1 : i + 2;
-        if (knots && iw < w.size() && g3 != "99999" && !has_slash(w[iw])) {
-            EXPECT_EQ(g3, w[iw]) << r.id << " slot " << s;
-            ++compared;
-        }
-    }
-    return compared;
-}
-
-// The same for the significant levels of a part B: "nnPPP TTTDD" pairs up
-// to the first section marker.
-int compare_part_b(const std::vector<std::string>& w, const UPA_report& r)
-{
-    std::map<std::string, std::string> pairs;
-    for (std::size_t i = 2; i < w.size(); i += 2) {
-        const std::string& g = w[i];
-        if (g.size() != 5 || g[0] != g[1]) break;  // 21212, 31313 ... end the levels
-        pairs[g.substr(2)] = i + 1 < w.size() ? w[i + 1] : "/////";  // a part cut after its level
-    }
-    int compared = 0;
-    for (int s = 0; s < r.numsig; ++s) {
-        char ppp[8];
-        const int p = static_cast<int>(r.sig[s].p);
-        std::snprintf(ppp, sizeof ppp, "%3.3d", p % 1000);
-        encd_td(r.sig[s].t, r.sig[s].td);
-        const auto it = pairs.find(ppp);
-        EXPECT_NE(it, pairs.end()) << r.id << " level " << r.sig[s].p;
-        if (it == pairs.end() || has_slash(it->second) || r.sig[s].p < 100) continue;
-        EXPECT_EQ(std::string(encd_str), it->second) << r.id << " level " << r.sig[s].p;
-        ++compared;
-    }
-    return compared;
-}
 
 UPA_report* corpus_slot(const Part& part)
 {
@@ -974,23 +419,6 @@ std::vector<UPA_report> corpus_reports(const std::vector<Part>& parts)
 }
 
 }  // namespace
-
-TEST_F(UaRead, CorpusTextGroupsAreTheBulletinGroups)
-{
-    const std::vector<Part> parts = corpus_parts();
-    if (parts.empty()) GTEST_SKIP() << "no bulletins in " SONDEX_SHARED_DATA;
-    testutil::set_feed_window();
-    int compared = 0;
-    for (const Part& p : parts) {
-        if (p.kind != UPA_TTAA && p.kind != UPA_TTBB) continue;
-        UPA_report r = station(p.id.c_str(), 0, M, M);
-        if (UPA_decode_part(p.data.c_str(), p.kind, &r) != 1) continue;
-        const std::vector<std::string> w = words(p.data);
-        compared += p.kind == UPA_TTAA ? compare_part_a(w, r) : compare_part_b(w, r);
-    }
-    DATE_reset();
-    EXPECT_GT(compared, 50000);
-}
 
 TEST_F(UaRead, CorpusInEveryFormReadsBackInItsClients)
 {
