@@ -20,7 +20,10 @@ void keep_standard_descriptors()
 {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        // A closed standard output is opened for reading only: an output
+        // sent to it ("-of vok:-") fails to be written, as it would have on
+        // the closed descriptor, rather than vanishing into /dev/null.
+        const int opened = open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
         if (opened != -1 && opened != fd) close(opened);
     }
 }

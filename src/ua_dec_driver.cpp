@@ -244,12 +244,16 @@ namespace {
 void choose_input(char* filename, Date* file_date)
 {
     const char* in_file = RES_get("in_file");
+    // Without the input convention (FILE_set_name says so) a name given in
+    // full still names the input; the output's convention is needed then.
     FILE_set_name(in_file && in_file[0] ? in_file : "upa_dat");
     FILE_save_name_conv();
     FILE_get_file_only("Enter the upper air filename: ", filename);
     run().in_name = filename;
     FILE_get_date(file_date);
     if (file_date->year != VOK_MISSING) return;
+    // A current-time text that was refused named no file; its message said why.
+    if (filename[0] == '\0') VOK_exit(UPA_EXIT_SETUP);
     MESS_print(DRV_ERROR, "UPA_decode_all: No date for the input file: %s\n", filename);
     MESS_print(DRV_ERROR, "UPA_decode_all: Give the decode date with -ho '#yyyymmddhh', or name the "
                "file as the upa_dat convention does\n");

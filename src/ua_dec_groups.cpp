@@ -5,11 +5,13 @@ namespace ua {
 
 namespace {
 
-// Blanks, and the control and 8-bit bytes that the reader turns into blanks.
+// Blanks, the control and 8-bit bytes that the reader turns into blanks,
+// and "=": the reader takes one terminator off a part, and a part that ends
+// "81111==" keeps the other on its last group.
 constexpr bool separator(char c)
 {
     const auto u = static_cast<unsigned char>(c);
-    return u <= ' ' || u >= 0x80;
+    return u <= ' ' || u >= 0x80 || c == '=';
 }
 
 }  // namespace

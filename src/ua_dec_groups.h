@@ -1,6 +1,7 @@
 // The groups of a part, split once, and the figure readers the decoders use
 // on them. A group is a run of characters between blanks; control and 8-bit
-// bytes count as blanks, as the bulletin reader turns them into blanks.
+// bytes count as blanks, as the bulletin reader turns them into blanks, and
+// so does a terminator "=" left on a group.
 #pragma once
 
 #include <cstddef>

@@ -59,6 +59,18 @@ std::string form_words()
     VOK_exit(status);
 }
 
+// A name convention of a form that the name convention file lacks: the run
+// cannot name its output (FILE_set_name said which file and type).
+[[noreturn]] void no_convention()
+{
+    VOK_exit(UPA_EXIT_SETUP);
+}
+
+void use_convention(const char* conv)
+{
+    if (FILE_set_name(conv) == -1) no_convention();
+}
+
 // The "output" values: a form word chooses the form and its convention;
 // the last one wins. A word that names no form is an error.
 void choose_output_form()
@@ -66,20 +78,21 @@ void choose_output_form()
     char** vals = nullptr;
     const int n = RES_getvals("output", &vals);
     std::string unknown;
+    const OutputForm* chosen = nullptr;
     for (int i = 0; i < n; ++i) {
         const OutputForm* f = form_of_word(vals[i]);
-        if (!f) {
-            if (unknown.empty()) unknown = vals[i];
-            continue;
-        }
-        run().form = f;
-        FILE_set_name(f->conv);
+        if (f) chosen = f;
+        else if (unknown.empty()) unknown = vals[i];
     }
     free_parsed_array(n, vals);
-    if (unknown.empty()) return;
-    MESS_print(DRV_ERROR, "UPA_out_file: Unknown output form: %s (the forms are %s)\n", unknown.c_str(),
-               form_words().c_str());
-    VOK_exit(UPA_EXIT_SETUP);
+    if (!unknown.empty()) {
+        MESS_print(DRV_ERROR, "UPA_out_file: Unknown output form: %s (the forms are %s)\n", unknown.c_str(),
+                   form_words().c_str());
+        VOK_exit(UPA_EXIT_SETUP);
+    }
+    if (!chosen) return;
+    run().form = chosen;
+    use_convention(chosen->conv);
 }
 
 // One "out_file" value: a form word alone ("cdf") chooses the form and its
@@ -95,7 +108,10 @@ bool choose_out_file(const char* value)
         const std::string_view rest = v.substr(f.word.size());
         if (!rest.empty() && rest[0] != ':' && rest[0] != '=') continue;
         run().form = &f;
-        if (rest.size() <= 1) return FILE_set_name(f.conv) != -1;
+        if (rest.size() <= 1) {
+            use_convention(f.conv);
+            return true;
+        }
         return FILE_set_name(std::string(rest.substr(1)).c_str()) != -1;
     }
     return FILE_set_name(value) != -1;
@@ -104,7 +120,7 @@ bool choose_out_file(const char* value)
 bool choose_output()
 {
     run().form = &default_form();
-    if (FILE_set_name("upa_cvt") == -1) return false;
+    use_convention("upa_cvt");
     choose_output_form();
     char** vals = nullptr;
     const int n = RES_getvals("out_file", &vals);
@@ -280,6 +296,7 @@ Sounding with_station(const Sounding& s)
         out.lat = st.lat;
         out.lon = st.lon;
         out.elevation = st.el;
+        place_surface(out, st.el);
     }
     return out;
 }

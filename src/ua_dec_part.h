@@ -66,8 +66,10 @@ inline constexpr int NUM_LEVEL_TYPES = 6;
 std::string_view level_type_name(LevelType type);
 
 // How a PILOT altitude group gives its altitude: units of 300 m (9 and 1
-// groups) or of 500 m (8 groups).
-enum class AltitudeCode : std::uint8_t { none, units_300m, units_500m };
+// groups) or of 500 m (8 groups); or the station's surface, which a solidus
+// in the first place of the first altitude group stands for ("90/12": the
+// surface, 300 m, 600 m), whose altitude the part does not give.
+enum class AltitudeCode : std::uint8_t { none, units_300m, units_500m, surface };
 
 // One level as the part reports it. A level has a pressure (p10), or, for
 // PILOT winds by altitude, an altitude (z, alt set) and no pressure; z is
@@ -100,6 +102,10 @@ struct Level {
     // part leaves the group out.
     bool temp_group = false;
     bool wind_group = false;
+    // A wind group that the part's wind indicator (Id) does not announce,
+    // where the groups show one all the same; the suite's decoders end the
+    // part's levels at it.
+    bool unannounced_wind = false;
 };
 
 // Depression in tenths of a degree from its code figure (0..50: tenths,

@@ -341,7 +341,8 @@ void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::
     const auto announced = static_cast<std::uint16_t>(i - 1);
     // In the first altitude group a solidus in the first place stands for
     // the surface.
-    if (block == 1 && a.indicator != '1' && a.u[0] == VOK_MISSING) a.u[0] = 0;
+    const bool surface = block == 1 && a.indicator != '1' && a.u[0] == VOK_MISSING;
+    if (surface) a.u[0] = 0;
     std::size_t places = 0;  // up to the last figure
     bool solidus_before = false;
     for (std::size_t j = 0; j < 3; ++j) {
@@ -360,8 +361,8 @@ void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::
         ++i;
         if (wg == WindGroup::too_fast) continue;
         Level& l = add_wind(part, LevelType::sig_wind, w);
-        l.alt = code;
-        l.z = known ? altitude_m(a, a.u[j]) : VOK_MISSING;
+        l.alt = surface && j == 0 ? AltitudeCode::surface : code;
+        l.z = known && l.alt != AltitudeCode::surface ? altitude_m(a, a.u[j]) : VOK_MISSING;
         l.block = block;
         l.group = announced;
     }

@@ -61,6 +61,7 @@ int standard_slot(int p10)
 // every altitude when asked, are converted.
 float height_ft(const Level& l, const RecordOptions& options)
 {
+    if (l.alt == AltitudeCode::surface) return 0.0f;
     if (options.wind_heights_in_metres || l.alt == AltitudeCode::units_500m)
         return static_cast<float>(l.z / METRES_PER_FOOT);
     return static_cast<float>(l.z / 300 * 1000);
@@ -112,7 +113,7 @@ void record_pilot_bd(const DecodedPart& part, UPA_report* rep, const RecordOptio
     for (const Level& l : part.levels) {
         if (l.alt == AltitudeCode::none || l.block == 0) continue;  // winds by pressure
         if (l.block > MAX_BLOCKS) break;
-        if (l.z == VOK_MISSING) continue;  // an altitude not reported
+        if (l.z == VOK_MISSING && l.alt != AltitudeCode::surface) continue;  // an altitude not reported
         const float h = height_ft(l, options);
         const float dir = direction(l);
         const float spd = speed_kt(l);

@@ -503,6 +503,7 @@ void BulletinReader::add(const char* s, std::size_t n)
         n = room;
     }
     text_.append(s, n);
+    last_line_ = n;
 }
 
 void BulletinReader::add_blank_and(const char* s, std::size_t n)
@@ -511,8 +512,28 @@ void BulletinReader::add_blank_and(const char* s, std::size_t n)
         dropped_ = true;
         return;
     }
-    text_.push_back(' ');
+    if (!folded_group(s, n)) text_.push_back(' ');
     add(s, n);
+}
+
+// Some senders fold long lines at a fixed width whatever the groups, so
+// that a group is cut in two: "... 66772 116" / "58 77768 ...". A long line
+// that ends with a piece of a code group, and a line that begins with the
+// piece completing it to five figures or solidi, hold one group: the next
+// line is joined to the text without a blank.
+bool BulletinReader::folded_group(const char* s, std::size_t n) const
+{
+    constexpr std::size_t FOLDED_LINE = 60;  // folding widths seen run from 69 to 100
+    const auto code = [](char c) { return is_figure(c) || c == '/'; };
+    if (n == 0 || !code(s[0]) || text_.size() < FOLDED_LINE) return false;
+    const std::size_t blank = text_.find_last_of(' ');
+    const std::size_t tail = blank == std::string::npos ? text_.size() : text_.size() - blank - 1;
+    if (tail == 0 || tail > 4 || text_.size() - (blank == std::string::npos ? 0 : blank + 1) != tail) return false;
+    if (!std::all_of(text_.end() - static_cast<std::ptrdiff_t>(tail), text_.end(), code)) return false;
+    std::size_t head = 0;
+    while (head < n && code(s[head])) ++head;
+    const bool ends = head == n || s[head] == ' ' || (s[head] == '=' && (head + 1 == n || s[head + 1] == ' '));
+    return ends && head + tail == 5 && last_line_ >= FOLDED_LINE;
 }
 
 // Kind of the part word among the line's first two words, where it starts

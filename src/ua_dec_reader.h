@@ -141,6 +141,7 @@ private:
     void finish();
     void add(const char* s, std::size_t n);
     void add_blank_and(const char* s, std::size_t n);
+    bool folded_group(const char* s, std::size_t n) const;
     int progress() const;
     bool collecting() const { return state_ == State::collecting; }
     int pending_code() const;
@@ -186,6 +187,7 @@ private:
     std::size_t max_text_;
     bool dropped_ = false;  // text beyond max_text was left out
     std::string text_;     // the text of the part being collected
+    std::size_t last_line_ = 0;  // length of the last line taken into it
 };
 
 }  // namespace ua

@@ -11,6 +11,7 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,13 +45,15 @@ void append_number(std::string& s, std::size_t v)
     s.append(buf, r.ptr);
 }
 
-// The part ends early at the current group. A NIL part holds nothing to
-// lose; a part refused for its date keeps that status.
+// The part is cut at the current group. A NIL part holds nothing to lose;
+// a part refused for its date keeps that status; the note tells the first
+// cut.
 void cut(Reader& r, std::string_view why)
 {
     DecodedPart& out = r.out;
     if (out.status == PartStatus::nil) return;
     if (out.status == PartStatus::ok) out.status = PartStatus::truncated;
+    if (out.stop_offset >= 0) return;
     const std::size_t offset = r.g.offset(r.i);
     out.stop_offset = static_cast<int>(offset);
     out.note = "group ";
@@ -316,6 +319,25 @@ void read_shear(Reader& r, Level& lv)
 
 enum class Step { next, end };
 
+// A level beyond the last one the wind indicator gives a wind to, followed
+// by a group that names no level that may come next but reads as a wind:
+// the sender set the indicator wrong ("67125" and winds up to 10 hPa). The
+// wind is the level's.
+bool unannounced_wind(const Reader& r, const StandardLevels& sl, Level& lv)
+{
+    int pv = 0, hhh = 0;
+    if (split_group(r.group(), 2, pv, hhh)) {
+        StandardLevels probe = sl;
+        ++probe.at;
+        if (level_slot(pv, probe) >= 0) return false;
+    }
+    Level wind = lv;
+    if (read_wind(r.group(), wind) != WindGroup::wind) return false;
+    lv = wind;
+    lv.unannounced_wind = true;
+    return true;
+}
+
 // One level: its pphhh group, then its temperature group (not for the
 // maximum wind) and its wind group when one is due.
 Step read_standard_level(Reader& r, StandardLevels& sl)
@@ -356,6 +378,8 @@ Step read_standard_level(Reader& r, StandardLevels& sl)
         // The group is the next level's: the winds of this part end here.
         if (w == WindGroup::too_fast) sl.top_wind = slot;
         whole = whole && w == WindGroup::wind;
+    } else if (whole && unannounced_wind(r, sl, lv)) {
+        ++r.i;
     }
     if (slot == UPA_SLOT_MAXWIND) read_shear(r, lv);
     // The tropopause and maximum-wind sections follow the standard levels
@@ -388,10 +412,40 @@ int significant_pressure10(int ppp, bool part_d)
 // significant temperature levels, ddfff for the 21212 winds by pressure.
 // A level without pressure (nn///) is passed over with the group of
 // solidi after it, and in the wind section with the wind after it.
+// The level numbers run 00, 11 ... 99, then 11 again: the number of the
+// level after nn.
+int level_after(int nn)
+{
+    return nn == 99 ? 11 : nn + 11;
+}
+
+// In a wind section a level whose number is garbled ("56000 20517" between
+// 44254 and 66209) stands where the numbers say a level stands: it is
+// passed over (the note says where) and the section goes on.
+bool passed_garbled_level(Reader& r, int last_nn)
+{
+    int nn = 0, ppp = 0;
+    if (last_nn < 0 || !code_group(r.group()) || !split_group(r.g[r.i + 2], 2, nn, ppp) ||
+        nn != level_after(level_after(last_nn)) || !code_group(r.g[r.i + 1]))
+        return false;
+    cut(r, "no wind level group");
+    r.i += 2;
+    return true;
+}
+
 void read_numbered_levels(Reader& r, LevelType type, bool part_d)
 {
     int ppp = 0;
-    while (level_number_group(r.group(), ppp)) {
+    int last_nn = -1;
+    for (;;) {
+        if (!level_number_group(r.group(), ppp)) {
+            if (type == LevelType::sig_wind && passed_garbled_level(r, last_nn)) {
+                last_nn = level_after(last_nn);
+                continue;
+            }
+            break;
+        }
+        last_nn = figures(r.group(), 0, 2);
         ++r.i;
         if (!known(ppp)) {
             Level unplaced;
@@ -481,8 +535,28 @@ Section section_of(std::string_view g)
     return Section::none;
 }
 
+// After a group that does not read, the next section that stands beyond
+// it, told by its opening group and the group it must begin with (the
+// first level of a wind section, the launch time after the radiosonde
+// group), so that a temperature group that happens to read 21212 or 31313
+// is not taken for one. The part's index of its opening group, or none.
+std::optional<std::size_t> next_section(const Reader& r, bool part_bd)
+{
+    int ppp = 0;
+    for (std::size_t j = r.i + 1; j < r.g.size(); ++j) {
+        const Section s = section_of(r.g[j]);
+        if (part_bd && s == Section::winds && level_number_group(r.g[j + 1], ppp) &&
+            (r.g[j + 1].starts_with("00") || r.g[j + 1].starts_with("11")))
+            return j;
+        if (s == Section::sonde && code_group(r.g[j + 2]) && r.g[j + 2][0] == '8') return j;
+    }
+    return std::nullopt;
+}
+
 // The sections after the levels, wherever they stand, to the end of the
 // part. Regional and national sections are not read: the part ends there.
+// A group that reads as nothing cuts the part (the note says where); what
+// follows is read from the next section on.
 void read_sections(Reader& r, bool part_bd, bool part_d)
 {
     while (r.i < r.g.size()) {
@@ -498,7 +572,10 @@ void read_sections(Reader& r, bool part_bd, bool part_d)
         } else {
             cut(r, r.why);
         }
-        if (!more) return;
+        if (more) continue;
+        const std::optional<std::size_t> next = next_section(r, part_bd);
+        if (!next) return;
+        r.i = *next;
     }
 }
 

@@ -141,6 +141,9 @@ void record_temp_ac(const DecodedPart& part, UPA_report* rep, const RecordOption
             // at the standard levels the suite takes it as no dew point.
             m.td = lv.dd == 99 ? VOK_MISSING_F : dew_point(m.t, lv.dd);
         }
+        // The suite's decoders read no wind the indicator does not announce,
+        // and took the group for the next level's, which ended the part.
+        if (lv.unannounced_wind) break;
         if (lv.wind_group) {
             m.dir = direction(lv);
             m.spd = speed(lv);

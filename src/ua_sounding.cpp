@@ -2,6 +2,7 @@
 // later copy of a part replaces the earlier one whole, and the kept copies of
 // one station and observation time are decoded and merged into one sounding.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "ua_sounding.h"
@@ -188,6 +189,21 @@ std::vector<Sounding> SoundingSet::build() const
     }
     // The map is ordered by station index, then time: the order of first offer.
     return out;
+}
+
+void place_surface(Sounding& s, float elevation)
+{
+    if (elevation == VOK_MISSING_F) return;
+    bool placed = false;
+    for (SoundingLevel& l : s.levels) {
+        const bool pilot_surface = l.alt == AltitudeCode::surface ||
+                                   (l.type == LevelType::surface && !known(l.p10));
+        if (!pilot_surface || known(l.z) || known(l.p10)) continue;
+        l.z = static_cast<std::int32_t>(std::lround(elevation));
+        l.alt = AltitudeCode::surface;
+        placed = true;
+    }
+    if (placed) std::stable_sort(s.levels.begin(), s.levels.end(), profile_order);
 }
 
 void fill_record(std::span<const Sounding* const> soundings, UPA_report* rep,

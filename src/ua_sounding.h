@@ -83,6 +83,11 @@ struct Sounding {
     std::vector<DecodedPart> parts;
 };
 
+// PILOT winds at the station's surface, whose altitude the parts do not
+// give, at the station's elevation (metres, VOK_MISSING_F: left as they
+// are); the levels put in their order again.
+void place_surface(Sounding& s, float elevation);
+
 // The station's record for the legacy forms, from its soundings in time
 // order: every kept part stored as the suite's decoders store it, in the
 // order the parts were read, a part of a later sounding taking the place of

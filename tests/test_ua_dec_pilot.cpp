@@ -347,7 +347,7 @@ TEST_F(UaDecoders, HeightGroupWithASolidusBeforeAFigureDoesNotEndThePart)
     const auto part = ua::decode_pilot_bd(ua::Kind::PPBB, text);
     ASSERT_EQ(part.status, ua::PartStatus::ok) << part.note;
     ASSERT_EQ(part.levels.size(), 6u);
-    EXPECT_EQ(part.levels[0].z, 0);
+    EXPECT_EQ(part.levels[0].alt, ua::AltitudeCode::surface);  // "90/": the station's surface
     EXPECT_EQ(part.levels[1].z, VOK_MISSING);
     EXPECT_EQ(part.levels[1].dir, 275);
     EXPECT_EQ(part.levels[2].z, 600);

@@ -879,10 +879,12 @@ TEST_F(UaDecoders, DepressionCode99IsFortyNineDegreesInEveryPart)
     }
 }
 
-TEST_F(UaDecodersReal, GarbledGroupCutsThePartWithANote)
+// A garbled group ended the part: the sections after it were lost.
+TEST_F(UaDecodersReal, SectionsAfterAGarbledGroupAreReadAndTheGroupNoted)
 {
     // 13369's part D: "6603" has lost a figure. The five levels before it
-    // stay; its 21212 and 31313 sections are lost, and the note says where.
+    // stay, the note says where it is, and its 21212 and 31313 sections,
+    // each told by its opening group and the group it begins with, are read.
     const std::string text = dec_test::real_part("feed_global_2026020600.txt", UPA_TTDD, "13369");
     ASSERT_FALSE(text.empty());
     const ua::DecodedPart p = ua::decode_temp_bd(ua::Kind::TTDD, text);
@@ -890,10 +892,20 @@ TEST_F(UaDecodersReal, GarbledGroupCutsThePartWithANote)
     EXPECT_EQ(p.note, "group 12 \"6603\" at 72: no level group");
     EXPECT_EQ(p.stop_offset, 72);
     EXPECT_EQ(text.substr(72, 5), "6603 ");
-    ASSERT_EQ(p.levels.size(), 5u);
+    ASSERT_EQ(p.levels.size(), 15u);
     // 55139 52982: 13.9 hPa.
     expect_level(p.levels[4], ua::LevelType::sig_temperature, 139, NONE, -529, 82, NONE, NONE);
-    EXPECT_FALSE(p.sonde.has_value());
+    EXPECT_EQ(p.levels[14].type, ua::LevelType::sig_wind);
+    EXPECT_EQ(p.levels[14].p10, 818);
+    ASSERT_TRUE(p.sonde.has_value());
+    EXPECT_EQ(p.sonde->launch_minute, 15);
+    // A wind level whose number is garbled ("56000" between 44254 and
+    // 66209) is passed over, and the section goes on.
+    const ua::DecodedPart w = ua::decode_temp_bd(
+        ua::Kind::TTBB, "56008 78807 21212 44254 20514 56000 20517 66209 15013 77186 14025 ");
+    ASSERT_EQ(w.levels.size(), 3u);
+    EXPECT_EQ(w.levels[2].p10, 1860);
+    EXPECT_EQ(w.status, ua::PartStatus::truncated);
     // A part that ends at a regional section, or holds nothing, is whole.
     const ua::DecodedPart regional = ua::decode_temp_ac(ua::Kind::TTAA, "5600/ 72786 51515 10159 ");
     EXPECT_EQ(regional.status, ua::PartStatus::ok);

@@ -173,6 +173,22 @@ bool for_each_raw_part(const std::filesystem::path& file, Fn&& fn)
     return true;
 }
 
+// A run's standard error without the account every run ends with (its
+// lines begin with these words).
+inline std::string without_summary(const std::string& err)
+{
+    static const char* const heads[] = {"Input files read: ", "Parts refused: ", "Parts read only in part",
+                                        "Stations written: "};
+    std::string out;
+    std::istringstream lines(err);
+    for (std::string l; std::getline(lines, l);) {
+        bool summary = false;
+        for (const char* h : heads) summary = summary || l.rfind(h, 0) == 0;
+        if (!summary) out += l + '\n';
+    }
+    return out;
+}
+
 // The report kept for a station identifier, set up empty on first use.
 inline UPA_report& station_report(std::map<std::string, UPA_report>& reports, const std::string& id)
 {
