@@ -3,28 +3,15 @@
 
 namespace ua {
 
-namespace {
-
-// Blanks, the control and 8-bit bytes that the reader turns into blanks,
-// and "=": the reader takes one terminator off a part, and a part that ends
-// "81111==" keeps the other on its last group.
-constexpr bool separator(char c)
-{
-    const auto u = static_cast<unsigned char>(c);
-    return u <= ' ' || u >= 0x80 || c == '=';
-}
-
-}  // namespace
-
 Groups::Groups(std::string_view text) : text_(text)
 {
     words_.reserve(text.size() / 6 + 1);
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
-        while (i < n && separator(text[i])) ++i;
+        while (i < n && group_separator(text[i])) ++i;
         const std::size_t start = i;
-        while (i < n && !separator(text[i])) ++i;
+        while (i < n && !group_separator(text[i])) ++i;
         if (i > start) words_.push_back(text.substr(start, i - start));
     }
 }

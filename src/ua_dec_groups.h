@@ -13,6 +13,15 @@
 
 namespace ua {
 
+// Blanks, the control and 8-bit bytes that the reader turns into blanks,
+// and "=": the reader takes one terminator off a part, and a part that ends
+// "81111==" keeps the other on its last group.
+constexpr bool group_separator(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u <= ' ' || u >= 0x80 || c == '=';
+}
+
 class Groups {
 public:
     explicit Groups(std::string_view text);

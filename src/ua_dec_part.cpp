@@ -116,9 +116,8 @@ namespace {
 
 // The identifier group: a call sign of four characters or more, a station
 // number of five or more; at most ten are kept.
-bool read_identifier(const Groups& g, std::size_t& i, std::size_t shortest, Heading& h)
+bool read_identifier(std::string_view w, std::size_t& i, std::size_t shortest, Heading& h)
 {
-    const std::string_view w = g[i];
     if (w.size() < shortest) return false;
     h.id.assign(w.substr(0, 10));
     ++i;
@@ -128,9 +127,8 @@ bool read_identifier(const Groups& g, std::size_t& i, std::size_t shortest, Head
 // YYGGId. YY is the day of the month, plus 50 when the speeds are in knots
 // (FM 35/32). In TEMP parts A and C an hour group above 50 marks a ship
 // report, the hour being GG less 50.
-bool read_date(const Groups& g, std::size_t& i, bool temp_ac, Heading& h)
+bool read_date(std::string_view w, std::size_t& i, bool temp_ac, Heading& h)
 {
-    const std::string_view w = g[i];
     if (w.size() != 5) return false;
     const int yy = figures(w, 0, 2);
     const int gg = figures(w, 2, 2);
@@ -151,40 +149,57 @@ bool is_nil(std::string_view w)
     return w.size() >= 3 && w.substr(0, 3) == "NIL";
 }
 
-}  // namespace
-
-Heading read_heading(Kind kind, const Groups& g)
+// The heading from the groups g[0], g[1] ... (Groups, or the first words of
+// a text).
+template <class Words>
+Heading heading_of(Kind kind, const Words& g)
 {
     Heading h;
     std::size_t i = 0;
     const Form form = form_of(kind);
-    const Platform pf = platform_of(kind);
-    const bool land = pf == Platform::land;
+    const bool land = platform_of(kind) == Platform::land;
     if (!land) {
         // Parts B and D of ships and mobile stations may repeat their part
         // word before the call sign.
         if (form == Form::temp_bd && (g[i] == "UUBB" || g[i] == "UUDD" || g[i] == "IIBB" ||
                                       g[i] == "IIDD"))
             ++i;
-        read_identifier(g, i, 4, h);
+        read_identifier(g[i], i, 4, h);
     }
-    const bool dated = read_date(g, i, form == Form::temp_ac, h);
-    if (land) read_identifier(g, i, 5, h);
+    const bool dated = read_date(g[i], i, form == Form::temp_ac, h);
+    if (land) read_identifier(g[i], i, 5, h);
     h.next = i;
     if (!dated) h.status = PartStatus::no_date;
     else if (h.status == PartStatus::ok && is_nil(g[i])) h.status = PartStatus::nil;
     return h;
 }
 
+// The first words of a text, as many as a heading may need.
+struct FirstWords {
+    std::array<std::string_view, 6> w{};
+    explicit FirstWords(std::string_view text)
+    {
+        std::size_t p = 0;
+        for (std::string_view& word : w) {
+            while (p < text.size() && group_separator(text[p])) ++p;
+            const std::size_t start = p;
+            while (p < text.size() && !group_separator(text[p])) ++p;
+            word = text.substr(start, p - start);
+        }
+    }
+    std::string_view operator[](std::size_t i) const { return i < w.size() ? w[i] : std::string_view{}; }
+};
+
+}  // namespace
+
+Heading read_heading(Kind kind, const Groups& g)
+{
+    return heading_of(kind, g);
+}
+
 Heading read_heading(Kind kind, std::string_view text)
 {
-    // The heading needs the first few groups only.
-    std::size_t end = 0;
-    for (int words = 0; end < text.size() && words < 5; ++words) {
-        while (end < text.size() && text[end] == ' ') ++end;
-        while (end < text.size() && text[end] != ' ') ++end;
-    }
-    return read_heading(kind, Groups(text.substr(0, end)));
+    return heading_of(kind, FirstWords(text));
 }
 
 std::optional<Position> read_position(const Groups& g, std::size_t& i, bool mobile)

@@ -525,15 +525,15 @@ bool BulletinReader::folded_group(const char* s, std::size_t n) const
 {
     constexpr std::size_t FOLDED_LINE = 60;  // folding widths seen run from 69 to 100
     const auto code = [](char c) { return is_figure(c) || c == '/'; };
-    if (n == 0 || !code(s[0]) || text_.size() < FOLDED_LINE) return false;
-    const std::size_t blank = text_.find_last_of(' ');
-    const std::size_t tail = blank == std::string::npos ? text_.size() : text_.size() - blank - 1;
-    if (tail == 0 || tail > 4 || text_.size() - (blank == std::string::npos ? 0 : blank + 1) != tail) return false;
-    if (!std::all_of(text_.end() - static_cast<std::ptrdiff_t>(tail), text_.end(), code)) return false;
+    if (n == 0 || !code(s[0]) || last_line_ < FOLDED_LINE || text_.size() < FOLDED_LINE) return false;
+    // The piece at the text's end: one to four figures or solidi after a blank.
+    std::size_t tail = 0;
+    while (tail < 5 && code(text_[text_.size() - 1 - tail])) ++tail;
+    if (tail == 0 || tail > 4 || text_[text_.size() - 1 - tail] != ' ') return false;
     std::size_t head = 0;
     while (head < n && code(s[head])) ++head;
     const bool ends = head == n || s[head] == ' ' || (s[head] == '=' && (head + 1 == n || s[head + 1] == ' '));
-    return ends && head + tail == 5 && last_line_ >= FOLDED_LINE;
+    return ends && head + tail == 5;
 }
 
 // Kind of the part word among the line's first two words, where it starts

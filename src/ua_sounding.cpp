@@ -3,6 +3,7 @@
 // one station and observation time are decoded and merged into one sounding.
 #include <algorithm>
 #include <cmath>
+#include <climits>
 #include <cstdlib>
 
 #include "ua_sounding.h"
@@ -129,13 +130,25 @@ void describe(Sounding& s)
 
 }  // namespace
 
+constexpr std::int64_t NO_TIME = INT64_MIN;
+
+SoundingSet::SoundingSet(DecodeWindow window) : window_(window)
+{
+    for (int day = 0; day < 32; ++day)
+        for (int hour = 0; hour < 24; ++hour)
+            times_[static_cast<std::size_t>(day * 24 + hour)] =
+                observation_time(window, day, hour).value_or(NO_TIME);
+}
+
 PartFate SoundingSet::add(const PartView& part, std::string_view source)
 {
     ++stats_.parts;
     const Heading h = read_heading(part.kind, part.text);
     std::optional<std::int64_t> when;
-    if (h.status != PartStatus::no_date && h.status != PartStatus::bad_date)
-        when = observation_time(window_, h.day, h.hour);
+    if (h.status != PartStatus::no_date && h.status != PartStatus::bad_date) {
+        const std::int64_t t = times_[static_cast<std::size_t>(h.day * 24 + h.hour)];
+        if (t != NO_TIME) when = t;
+    }
     if (!when) {
         ++stats_.malformed;
         if (stats_.malformed_ids.size() < MALFORMED_IDS_KEPT)
@@ -150,8 +163,11 @@ PartFate SoundingSet::add(const PartView& part, std::string_view source)
         ++stats_.nil;
         return PartFate::nil;
     }
-    auto [it, fresh] = id_index_.try_emplace(std::string(part.id), ids_.size());
-    if (fresh) ids_.emplace_back(part.id);
+    auto it = id_index_.find(part.id);
+    if (it == id_index_.end()) {
+        it = id_index_.emplace(std::string(part.id), ids_.size()).first;
+        ids_.emplace_back(part.id);
+    }
     std::vector<Kept>& kept = kept_[Key{it->second, *when}];
     const auto same = std::find_if(kept.begin(), kept.end(), [&](const Kept& k) { return k.kind == part.kind; });
     const bool later = same != kept.end();

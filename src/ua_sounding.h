@@ -3,12 +3,15 @@
 // soundings. The decode window tests the full observation date and time.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ua_dec_part.h"
@@ -119,7 +122,7 @@ struct SetStats {
 
 class SoundingSet {
 public:
-    explicit SoundingSet(DecodeWindow window) : window_(window) {}
+    explicit SoundingSet(DecodeWindow window);
     // Keeps the part's text when its time lies in the window; a later copy
     // of a part (same station, time and kind) replaces the earlier one whole.
     // `source` names the input in traces.
@@ -144,11 +147,18 @@ private:
         std::int64_t time;
         auto operator<=>(const Key&) const = default;
     };
+    struct IdHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
     DecodeWindow window_;
     SetStats stats_;
     long sequence_ = 0;
-    std::vector<std::string> ids_;               // identifiers in first-offered order
-    std::map<std::string, std::size_t, std::less<>> id_index_;
+    // The observation time of each day and hour, worked out once: every part
+    // of a run asks for one.
+    std::array<std::int64_t, 32 * 24> times_{};
+    std::vector<std::string> ids_;  // identifiers in first-offered order
+    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> id_index_;
     std::map<Key, std::vector<Kept>> kept_;      // one entry per kind present
 };
 
