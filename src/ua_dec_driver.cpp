@@ -333,8 +333,11 @@ void decode_files(const char* filename, const Date& file_date)
     FILE_set_filename(filename);
     FILE_first(&file_date);
     char name[VOK_NAME_LEN];
-    while (FILE_get_next(name))
-        if (UPA_decode_file(name)) ++run().files_read;
+    while (FILE_get_next(name)) {
+        if (!UPA_decode_file(name)) continue;
+        ++run().files_read;
+        run().inputs.emplace_back(name);
+    }
 }
 
 std::string named_parts(const std::vector<std::string>& names, long count)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -323,10 +324,18 @@ void write_soundings(const std::vector<Sounding>& out)
     if (r.form->target == Target::csv) {
         if (r.write_failures == 0 && !write_csv(r.csv, out, r.file_mode != 2)) ++r.write_failures;
     } else {
+        const DecodeWindow w = r.parts ? r.parts->window() : DecodeWindow{};
         CfInfo info;
-        info.decode_time = r.parts ? r.parts->window().base : 0;
-        info.history = "Upper air converted file from VOK decoders";
-        info.source = r.in_name;
+        info.decode_time = w.base;
+        char history[160];
+        std::snprintf(history, sizeof history,
+                      "UPPER AIR DATA CONVERSION PROGRAM (Ver %s): parts observed from %lld to %+lld "
+                      "minutes of the decode time",
+                      VOK_version(), static_cast<long long>((w.begin - w.base) / 60),
+                      static_cast<long long>((w.end - w.base) / 60));
+        info.history = history;
+        info.source = "TEMP and PILOT bulletins of";
+        for (const std::string& in : r.inputs) info.source += " " + std::filesystem::path(in).filename().string();
         std::string error;
         if (!write_cf(r.out_name.c_str(), out, info, r.file_mode == 2, &error)) {
             MESS_print(DRV_ERROR, "UPA_decode_all: %s: %s\n", r.out_name.c_str(), error.c_str());

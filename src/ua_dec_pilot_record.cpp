@@ -11,13 +11,12 @@
 #include "ua_dec_record.h"
 #include "vok.h"
 #include "vokupa.h"
+#include "ua_units.h"
 
 namespace ua {
 
 namespace {
 
-constexpr float KNOTS_PER_MS = 1.944f;
-constexpr double METRES_PER_FOOT = 0.3048;
 // The suite's decoders read no more 44/55 sections, and no more altitude
 // groups, than this.
 constexpr int MAX_BLOCKS = 40;
@@ -31,7 +30,7 @@ float direction(const Level& l)
 float speed_kt(const Level& l)
 {
     if (l.spd == VOK_MISSING) return VOK_MISSING_F;
-    return l.knots ? static_cast<float>(l.spd) : l.spd * KNOTS_PER_MS;
+    return l.knots ? static_cast<float>(l.spd) : l.spd * RECORD_KNOTS_PER_MPS;
 }
 
 // A surface wind: the wind level at height 0, where the TEMP surface wind

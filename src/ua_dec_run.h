@@ -35,6 +35,7 @@ struct Run {
     std::FILE* csv = nullptr;
     std::string out_name;  // the output file, for messages
     std::string in_name;   // the input file chosen first
+    std::vector<std::string> inputs;  // every input file read, for the CF form's source
     std::vector<std::string> ids;  // identifier filter; empty: every station
     std::optional<SoundingSet> parts;
     std::vector<Sounding> soundings;  // parts.build(), while no part came since

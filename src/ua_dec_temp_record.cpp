@@ -11,6 +11,7 @@
 #include "ua_dec_record.h"
 #include "vok.h"
 #include "vokupa.h"
+#include "ua_units.h"
 
 namespace ua {
 
@@ -19,7 +20,6 @@ namespace {
 constexpr M_type DEC_GROUP = M_DEBUG & M_SUB_C;  // one line per group read
 constexpr M_type DEC_POS = M_DEBUG & M_SUB_B;    // the position groups
 constexpr M_type DEC_LIST = M_DEBUG & M_SUB_A;   // the levels a part filled
-constexpr float KNOTS_PER_MS = 1.944f;
 
 constexpr bool known(int v) { return v != VOK_MISSING; }
 
@@ -47,7 +47,7 @@ float direction(const Level& lv)
 float speed(const Level& lv)
 {
     if (!known(lv.spd)) return VOK_MISSING_F;
-    return lv.knots ? static_cast<float>(lv.spd) : lv.spd * KNOTS_PER_MS;
+    return lv.knots ? static_cast<float>(lv.spd) : lv.spd * RECORD_KNOTS_PER_MPS;
 }
 
 // A reported pressure as the record keeps it: whole hPa from parts A and B,

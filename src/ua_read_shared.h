@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "vokupa.h"
+#include "ua_units.h"
 
 namespace ua {
 
@@ -28,8 +29,6 @@ int upa_file_type();
 // ---- units and small helpers
 // The legacy netCDF form and XML keep SI units: knots to metres per second,
 // feet (the wind levels' heights) to metres.
-inline constexpr double KNOTS_TO_MS = 0.5144;
-inline constexpr double FEET_TO_M = 0.3048;
 
 inline bool is_missing(float v)
 {

@@ -17,6 +17,7 @@
 #include "ua_dec_part.h"
 #include "ua_dec_reader.h"
 #include "ua_dec_record.h"
+#include "ua_units.h"
 
 namespace ua {
 
@@ -59,8 +60,7 @@ double height_m(const Level& level);  // geopotential height, or altitude for PI
 double temperature_C(const Level& level);
 double dew_point_C(const Level& level);
 double wind_direction_deg(const Level& level);
-double wind_speed_mps(const Level& level);  // knots x 0.514444
-inline constexpr double METRES_PER_SECOND_PER_KNOT = 0.514444;
+double wind_speed_mps(const Level& level);  // knots x METRES_PER_SECOND_PER_KNOT
 
 struct Sounding {
     // Station: the identifier the parts give (a land station's five-figure

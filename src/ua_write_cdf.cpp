@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "vokcdf.h"
+#include "ua_units.h"
 
 namespace ua {
 namespace {
@@ -130,9 +131,9 @@ CdfUnits cdf_units(int type, int v)
     const CdfVarDesc& d = cdf_vars[v];
     if (is_old_form(type)) {
         if (v == spd_man_id || v == spd_sigw_id)
-            return {"knots", d.lo, static_cast<float>(d.hi / KNOTS_TO_MS)};
+            return {"knots", d.lo, static_cast<float>(d.hi / RECORD_MPS_PER_KNOT)};
         if (v == z_sigw_id)
-            return {"feet", static_cast<float>(d.lo / FEET_TO_M), static_cast<float>(d.hi / FEET_TO_M)};
+            return {"feet", static_cast<float>(d.lo / METRES_PER_FOOT), static_cast<float>(d.hi / METRES_PER_FOOT)};
     }
     return {d.units, d.lo, d.hi};
 }
@@ -170,13 +171,13 @@ const char* report_origin(const UPA_report& rep)
 float cdf_speed(int type, float spd)
 {
     if (is_missing(spd) || is_old_form(type)) return spd;
-    return static_cast<float>(spd * KNOTS_TO_MS);
+    return static_cast<float>(spd * RECORD_MPS_PER_KNOT);
 }
 
 float cdf_height(int type, float h)
 {
     if (is_missing(h) || is_old_form(type)) return h;
-    return static_cast<float>(h * FEET_TO_M);
+    return static_cast<float>(h * METRES_PER_FOOT);
 }
 
 // One record's station variables at index r; false when a write failed.

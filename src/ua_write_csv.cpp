@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ua_write.h"
+#include "ua_units.h"
 
 namespace ua {
 
@@ -109,7 +110,7 @@ std::string station_fields(const Sounding& s)
 void speed(std::string& out, const Level& l)
 {
     if (!known(l.spd)) return;
-    if (l.knots) decimal(out, static_cast<long long>(l.spd) * 514444, 6);
+    if (l.knots) decimal(out, static_cast<long long>(l.spd) * MICRO_MPS_PER_KNOT, 6);
     else integer(out, l.spd);
 }
 

@@ -3,6 +3,7 @@
 // for each value the report holds.
 #include "ua_read_shared.h"
 #include "ua_utf8.h"
+#include "ua_units.h"
 
 #include <span>
 #include <string>
@@ -170,7 +171,7 @@ void XmlRecord::winds()
     out_ += "  <wnd_level>\n";
     for (const UPA_wnd& w : wnd_rows(r_, &surface)) {
         // The same metres as the netCDF wind heights, always written.
-        const auto z = static_cast<float>(w.h * FEET_TO_M);
+        const auto z = static_cast<float>(w.h * METRES_PER_FOOT);
         out_ += "    <level";
         attr(" hght.m=\"", z, 0);
         value(" wdir.deg=\"", w.dir, 0);

@@ -587,12 +587,14 @@ def read_cf(path):
         obs, launch = times(v['time'][:].tolist(fill_value=None)), \
             times(v['launch_time'][:].tolist(fill_value=None))
         sizes = v['row_size'][:].tolist()
+        elevations = v['station_altitude'][:].tolist(fill_value=None) \
+            if 'station_altitude' in v else [None] * len(sizes)
     rows, start = [], 0
     for p, size in enumerate(sizes):
         for k in range(start, start + size):
             r = Row()
             r.station, r.time, r.launch = station_name(ids[p]), obs[p], launch[p]
-            r.elevation = None
+            r.elevation = elevations[p]
             kind = per_level['level_type'][k]
             r.ltype = LEVEL_TYPES[int(kind)] if kind in range(len(LEVEL_TYPES)) else ''
             for field, name in CF_VARIABLES.items():

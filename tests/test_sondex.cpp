@@ -742,4 +742,115 @@ TEST_F(Sondex, DecodeWindowTestsTheDayOfThePart)
     EXPECT_EQ(read_file(at("2019010100.vok")), "VOKUPAx\n0000Z  1 JAN 19\n");
 }
 
+// ---------------------------------------------------------------- nothing lost
+
+// Every real feed at its decode time (the day-only files in a month that
+// has the day): the CSV form holds every value an independent decoding of
+// the feed, written from the code forms, finds in it; the CF form of the
+// global feed as well.
+TEST_F(Sondex, EveryValueOfEveryRealFeedIsKeptInTheCsvAndCfForms)
+{
+    if (!fs::is_directory(bulletins)) GTEST_SKIP() << "no bulletins at " << bulletins;
+    const std::pair<const char*, const char*> feeds[] = {
+        {"feed_global_2026020600.txt", "2026020600"}, {"feed_kwbc_2022071300.txt", "2022071300"},
+        {"feed_ldm_2021081612.txt", "2021081612"}, {"feed_klwx_2022071400.txt", "2022071400"},
+        {"sounding_02963_2006041012.txt", "2006041012"}, {"sounding_72694_2018062000.txt", "2018062000"},
+        {"sounding_47646_2014042600.txt", "2014042600"}, {"sounding_83746_2023022300.txt", "2023022300"},
+        {"sounding_83746_2023022300_abcd.txt", "2023022300"}, {"sounding_83779_2023022312.txt", "2023022312"},
+        {"sounding_83779_2023022300.txt", "2023022300"}, {"bulletins_72235_72558_2006092212.txt", "2006092212"},
+        {"sounding_72694_day06_00.txt", "2026020600"}, {"sounding_72518_day19_12.txt", "2026011912"},
+        {"sounding_72518_day31_00.txt", "2026013100"}, {"sounding_08190_day30_23.txt", "2026013023"},
+        {"sounding_72214_day17_12.txt", "2026011712"}, {"sounding_71924_day30_12.txt", "2026013012"},
+        {"bulletin_kwbc_day30_18.txt", "2026013018"}, {"bulletins_kwbc_day06_12.txt", "2026010612"},
+        {"sounding_72440_day30_12.txt", "2026013012"}, {"sounding_72572_day26_12.txt", "2026012612"},
+        {"pilot_96565_day09_12.txt", "2026010912"}, {"bulletin_zczc_52983_day31_23.txt", "2026010100"},
+        {"sounding_01010_day05_23.txt", "2026010523"}, {"sounding_01001_day29_11.txt", "2026012911"},
+        {"bulletin_mobile_iibb_and_74794.txt", "2026011715"},
+    };
+    const std::string check = (source_dir / "tests" / "lossless_check.py").string();
+    for (const auto& [file, when] : feeds) {
+        SCOPED_TRACE(file);
+        const std::string feed = (bulletins / file).string();
+        const std::vector<std::pair<std::string, std::string>> forms = {
+            {"csv", "--csv"}, {"cf", "--cf"}};
+        for (const auto& [form, option] : forms) {
+            if (form == "cf" && std::string(file) != "feed_global_2026020600.txt") continue;
+            const std::string out = form == "csv" ? "kept.csv" : "kept.nc";
+            const Result r = run({"-ba", "-pf", "over", "-ho", std::string("#") + when, "-of", form + ":" + out, feed});
+            ASSERT_TRUE(r.status == 0 || r.status == UPA_EXIT_NOTHING) << r.err;
+            const Result c = tool({"/usr/bin/python3", check, "--decode-time", when, option, at(out).string(), feed});
+            EXPECT_EQ(c.status, 0) << c.out << c.err;
+        }
+    }
+}
+
+// The CF form of the global feed: its header as ncdump gives it, and one
+// profile, selected by row_size from the times xarray decodes, holding the
+// values of the CSV form, netCDF4 and xarray agreeing value for value.
+TEST_F(Sondex, CfFormOpensInXarrayWithTheValuesOfTheCsvForm)
+{
+    if (!fs::is_directory(bulletins)) GTEST_SKIP() << "no bulletins at " << bulletins;
+    const std::string feed = (bulletins / "feed_global_2026020600.txt").string();
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-ou", "cf", feed}).status, 0);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-ou", "csv", feed}).status, 0);
+    const Result head = tool({"/usr/bin/ncdump", "-h", at("2026020600_cf.nc").string()});
+    ASSERT_EQ(head.status, 0) << head.err;
+    if (std::getenv("SONDEX_UPDATE_GOLDEN")) write_file(golden_dir / "2026020600_cf.cdl", head.out);
+    EXPECT_TRUE(same_text(head.out, read_file(golden_dir / "2026020600_cf.cdl")));
+
+    const Result xr = tool({"/usr/bin/python3", (source_dir / "tests" / "read_cf.py").string(),
+                            at("2026020600_cf.nc").string()});
+    ASSERT_EQ(xr.status, 0) << xr.err;
+    EXPECT_EQ(xr.out.substr(0, xr.out.find('\n')), "agree");
+    // The profile of 72493 ("3732343933" in hex) and its levels.
+    std::vector<std::vector<std::string>> cf_levels;
+    std::istringstream lines(xr.out);
+    std::string wanted;
+    for (std::string l; std::getline(lines, l);) {
+        std::istringstream f(l);
+        std::vector<std::string> w;
+        for (std::string x; f >> x;) w.push_back(x);
+        if (w.size() > 3 && w[0] == "profile" && w[2] == "3732343933") wanted = w[1];
+        if (!wanted.empty() && w.size() == 10 && w[0] == "level" && w[1] == wanted) cf_levels.push_back(w);
+        if (!wanted.empty() && w[0] == "profile" && w[1] != wanted) break;
+    }
+    std::vector<std::vector<std::string>> csv_levels;
+    std::istringstream csv(read_file(at("2026020600.csv")));
+    for (std::string l; std::getline(csv, l);) {
+        if (l.rfind("72493,", 0) != 0) continue;
+        std::vector<std::string> f;
+        std::size_t p = 0;
+        for (std::size_t q; (q = l.find(',', p)) != std::string::npos; p = q + 1) f.push_back(l.substr(p, q - p));
+        f.push_back(l.substr(p));
+        csv_levels.push_back(f);
+    }
+    ASSERT_GT(csv_levels.size(), 100u);
+    ASSERT_EQ(cf_levels.size(), csv_levels.size());
+    const auto value = [](const std::string& t) { return t.empty() || t == "nan" ? -1e300 : std::stod(t); };
+    for (std::size_t i = 0; i < csv_levels.size(); ++i) {
+        const auto& c = csv_levels[i];
+        const auto& x = cf_levels[i];
+        SCOPED_TRACE("level " + std::to_string(i) + ": " + c[8] + " " + c[9]);
+        // pressure; height (geopotential, or altitude for winds by altitude);
+        // temperature, dew point, direction, speed
+        const bool by_altitude = x[4] != "nan";
+        EXPECT_DOUBLE_EQ(value(c[9]), value(x[2]));
+        EXPECT_DOUBLE_EQ(value(c[10]), value(by_altitude ? x[4] : x[3]));
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(value(c[11 + k]), value(x[5 + k]), 1e-9);
+    }
+}
+
+// The skew-T of a station of the global feed, drawn from its CF file, shows
+// the file's temperatures, dew points and winds at their own pressures.
+TEST_F(Sondex, SkewTDiagramDrawsTheValuesOfTheCfFile)
+{
+    if (!fs::is_directory(bulletins)) GTEST_SKIP() << "no bulletins at " << bulletins;
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-ou", "cf", (bulletins / "feed_global_2026020600.txt").string()}).status, 0);
+    const Result r = tool({"/usr/bin/python3", (source_dir / "tests" / "plot_check.py").string(),
+                           at("2026020600_cf.nc").string(), "72493", "--plot",
+                           (source_dir / "scripts" / "sondex-plot").string()});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(has(r.out, "72493: 122 temperatures, 122 dew points, 163 winds drawn as the file holds them"));
+}
+
 }  // namespace
