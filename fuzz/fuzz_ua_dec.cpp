@@ -1,7 +1,10 @@
-// Arbitrary bytes as a raw bulletin file: the reader cuts them into reports
-// and every report goes to the decoder of its kind, all into one record.
-// Whatever the bytes, no report may exceed its buffers, no kind may fall
-// outside the part kinds, and the record's level counts stay within bounds.
+// Arbitrary bytes as a raw bulletin file, through both roads: the suite's
+// reader cuts them into reports and every report goes to the decoder of its
+// kind, all into one record; the core's reader gathers them into soundings,
+// which fill the suite's record and are written as CSV. Whatever the bytes,
+// no report may exceed its buffers, no kind may fall outside the part
+// kinds, the records' level counts stay within bounds, and every level of a
+// sounding has a type and, when it has a pressure, one of zero or more.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +12,8 @@
 #include <memory>
 
 #include "../tests/test_util.h"
+#include "ua_sounding.h"
+#include "ua_write.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -30,6 +35,47 @@ void check_and_decode(const char* data, const char* id, int kind, UPA_report* re
     UPA_decode_part(data, kind, rep);
     if (rep->numsig < 0 || rep->numsig > UPA_MAX_SIG || rep->numwnd < 0 || rep->numwnd > UPA_MAX_WND)
         __builtin_trap();
+}
+
+// The bytes through the core: soundings of a window of a day either side,
+// their records and their CSV.
+void through_soundings(const std::uint8_t* bytes, std::size_t size)
+{
+    FILE* fp = fmemopen(const_cast<std::uint8_t*>(bytes), size ? size : 1, "r");
+    if (!fp) return;
+    if (size == 0) std::fseek(fp, 0, SEEK_END);
+    ua::DecodeWindow w;
+    w.base = ua::utc_seconds(2026, 2, 6, 0);
+    w.begin = w.base - 86400;
+    w.end = w.base + 86400;
+    ua::SoundingSet set(w);
+    ua::BulletinReader reader(fp);
+    ua::PartView part;
+    while (reader.next(part)) set.add(part);
+    std::fclose(fp);
+    const std::vector<ua::Sounding> soundings = set.build();
+    static UPA_report rep;
+    for (const ua::Sounding& s : soundings) {
+        for (const ua::SoundingLevel& l : s.levels) {
+            if (static_cast<int>(l.type) >= ua::NUM_LEVEL_TYPES) __builtin_trap();
+            if (l.p10 != VOK_MISSING && l.p10 < 0) __builtin_trap();
+        }
+        const ua::Sounding* one[] = {&s};
+        for (const bool metres : {false, true}) {
+            UPA_initialize(&rep);
+            ua::RecordOptions o;
+            o.overflow_row = false;
+            o.wind_heights_in_metres = metres;
+            ua::fill_record(one, &rep, o);
+            if (rep.numsig < 0 || rep.numsig > UPA_MAX_SIG || rep.numwnd < 0 || rep.numwnd > UPA_MAX_WND)
+                __builtin_trap();
+        }
+    }
+    FILE* out = std::fopen("/dev/null", "w");
+    if (out) {
+        ua::write_csv(out, soundings);
+        std::fclose(out);
+    }
 }
 
 }  // namespace
@@ -59,5 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         static_cast<long>(size) + 2);
     std::fclose(fp);
     if (calls < 0) __builtin_trap();
+    through_soundings(bytes, size);
     return 0;
 }
