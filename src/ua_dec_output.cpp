@@ -304,6 +304,27 @@ Sounding with_station(const Sounding& s)
 
 // The soundings of one station (indexes into run().soundings, in time
 // order) into its record, and the record written.
+// A record holds 200 significant levels and 100 wind levels: what a
+// station reports beyond them is said, not dropped in silence.
+void say_what_the_record_leaves_out(const UPA_report& rep, const std::vector<const Sounding*>& group)
+{
+    std::size_t sig = 0, wnd = 0;
+    for (const Sounding* s : group) {
+        for (const SoundingLevel& l : s->levels) {
+            sig += l.type == LevelType::sig_temperature;
+            wnd += l.type == LevelType::sig_wind && l.alt != AltitudeCode::none;
+        }
+    }
+    const auto say = [&](const char* what, std::size_t has, int cap) {
+        if (has <= static_cast<std::size_t>(cap)) return;
+        MESS_print(DRV_ERROR, "UPA_save_report: %s: %zu %s, the %s form holds %d: the highest are left "
+                   "out (the CSV and CF forms keep them)\n", group.front()->id.c_str(), has, what,
+                   run().form->label, cap);
+    };
+    if (rep.numsig == UPA_MAX_SIG) say("significant levels", sig, UPA_MAX_SIG);
+    if (rep.numwnd == UPA_MAX_WND) say("wind levels", wnd, UPA_MAX_WND);
+}
+
 void save_record(UPA_report* rep, const std::vector<const Sounding*>& group)
 {
     const CTY_data* station = CTY_get_station(group.front()->id.c_str());
@@ -311,6 +332,7 @@ void save_record(UPA_report* rep, const std::vector<const Sounding*>& group)
     UPA_enter_func(station, rep);
     fill_record(group, rep, record_options());
     if (rep->numman == 0 && rep->numsig == 0 && rep->numwnd == 0) return;
+    say_what_the_record_leaves_out(*rep, group);
     UPA_sort_report(rep);
     MESS_print(DRV_STATION, "STA: %5s TIME: %d WMO: %5.5d LAT: %7.2f LON: %7.2f\n", rep->id, rep->time,
                rep->wmo, static_cast<double>(rep->lat), static_cast<double>(rep->lon));

@@ -853,4 +853,62 @@ TEST_F(Sondex, SkewTDiagramDrawsTheValuesOfTheCfFile)
     EXPECT_TRUE(has(r.out, "72493: 122 temperatures, 122 dew points, 163 winds drawn as the file holds them"));
 }
 
+// The output sent to a standard output that the scheduler closed vanished
+// into /dev/null with status 0.
+TEST_F(Sondex, ClosedStandardOutputIsAFailedWrite)
+{
+    Options closed;
+    closed.close_std = true;
+    for (const char* out : {"vok:-", "csv:-"}) {
+        const Result r = run({"-ba", "-of", out, sample.string()}, closed);
+        EXPECT_EQ(r.status, UPA_EXIT_WRITE) << out << r.err;
+        EXPECT_TRUE(has(r.err, "UPA_decode_all: - is incomplete: writing it failed\n"));
+    }
+}
+
+// -pr was read and dropped: the station table was always loaded with
+// every priority.
+TEST_F(Sondex, StationPriorityChoosesTheStationsOfTheTable)
+{
+    // Records whose head "wmo:id:lat:lon" carries a position.
+    const auto placed = [&](const std::vector<std::string>& args) {
+        EXPECT_EQ(run(args).status, 0);
+        std::istringstream lines(read_file(at("2026020600.vok")));
+        int n = 0;
+        for (std::string l; std::getline(lines, l);) {
+            const std::string head = l.substr(0, l.find(' '));
+            n += std::count(head.begin(), head.end(), ':') == 3;
+        }
+        return n;
+    };
+    EXPECT_EQ(placed({"-ba", "-pf", "over", sample.string()}), 51);
+    // Priority 0 only: the stations of the sample have other priorities and
+    // are written without the table's position, known by their numbers.
+    EXPECT_LT(placed({"-ba", "-pf", "over", "-pr", "0", sample.string()}), 5);
+}
+
+// Wind levels stopped at the record's 100 rows without a word: 72230 sends
+// 101 (53 in part B, 48 in part D), its top at 33 km.
+TEST_F(Sondex, WindLevelsBeyondTheRecordAreKeptAndTheRecordFormsSaySo)
+{
+    if (!fs::is_directory(bulletins)) GTEST_SKIP() << "no bulletins at " << bulletins;
+    const std::string feed = (bulletins / "feed_global_2026020600.txt").string();
+    Result r = run({"-ba", "-ho", "#2026020600", feed});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.err, "UPA_save_report: 72230: 101 wind levels, the text form holds 100: the highest "
+                           "are left out (the CSV and CF forms keep them)\n"));
+    r = run({"-ba", "-ho", "#2026020600", "-of", "csv:-", feed});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream rows(r.out);
+    int winds = 0;
+    std::string top;
+    for (std::string l; std::getline(rows, l);) {
+        if (l.rfind("72230,", 0) != 0 || l.find(",sig_wind,,") == std::string::npos) continue;
+        ++winds;
+        top = l;
+    }
+    EXPECT_EQ(winds, 101);
+    EXPECT_TRUE(has(top, ",sig_wind,,33000,,,160,7.71666"));
+}
+
 }  // namespace

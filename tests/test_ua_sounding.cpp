@@ -160,3 +160,28 @@ TEST(CsvForm, HeaderQuotingAndExactFigures)
                        "01241,01241,\"Denver, \"\"CO\"\"\",39.77,,,2026-02-06T00:00Z,,standard,97.5,16300,-0.5,-6.5,275,18.00554\n"
                        "01241,01241,\"Denver, \"\"CO\"\"\",39.77,,,2026-02-06T00:00Z,,sig_wind,,600,,,,7\n");
 }
+
+// A second tropopause went to the record's overflow row without its
+// pressure, which the netCDF form wrote as a level without one. The
+// sounding keeps both with their pressures; the record the forms are
+// written from leaves the overflow row empty.
+TEST(SoundingSet, SecondTropopauseKeepsItsPressureAndFillsNoRowWithoutOne)
+{
+    SoundingSet set(window_at(2026, 2, 6, 0));
+    set.add(part(Kind::TTAA, "72469", "56001 72469 99838 13456 22005 88210 58156 26057 88150 60157 27050 "));
+    const auto s = set.build();
+    ASSERT_EQ(s.size(), 1u);
+    std::vector<int> tropopauses;
+    for (const SoundingLevel& l : s[0].levels)
+        if (l.type == LevelType::tropopause) tropopauses.push_back(l.p10);
+    EXPECT_EQ(tropopauses, (std::vector<int>{2100, 1500}));
+    static UPA_report rep;
+    UPA_initialize(&rep);
+    RecordOptions o;
+    o.overflow_row = false;
+    const Sounding* one[] = {&s[0]};
+    fill_record(one, &rep, o);
+    EXPECT_FLOAT_EQ(rep.man[UPA_SLOT_TROPO].p, 210.0f);
+    for (const float v : {rep.man[UPA_SLOT_OVERFLOW].p, rep.man[UPA_SLOT_OVERFLOW].t, rep.man[UPA_SLOT_OVERFLOW].dir})
+        EXPECT_EQ(v, VOK_MISSING_F);
+}
