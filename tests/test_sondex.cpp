@@ -22,10 +22,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "test_util.h"
@@ -127,48 +123,12 @@ protected:
     Result spawn(const std::string& prog, const std::vector<std::string>& args,
                  const std::vector<std::string>& env, const Options& o)
     {
-        std::vector<std::string> all = {prog};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv, envp;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env_copy = env;
-        for (auto& e : env_copy) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const fs::path in = base_ / "stdin", out = base_ / "stdout", err = base_ / "stderr";
-        write_file(in, o.input);
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int fi = open(in.c_str(), O_RDONLY);
-            const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int fe = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(fi, 0);
-            dup2(fo, 1);
-            dup2(fe, 2);
-            close(fi);
-            close(fo);
-            close(fe);
-            if (o.close_std) {
-                close(0);
-                close(1);
-            }
-            if (o.fsize_limit >= 0) {
-                const rlimit rl{static_cast<rlim_t>(o.fsize_limit), static_cast<rlim_t>(o.fsize_limit)};
-                setrlimit(RLIMIT_FSIZE, &rl);
-                signal(SIGXFSZ, SIG_IGN);
-            }
-            if (chdir(work_.c_str()) != 0) _exit(126);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        int st = 0;
-        waitpid(pid, &st, 0);
-        Result r;
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        r.out = read_file(out);
-        r.err = read_file(err);
-        return r;
+        testutil::RunOptions ro;
+        ro.input = o.input;
+        ro.close_std = o.close_std;
+        ro.fsize_limit = o.fsize_limit;
+        const testutil::ProgramRun p = testutil::run_program(prog, args, env, work_, base_, ro);
+        return Result{p.status, p.out, p.err};
     }
 
     testutil::TempDir tmp_{"sondex_e2e"};

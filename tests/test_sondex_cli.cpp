@@ -52,7 +52,10 @@ protected:
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
             if (const char* v = std::getenv(name)) all.push_back(std::string(name) + "=" + v);
         all.insert(all.end(), env.begin(), env.end());
-        return testutil::run_program(SONDEX_BINARY, args, all, work_, base_, input, at_terminal);
+        testutil::RunOptions o;
+        o.input = input;
+        o.at_terminal = at_terminal;
+        return testutil::run_program(SONDEX_BINARY, args, all, work_, base_, o);
     }
 
     // The names in the working directory, sorted: what a run left there.

@@ -19,7 +19,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio_ext.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -302,13 +304,21 @@ struct ProgramRun {
     std::string err;
 };
 
+// How a program is started: its standard input (the text through a file,
+// or a Terminal holding it), standard input and output closed, a limit on
+// the size of any file it writes (a full disk).
+struct RunOptions {
+    std::string input;
+    bool at_terminal = false;
+    bool close_std = false;
+    long fsize_limit = -1;
+};
+
 // Runs prog with args and exactly the environment env in directory dir.
-// Standard input is the text of input through a file, or, with at_terminal,
-// a Terminal holding it. The streams are caught in files under scratch.
+// The streams are caught in files under scratch.
 inline ProgramRun run_program(const std::string& prog, const std::vector<std::string>& args,
                               const std::vector<std::string>& env, const std::filesystem::path& dir,
-                              const std::filesystem::path& scratch, const std::string& input = "",
-                              bool at_terminal = false)
+                              const std::filesystem::path& scratch, const RunOptions& o = {})
 {
     std::vector<std::string> all = {prog};
     all.insert(all.end(), args.begin(), args.end());
@@ -319,9 +329,9 @@ inline ProgramRun run_program(const std::string& prog, const std::vector<std::st
     for (auto& e : env_copy) envp.push_back(e.data());
     envp.push_back(nullptr);
     const std::filesystem::path in = scratch / "stdin", out = scratch / "stdout", err = scratch / "stderr";
-    std::ofstream(in, std::ios::binary) << input;
+    std::ofstream(in, std::ios::binary) << o.input;
     std::optional<Terminal> tty;
-    if (at_terminal) tty.emplace(input);
+    if (o.at_terminal) tty.emplace(o.input);
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -334,6 +344,15 @@ inline ProgramRun run_program(const std::string& prog, const std::vector<std::st
         close(fi);
         close(fo);
         close(fe);
+        if (o.close_std) {
+            close(0);
+            close(1);
+        }
+        if (o.fsize_limit >= 0) {
+            const rlimit rl{static_cast<rlim_t>(o.fsize_limit), static_cast<rlim_t>(o.fsize_limit)};
+            setrlimit(RLIMIT_FSIZE, &rl);
+            signal(SIGXFSZ, SIG_IGN);
+        }
         if (chdir(dir.c_str()) != 0) _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
