@@ -14,6 +14,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSONDEX_SANITIZE=ON -DSONDEX_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -292,9 +293,12 @@ TEST_F(UaRead, AppendingRefusesANetcdfFileCutShort)
     // The program ends with its status for an output file it cannot use.
     fs::create_directory(path("defaults"));
     std::ofstream(path("defaults/vok.cfg")) << "sondex.file_path " SONDEX_SOURCE_DIR "\n";
+    std::string sanitizers;  // a sanitizer build's options reach the program
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* v = std::getenv(name)) sanitizers += std::string(name) + "=" + v + " ";
     const Command c = run("cd " + dir_ + " && env -i PATH=/usr/bin:/bin HOME=" + dir_ + " vokdefault=" +
-                          path("defaults") + " " SONDEX_BINARY " -ba -pf app -of cdf:cut.nc " SONDEX_SOURCE_DIR
-                          "/2026020600.upa");
+                          path("defaults") + " " + sanitizers + SONDEX_BINARY " -ba -pf app -of cdf:cut.nc "
+                          SONDEX_SOURCE_DIR "/2026020600.upa");
     EXPECT_EQ(c.status, UPA_EXIT_OUTPUT) << c.out;
     EXPECT_NE(c.out.find("Unable to append to output file: cut.nc"), std::string::npos) << c.out;
     EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
