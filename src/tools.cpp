@@ -1,4 +1,6 @@
 // Line reading and byte order.
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "vok.h"
@@ -90,9 +92,6 @@ int fwrite_short_swap(std::int16_t* value, FILE* fp)
 // one-letter prefix (the large blocks of Russia, China, the southern-hemisphere
 // Z block and Australia). The prefix alone says which thousand (or ten
 // thousand) the number lies in, so the identifier reads back to the number.
-
-#include <algorithm>
-#include <array>
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #define VOK_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 
@@ -601,7 +602,6 @@ void MAP_reset();
 
 // ---------------------------------------------------------------- regions
 // ---- region (src/region.cpp)
-#include <initializer_list>
 
 // Flag that DOM_decode sets: 1 domain from fields, 2 region name, -1
 // invalid, VOK_MISSING no domain.
