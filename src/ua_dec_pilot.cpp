@@ -67,11 +67,16 @@ int first_slot(int pp, bool part_c)
                   : slot_named(pp, UPA_SLOT_SURFACE, UPA_SLOT_A_LAST);
 }
 
-// 44nP1P1 or 55nP1P1: n winds from the level P1P1 on.
+// 44nP1P1 or 55nP1P1: n winds from the level P1P1 on; 44/// (or 55///) a
+// section that reports nothing.
+bool opens_section(std::string_view g)
+{
+    return code_group(g) && g[0] == g[1] && (g[0] == '4' || g[0] == '5');
+}
+
 bool section_group(std::string_view g, int& n, int& pp)
 {
-    if (!code_group(g) || !((g[0] == '4' && g[1] == '4') || (g[0] == '5' && g[1] == '5')))
-        return false;
+    if (!opens_section(g)) return false;
     n = figures(g, 2, 1);
     pp = figures(g, 3, 2);
     return n >= 0 && pp >= 0;
@@ -145,13 +150,6 @@ bool read_max_wind(const Groups& g, std::size_t& i, Level l, DecodedPart& part)
     return true;
 }
 
-// 44/// (or 55///): a section that reports nothing.
-bool empty_section(std::string_view g)
-{
-    return code_group(g) && ((g[0] == '4' && g[1] == '4') || (g[0] == '5' && g[1] == '5')) &&
-           figures(g, 2, 3) == VOK_MISSING;
-}
-
 }  // namespace
 
 DecodedPart decode_pilot_ac(Kind kind, std::string_view text)
@@ -175,7 +173,7 @@ DecodedPart decode_pilot_ac(Kind kind, std::string_view text)
         if (slot >= 0) read_section(g, i, n, slot, block, part);
     }
     // The standard levels end here; the maximum winds follow.
-    if (empty_section(g[i])) ++i;
+    if (opens_section(g[i]) && figures(g[i], 2, 3) == VOK_MISSING) ++i;
     for (Level l; max_wind_group(g[i], part_c, l); l = Level{}) {
         if (!read_max_wind(g, i, l, part)) {
             cut_part(part, g, i, "no wind group of the maximum wind");
@@ -213,11 +211,7 @@ bool altitude_group(std::string_view g, char indicator, AltitudeGroup& a)
 
 int altitude_m(const AltitudeGroup& a, int u)
 {
-    switch (a.indicator) {
-    case '1': return (100 + a.tn * 10 + u) * 300;
-    case '8': return (a.tn * 10 + u) * 500;
-    default: return (a.tn * 10 + u) * 300;
-    }
+    return ((a.indicator == '1' ? 100 : 0) + a.tn * 10 + u) * (a.indicator == '8' ? 500 : 300);
 }
 
 // Where the altitude groups of a part stand.

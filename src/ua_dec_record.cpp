@@ -237,18 +237,9 @@ int UPA_decode_PPBB(const char* data, int type, UPA_report* rep)
     return ua::decode_into_record(own ? static_cast<ua::Kind>(type) : ua::Kind::PPBB, data, rep);
 }
 
+// Each kind to the decoder of its form.
 int UPA_decode_part(const char* data, int type, UPA_report* rep)
 {
-    switch (type) {
-    case UPA_TTAA: case UPA_TTCC: case UPA_UUAA: case UPA_UUCC: case UPA_IIAA: case UPA_IICC:
-        return UPA_decode_TTAA(data, type, rep);
-    case UPA_TTBB: case UPA_TTDD: case UPA_UUBB: case UPA_UUDD: case UPA_IIBB: case UPA_IIDD:
-        return UPA_decode_TTBB(data, type, rep);
-    case UPA_PPAA:
-        return UPA_decode_PPAA(data, type, rep);
-    case UPA_PPBB: case UPA_PPDD: case UPA_EEBB: case UPA_EEDD:
-        return UPA_decode_PPBB(data, type, rep);
-    default:
-        return -1;
-    }
+    if (type < 0 || type > UPA_EEDD) return -1;
+    return ua::decode_into_record(static_cast<ua::Kind>(type), data, rep);
 }

@@ -91,11 +91,6 @@ int standard_height(int slot, int hhh)
     return hhh * s.scale + (hhh > 500 ? s.above : s.at_most);
 }
 
-bool special_slot(int slot)
-{
-    return slot == UPA_SLOT_SURFACE || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
-}
-
 // Last slot whose wind is reported, by the indicator Id: in part A the
 // figure names the hundreds of hPa (0 = 1000 hPa), in part C the tens; the
 // other figures give every level a wind. A solidus says that no standard
@@ -166,7 +161,7 @@ int level_slot(int pv, StandardLevels& lv)
 // figures; part C gives the tropopause and maximum wind in tenths of hPa.
 void set_level_group(Level& lv, int slot, int hhh, StandardLevels& sl)
 {
-    if (!special_slot(slot)) {
+    if (lv.type == LevelType::standard) {
         lv.p10 = man_pres[slot] * 10;
         lv.z = standard_height(slot, hhh);
         return;
@@ -282,9 +277,8 @@ Step read_standard_level(Reader& r, StandardLevels& sl)
     // The tropopause and maximum-wind sections follow the standard levels
     // and may repeat: they take no position of their own, and no standard
     // level is looked for after them.
-    const bool advances = !special_slot(slot) || slot == UPA_SLOT_SURFACE;
-    sl.complete = whole && advances;
-    if (advances) ++sl.at;
+    sl.complete = whole && !tropo_or_max;
+    if (!tropo_or_max) ++sl.at;
     return Step::next;
 }
 
