@@ -33,6 +33,15 @@ int slot_named(int pp, int from, int last)
     return -1;
 }
 
+Level new_level(const DecodedPart& part, LevelType type, std::size_t opening)
+{
+    Level lv;
+    lv.type = type;
+    lv.knots = part.knots;
+    lv.group = static_cast<std::uint16_t>(opening);
+    return lv;
+}
+
 WindGroup read_wind(const Groups& g, std::size_t i, Level& lv)
 {
     int dd = 0, fff = 0;

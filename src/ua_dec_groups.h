@@ -118,13 +118,17 @@ inline constexpr std::array<int, UPA_SLOT_C_LAST + 1> STANDARD_PP = {
 // The first slot from `from` to `last` that pp names, -1 for none.
 int slot_named(int pp, int from, int last);
 
+// A level of the part, in its speed unit, opened by group `opening`.
+Level new_level(const DecodedPart& part, LevelType type, std::size_t opening);
+
 enum class WindGroup : std::uint8_t { none, wind, too_fast };
 
 // ddfff, group i, into the level when it is a wind: the direction in tens
 // of degrees to 36, the hundreds of the speed from 5 on adding 5 degrees to
-// it ("27615": 275 degrees at 115). No wind aloft blows at more than 249
-// knots (or m/s): such a group (too_fast) holds no wind and leaves the level
-// as it was. The level's wind_at counts from its opening group.
+// it ("27615": 275 degrees at 115). A speed above 249 (knots or m/s) does
+// not occur: such a group (too_fast) holds no wind and leaves the level as
+// it was; whether it stands for a wind all the same is the form's to say.
+// The level's wind_at counts from its opening group.
 WindGroup read_wind(const Groups& g, std::size_t i, Level& lv);
 
 // nnPPP, the group that opens a significant level: nn its number (00, 11

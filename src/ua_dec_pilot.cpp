@@ -39,16 +39,6 @@ bool holds_data(const DecodedPart& part)
     return part.status != PartStatus::no_date && part.status != PartStatus::nil;
 }
 
-// A level of the part opened by group `opening`, for its wind.
-Level wind_level(const DecodedPart& part, LevelType type, std::size_t opening)
-{
-    Level l;
-    l.type = type;
-    l.knots = part.knots;
-    l.group = static_cast<std::uint16_t>(opening);
-    return l;
-}
-
 std::uint16_t ordinal(std::size_t n)
 {
     return static_cast<std::uint16_t>(n < 0xFFFF ? n : 0xFFFF);
@@ -89,7 +79,7 @@ void read_section(const Groups& g, std::size_t& i, int n, int slot, std::uint16_
 {
     const std::size_t announced = i - 1;
     for (int k = 0; k < n; ++k, ++slot) {
-        Level l = wind_level(part, slot == UPA_SLOT_SURFACE ? LevelType::surface : LevelType::standard, announced);
+        Level l = new_level(part, slot == UPA_SLOT_SURFACE ? LevelType::surface : LevelType::standard, announced);
         const WindGroup wg = read_wind(g, i, l);
         if (wg == WindGroup::none) return;
         ++i;
@@ -126,9 +116,6 @@ bool max_wind_group(std::string_view g, bool part_c, Level& l)
 bool read_max_wind(const Groups& g, std::size_t& i, Level l, DecodedPart& part)
 {
     const bool none = g[i][1] == g[i][0] && g[i].substr(2) == "999";
-    l.type = LevelType::max_wind;
-    l.knots = part.knots;
-    l.group = static_cast<std::uint16_t>(i);
     ++i;
     if (none) return true;
     const WindGroup wg = read_wind(g, i, l);
@@ -174,7 +161,9 @@ DecodedPart decode_pilot_ac(Kind kind, std::string_view text)
     }
     // The standard levels end here; the maximum winds follow.
     if (opens_section(g[i]) && figures(g[i], 2, 3) == VOK_MISSING) ++i;
-    for (Level l; max_wind_group(g[i], part_c, l); l = Level{}) {
+    for (;;) {
+        Level l = new_level(part, LevelType::max_wind, i);
+        if (!max_wind_group(g[i], part_c, l)) break;
         if (!read_max_wind(g, i, l, part)) {
             cut_part(part, g, i, "no wind group of the maximum wind");
             return part;
@@ -269,7 +258,7 @@ void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::
     for (std::size_t j = 0; j < places; ++j) {
         const bool known = a.u[j] != VOK_MISSING;
         if (!known && !solidi_have_winds) continue;
-        Level l = wind_level(part, LevelType::sig_wind, announced);
+        Level l = new_level(part, LevelType::sig_wind, announced);
         const WindGroup wg = read_wind(g, i, l);
         if (wg == WindGroup::none) return;
         ++i;
@@ -288,7 +277,7 @@ bool read_pressure_winds(const Groups& g, std::size_t& i, bool part_d, DecodedPa
 {
     int ppp = 0;
     while (level_number_group(g[i], ppp)) {
-        Level l = wind_level(part, LevelType::sig_wind, i);
+        Level l = new_level(part, LevelType::sig_wind, i);
         if (ppp == VOK_MISSING) {
             // No pressure: the level, and its wind if there is one, cannot be
             // placed.

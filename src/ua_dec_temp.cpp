@@ -38,13 +38,9 @@ struct Reader {
 };
 
 // A level opened by the group just read.
-Level& new_level(Reader& r, LevelType type)
+Level& add_level(Reader& r, LevelType type)
 {
-    Level& lv = r.out.levels.emplace_back();
-    lv.type = type;
-    lv.knots = r.out.knots;
-    lv.group = static_cast<std::uint16_t>(r.i - 1);
-    return lv;
+    return r.out.levels.emplace_back(new_level(r.out, type, r.i - 1));
 }
 
 // TTTaDD: tenths of a degree, the parity of the tenths figure giving the
@@ -247,7 +243,7 @@ Step read_standard_level(Reader& r, StandardLevels& sl)
     ++r.i;
     const bool tropo_or_max = slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
     if (tropo_or_max && hhh == 999) return Step::next;  // none reported
-    Level& lv = new_level(r, type_of_slot(slot));
+    Level& lv = add_level(r, type_of_slot(slot));
     set_level_group(lv, slot, hhh, sl);
 
     bool whole = true;
@@ -341,7 +337,7 @@ void read_numbered_levels(Reader& r, LevelType type)
             if (r.group().starts_with('/') || (winds && read_wind(r.g, r.i, unplaced) == WindGroup::wind)) ++r.i;
             continue;
         }
-        Level& lv = new_level(r, type);
+        Level& lv = add_level(r, type);
         lv.p10 = significant_pressure10(ppp, upper_part(r.out.kind));
         int ttt = 0, dd = 0;
         if (winds ? read_wind(r.g, r.i, lv) == WindGroup::wind : split_group(r.group(), 3, ttt, dd)) {
