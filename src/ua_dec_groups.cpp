@@ -26,41 +26,6 @@ std::size_t Groups::offset(std::size_t i) const
     return static_cast<std::size_t>(words_[i].data() - text_.data());
 }
 
-int slot_named(int pp, int from, int last)
-{
-    for (int s = from; s <= last; ++s)
-        if (pp == STANDARD_PP[static_cast<std::size_t>(s)]) return s;
-    return -1;
-}
-
-Level new_level(const DecodedPart& part, LevelType type, std::size_t opening)
-{
-    Level lv;
-    lv.type = type;
-    lv.knots = part.knots;
-    lv.group = static_cast<std::uint16_t>(opening);
-    return lv;
-}
-
-WindGroup read_wind(const Groups& g, std::size_t i, Level& lv)
-{
-    int dd = 0, fff = 0;
-    if (!split_group(g[i], 2, dd, fff) || (dd != VOK_MISSING && dd > 36)) return WindGroup::none;
-    const bool over = fff != VOK_MISSING && fff >= 500;
-    const int speed = over ? fff - 500 : fff;
-    if (speed != VOK_MISSING && speed > 249) return WindGroup::too_fast;
-    lv.dir = static_cast<std::int16_t>(dd != VOK_MISSING ? dd * 10 + (over ? 5 : 0) : VOK_MISSING);
-    lv.spd = static_cast<std::int16_t>(speed);
-    lv.wind_at = static_cast<std::uint8_t>(i - lv.group);
-    return WindGroup::wind;
-}
-
-bool level_number_group(std::string_view g, int& ppp)
-{
-    int nn = 0;
-    return split_group(g, 2, nn, ppp) && nn != VOK_MISSING && nn % 11 == 0;
-}
-
 DecodedPart start_part(Kind kind, const Groups& g, std::size_t& next)
 {
     const Heading h = read_heading(kind, g);

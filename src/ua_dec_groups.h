@@ -116,10 +116,22 @@ inline constexpr std::array<int, UPA_SLOT_C_LAST + 1> STANDARD_PP = {
 };
 
 // The first slot from `from` to `last` that pp names, -1 for none.
-int slot_named(int pp, int from, int last);
+constexpr int slot_named(int pp, int from, int last)
+{
+    for (int s = from; s <= last; ++s)
+        if (pp == STANDARD_PP[static_cast<std::size_t>(s)]) return s;
+    return -1;
+}
 
 // A level of the part, in its speed unit, opened by group `opening`.
-Level new_level(const DecodedPart& part, LevelType type, std::size_t opening);
+inline Level new_level(const DecodedPart& part, LevelType type, std::size_t opening)
+{
+    Level lv;
+    lv.type = type;
+    lv.knots = part.knots;
+    lv.group = static_cast<std::uint16_t>(opening);
+    return lv;
+}
 
 enum class WindGroup : std::uint8_t { none, wind, too_fast };
 
@@ -129,11 +141,26 @@ enum class WindGroup : std::uint8_t { none, wind, too_fast };
 // not occur: such a group (too_fast) holds no wind and leaves the level as
 // it was; whether it stands for a wind all the same is the form's to say.
 // The level's wind_at counts from its opening group.
-WindGroup read_wind(const Groups& g, std::size_t i, Level& lv);
+inline WindGroup read_wind(const Groups& g, std::size_t i, Level& lv)
+{
+    int dd = 0, fff = 0;
+    if (!split_group(g[i], 2, dd, fff) || (dd != VOK_MISSING && dd > 36)) return WindGroup::none;
+    const bool over = fff != VOK_MISSING && fff >= 500;
+    const int speed = over ? fff - 500 : fff;
+    if (speed != VOK_MISSING && speed > 249) return WindGroup::too_fast;
+    lv.dir = static_cast<std::int16_t>(dd != VOK_MISSING ? dd * 10 + (over ? 5 : 0) : VOK_MISSING);
+    lv.spd = static_cast<std::int16_t>(speed);
+    lv.wind_at = static_cast<std::uint8_t>(i - lv.group);
+    return WindGroup::wind;
+}
 
 // nnPPP, the group that opens a significant level: nn its number (00, 11
 // ... 99), PPP its pressure. False when g is none.
-bool level_number_group(std::string_view g, int& ppp);
+constexpr bool level_number_group(std::string_view g, int& ppp)
+{
+    int nn = 0;
+    return split_group(g, 2, nn, ppp) && nn != VOK_MISSING && nn % 11 == 0;
+}
 // PPP in tenths of hPa: whole hPa in parts B (below 100 meaning 1000 and
 // more), tenths in parts D.
 constexpr int significant_pressure10(int ppp, bool part_d)

@@ -320,6 +320,7 @@ bool passed_garbled_level(Reader& r, int last_nn)
 void read_numbered_levels(Reader& r, LevelType type)
 {
     const bool winds = type == LevelType::sig_wind;
+    const bool part_d = upper_part(r.out.kind);
     int ppp = 0;
     int last_nn = -1;
     for (;;) {
@@ -338,7 +339,7 @@ void read_numbered_levels(Reader& r, LevelType type)
             continue;
         }
         Level& lv = add_level(r, type);
-        lv.p10 = significant_pressure10(ppp, upper_part(r.out.kind));
+        lv.p10 = significant_pressure10(ppp, part_d);
         int ttt = 0, dd = 0;
         if (winds ? read_wind(r.g, r.i, lv) == WindGroup::wind : split_group(r.group(), 3, ttt, dd)) {
             if (!winds) set_temperature(lv, ttt, dd);
