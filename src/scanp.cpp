@@ -97,6 +97,17 @@ const char* read_set(const char* p, Element& e)
     return *p ? p + 1 : nullptr;
 }
 
+// The text from p up to the character `close`, p moving past it; false
+// when the pattern never closes it.
+bool read_body(const char*& p, char close, std::string_view& body)
+{
+    const char* end = std::strchr(p, close);
+    if (!end) return false;
+    body = std::string_view(p, static_cast<std::size_t>(end - p));
+    p = end + 1;
+    return true;
+}
+
 // The directive after a "%" at p: "*", "<", a width, a "!" missing text,
 // the letter and, for "(" and "[", its body. False when the pattern ends
 // inside it.
@@ -109,12 +120,7 @@ bool read_directive(const char* p, Element& e)
     int width = 0;
     for (; is_digit(static_cast<unsigned char>(*p)); ++p)
         width = std::min(width * 10 + (*p - '0'), 1000);  // any width above 80 counts as 80
-    if (*p == '!') {
-        const char* end = std::strchr(p + 1, '!');
-        if (!end) return false;
-        e.missing = std::string_view(p + 1, static_cast<std::size_t>(end - p - 1));
-        p = end + 1;
-    }
+    if (*p == '!' && !read_body(++p, '!', e.missing)) return false;
     if (!*p) return false;
     e.letter = *p++;
     if (width > 0) e.mode = less ? Mode::at_most : Mode::exact;
@@ -126,17 +132,10 @@ bool read_directive(const char* p, Element& e)
     e.width = width > 0 && width < SCANP_FIELD_MAX ? width : SCANP_FIELD_MAX;
     e.kind = kind_of(e.letter);
     e.ch = e.letter;
-    if (e.letter == '(') {
-        const char* end = std::strchr(p, ')');
-        if (!end) return false;
-        e.alternatives = std::string_view(p, static_cast<std::size_t>(end - p));
-        p = end + 1;
-    } else if (e.letter == '[') {
-        p = read_set(p, e);
-        if (!p) return false;
-    }
+    if (e.letter == '(' && !read_body(p, ')', e.alternatives)) return false;
+    if (e.letter == '[') p = read_set(p, e);
     e.next = p;
-    return true;
+    return p != nullptr;
 }
 
 // The element at p, which is not the end of the pattern.
@@ -169,22 +168,33 @@ struct Scan {
 
     const char* at() const { return in + pos; }
     int rest() const { return avail - pos; }
+    std::string_view input() const { return {at(), static_cast<std::size_t>(rest())}; }
     int limit(const Element& e) const { return std::min(e.width, rest()); }
-    void take(int n, bool stored)
+    // The element matched n characters, its value stored when it has a
+    // target.
+    void take(int n, const void* target)
     {
         ++matched;
-        if (stored) ++assigned;
+        if (target) ++assigned;
         pos += n;
+    }
+    // A text field: the n characters at the cursor (never more than
+    // SCANP_FIELD_MAX) copied into the target, with its terminator unless
+    // asked not to.
+    void take_text(char* target, int n, bool terminate = true)
+    {
+        if (target) {
+            std::memcpy(target, at(), static_cast<std::size_t>(n));
+            if (terminate) target[n] = '\0';
+        }
+        take(n, target);
     }
 };
 
-// Copies a field of n characters into a text target, with its terminator
-// unless asked not to; n never exceeds SCANP_FIELD_MAX.
-void store_text(char* target, const char* src, int n, bool terminate = true)
+template <class T>
+void put(void* target, T v)
 {
-    if (!target) return;
-    std::memcpy(target, src, static_cast<std::size_t>(n));
-    if (terminate) target[n] = '\0';
+    if (target) *static_cast<T*>(target) = v;
 }
 
 // The extent of a number in s (at most lim characters): its whole field
@@ -225,7 +235,7 @@ Number number_extent(const char* s, int lim, bool real, bool padded)
 }
 
 // The value of "[-]digits" in [b, e); false when it does not fit 32 bits.
-bool to_int32(const char* b, const char* e, std::int32_t& out)
+bool parse(const char* b, const char* e, std::int32_t& out)
 {
     const bool negative = *b == '-';
     std::int64_t v = 0;
@@ -238,46 +248,43 @@ bool to_int32(const char* b, const char* e, std::int32_t& out)
     return true;
 }
 
-// A field without digits: its missing-value text stores -9999 when the
-// input holds it; otherwise nothing is taken and the scan goes on.
-void scan_missing(const Element& e, bool real, Scan& st, void* target)
+// The same for a real.
+bool parse(const char* b, const char* e, float& out)
 {
-    const int m = static_cast<int>(e.missing.size());
-    if (m > e.width || m > st.rest() || std::memcmp(st.at(), e.missing.data(), e.missing.size()))
-        return;
-    if (target && real) *static_cast<float*>(target) = VOK_MISSING_F;
-    else if (target) *static_cast<std::int32_t*>(target) = VOK_MISSING;
-    st.take(m, target != nullptr);
+    const auto r = std::from_chars(b, e, out);
+    return r.ec == std::errc() && r.ptr == e;
 }
 
-// d, D, f, F.
+// The number in [b, e) into the target of its type; false when it does not
+// fit.
+template <class T>
+bool store_number(const char* b, const char* e, void* target)
+{
+    T v{};
+    if (!parse(b, e, v)) return false;
+    put(target, v);
+    return true;
+}
+
+// d, D, f, F. A field without digits: its missing-value text stores -9999
+// when the input holds it; otherwise nothing is taken and the scan goes on.
 void scan_number(const Element& e, Scan& st, void* target)
 {
     const bool real = e.letter == 'f' || e.letter == 'F';
-    const bool padded = e.letter == 'D' || e.letter == 'F';
     const char* s = st.at();
-    const Number n = number_extent(s, st.limit(e), real, padded);
+    const Number n = number_extent(s, st.limit(e), real, e.letter == 'D' || e.letter == 'F');
     if (n.digits == 0) {
-        if (e.missing.empty()) st.stopped = true;
-        else scan_missing(e, real, st, target);
+        st.stopped = e.missing.empty();
+        if (st.stopped || static_cast<int>(e.missing.size()) > e.width || !st.input().starts_with(e.missing))
+            return;
+        real ? put(target, VOK_MISSING_F) : put(target, VOK_MISSING);
+        st.take(static_cast<int>(e.missing.size()), target);
         return;
     }
-    if (e.mode == Mode::exact && n.field != e.width) {
-        st.stopped = true;
-        return;
-    }
-    bool ok;
-    if (real) {
-        float v = 0.0f;
-        const auto r = std::from_chars(s + n.begin, s + n.end, v);
-        ok = r.ec == std::errc() && r.ptr == s + n.end;
-        if (ok && target) *static_cast<float*>(target) = v;
-    } else {
-        std::int32_t v = 0;
-        ok = to_int32(s + n.begin, s + n.end, v);
-        if (ok && target) *static_cast<std::int32_t*>(target) = v;
-    }
-    if (ok) st.take(n.field, target != nullptr);
+    const bool ok = (e.mode != Mode::exact || n.field == e.width) &&
+                    (real ? store_number<float>(s + n.begin, s + n.end, target)
+                          : store_number<std::int32_t>(s + n.begin, s + n.end, target));
+    if (ok) st.take(n.field, target);
     else st.stopped = true;
 }
 
@@ -285,31 +292,24 @@ void scan_number(const Element& e, Scan& st, void* target)
 // begins with.
 void scan_alternatives(const Element& e, Scan& st, char* target)
 {
-    const char* s = st.at();
-    std::string_view alts = e.alternatives;
-    for (bool last = false; !last;) {
+    for (std::string_view alts = e.alternatives;;) {
         const std::size_t bar = alts.find('|');
-        last = bar == std::string_view::npos;
         const std::string_view alt = alts.substr(0, bar);
-        const int m = static_cast<int>(alt.size());
-        if (m > 0 && m <= SCANP_FIELD_MAX && m <= st.rest() &&
-            std::memcmp(s, alt.data(), alt.size()) == 0) {
-            store_text(target, s, m);
-            st.take(m, target != nullptr);
-            return;
-        }
-        if (!last) alts.remove_prefix(bar + 1);
+        if (!alt.empty() && alt.size() <= SCANP_FIELD_MAX && st.input().starts_with(alt))
+            return st.take_text(target, static_cast<int>(alt.size()));
+        if (bar == std::string_view::npos) break;
+        alts.remove_prefix(bar + 1);
     }
     if (!e.missing.empty()) {
         // Matched in any case: the characters that agree with the missing
         // text are consumed, and an empty text stored.
         const int lim = std::min(static_cast<int>(e.missing.size()), st.limit(e));
         int k = 0;
-        while (k < lim && s[k] == e.missing[static_cast<std::size_t>(k)]) ++k;
-        store_text(target, s, 0);
-        st.take(k, target != nullptr);
+        while (k < lim && st.at()[k] == e.missing[static_cast<std::size_t>(k)]) ++k;
+        if (target) *target = '\0';
+        st.take(k, target);
     } else if (e.mode == Mode::optional) {
-        st.take(0, target != nullptr);  // the target keeps its text
+        st.take(0, target);  // the target keeps its text
     } else {
         st.stopped = true;
     }
@@ -333,12 +333,8 @@ int text_extent(const Element& e, const char* s, int lim)
 void scan_text(const Element& e, Scan& st, char* target)
 {
     const int n = text_extent(e, st.at(), st.limit(e));
-    if (n == 0 || (e.mode == Mode::exact && n != e.width)) {
-        st.stopped = true;
-        return;
-    }
-    store_text(target, st.at(), n, e.letter != 'c');
-    st.take(n, target != nullptr);
+    st.stopped = n == 0 || (e.mode == Mode::exact && n != e.width);
+    if (!st.stopped) st.take_text(target, n, e.letter != 'c');
 }
 
 // Runs one element; true when the pattern moves past it.
@@ -357,8 +353,8 @@ bool run(const Element& e, Scan& st, void* target)
         return !st.stopped;
     case Kind::number: scan_number(e, st, target); break;
     case Kind::position:
-        if (target) *static_cast<int*>(target) = st.pos;
-        st.take(0, target != nullptr);
+        put(target, st.pos);
+        st.take(0, target);
         break;
     case Kind::alternatives: scan_alternatives(e, st, static_cast<char*>(target)); break;
     case Kind::text: scan_text(e, st, static_cast<char*>(target)); break;

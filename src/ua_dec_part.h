@@ -96,12 +96,14 @@ struct Level {
     // Where the level stands in its part: the index (as Groups counts) of
     // the group that opens it, the announcing group of a block's winds.
     std::uint16_t group = 0;
-    // The level's temperature group (TTTDD) and wind group (ddfff) stand in
-    // the part: a group of solidi does, a group left out does not. A record
-    // built from several parts keeps an earlier part's values where a later
-    // part leaves the group out.
+    // The level's temperature group (TTTDD) stands in the part, right after
+    // the group that opens it; its wind group (ddfff) stands wind_at groups
+    // after that one, 0 when it does not stand there. A group of solidi
+    // stands, a group left out does not: a record built from several parts
+    // keeps an earlier part's values where a later part leaves it out.
     bool temp_group = false;
-    bool wind_group = false;
+    std::uint8_t wind_at = 0;
+    bool wind_group() const { return wind_at != 0; }
     // A wind group that the part's wind indicator (Id) does not announce,
     // where the groups show one all the same; the suite's decoders end the
     // part's levels at it.

@@ -3,10 +3,8 @@
 // maximum winds (77PmPmPm / 66PmPmPm); parts B and D give winds at
 // altitudes (9, 1 and 8 groups) and at pressures (21212).
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "ua_dec_groups.h"
@@ -19,99 +17,26 @@ namespace {
 
 // ---------------------------------------------------------------- groups
 
-// ddfff. The speed's hundreds carry the units figure of the direction: a
-// speed of 500 and more is 5 degrees more and 500 less ("27615": 275 deg at
-// 115). Directions run to 36 tens of degrees.
-struct Wind {
-    int dir = VOK_MISSING;
-    int spd = VOK_MISSING;
-};
-
-enum class WindGroup : std::uint8_t { none, wind, too_fast };
-
-// No wind aloft is followed at more than 249 knots (or metres per second):
-// such a group is a wind group all the same, as the group before it says
-// how many follow, but it holds nothing.
-WindGroup read_wind(std::string_view g, Wind& w)
-{
-    int dd = 0, fff = 0;
-    if (!split_group(g, 2, dd, fff)) return WindGroup::none;
-    if (dd != VOK_MISSING && dd > 36) return WindGroup::none;
-    const bool over = fff != VOK_MISSING && fff >= 500;
-    w.spd = fff == VOK_MISSING ? VOK_MISSING : fff - (over ? 500 : 0);
-    w.dir = dd == VOK_MISSING ? VOK_MISSING : dd * 10 + (over ? 5 : 0);
-    if (w.spd != VOK_MISSING && w.spd > 249) return WindGroup::too_fast;
-    return WindGroup::wind;
-}
-
 // Groups such as 21212, 31313, 51515 or 61616 open a section of their own
 // (the regional and national ones among them): a part that stops at one
-// ended where its winds ended.
+// ended where its winds ended. 00000 and 11111 are winds.
 bool section_indicator(std::string_view g)
 {
-    return g.size() == 5 && figures(g, 0, 5) >= 0 && g[0] == g[2] && g[0] == g[4] &&
-           g[1] == g[3] && g[0] != g[1];
-}
-
-bool is_nil(std::string_view g)
-{
-    return g.size() >= 3 && g.substr(0, 3) == "NIL";
-}
-
-void append_number(std::string& out, std::size_t v)
-{
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr);
-}
-
-// Reading stopped at group i, which does not read as it should: the part
-// keeps what came before, and says where and why.
-void stop_at(DecodedPart& part, const Groups& g, std::size_t i, std::string_view why)
-{
-    if (part.status == PartStatus::ok) part.status = PartStatus::truncated;
-    part.stop_offset = static_cast<int>(g.offset(i));
-    std::string note = "group ";
-    append_number(note, i);
-    note += " \"";
-    note += g[i];
-    note += "\" at ";
-    append_number(note, g.offset(i));
-    note += ": ";
-    note += why;
-    part.note = std::move(note);
+    return indicator_form(g) && g[0] != g[1];
 }
 
 // The end of what the decoder reads: the end of the part, NIL or a section
 // it does not read end it normally; any other group was meant to be read.
 void finish(DecodedPart& part, const Groups& g, std::size_t i, std::string_view why)
 {
-    if (i >= g.size() || section_indicator(g[i]) || is_nil(g[i])) return;
-    stop_at(part, g, i, why);
+    if (i >= g.size() || section_indicator(g[i]) || nil_group(g[i])) return;
+    cut_part(part, g, i, why);
 }
 
-DecodedPart start_part(Kind kind, const Heading& h)
+// A part without a date group, or NIL, holds nothing more.
+bool holds_data(const DecodedPart& part)
 {
-    DecodedPart part;
-    part.kind = kind;
-    part.status = h.status;
-    part.id = h.id;
-    part.day = h.day;
-    part.hour = h.hour;
-    part.knots = h.knots;
-    part.id_figure = h.id_figure;
-    return part;
-}
-
-// A new level of the part holding the wind w.
-Level& add_wind(DecodedPart& part, LevelType type, const Wind& w)
-{
-    Level& l = part.levels.emplace_back();
-    l.type = type;
-    l.knots = part.knots;
-    l.dir = static_cast<std::int16_t>(w.dir);
-    l.spd = static_cast<std::int16_t>(w.spd);
-    return l;
+    return part.status != PartStatus::no_date && part.status != PartStatus::nil;
 }
 
 std::uint16_t ordinal(std::size_t n)
@@ -121,31 +46,27 @@ std::uint16_t ordinal(std::size_t n)
 
 // ---------------------------------------------------------------- parts A and C
 
-// The standard surfaces in the order of the suite's mandatory-level slots
-// (man_pres): the surface, 1000 ... 100 hPa (part A), 70 ... 1 hPa (part C).
-// A section names its first level by pp (part A in tens of hPa, 1000 hPa
-// as 00 and the surface as 99; part C in hPa) and the winds that follow
-// take the levels in turn, so a section of part A that runs past 100 hPa
-// goes on at 70 hPa.
-constexpr std::array<int, UPA_SLOT_C_LAST + 1> SLOT_PP = {
-    99, 0, 92, 85, 70, 50, 40, 30, 25, 20, 15, 10, 70, 50, 30, 20, 10, 7, 5, 3, 2, 1,
-};
-
-// The slot of a section's first level, -1 when pp names none in this part.
+// A section names its first level by pp (STANDARD_PP: part A in tens of
+// hPa, 1000 hPa as 00 and the surface as 99; part C in hPa) and the winds
+// that follow take the levels in turn, so a section of part A that runs
+// past 100 hPa goes on at 70 hPa. The slot of a section's first level, -1
+// when pp names none in this part.
 int first_slot(int pp, bool part_c)
 {
-    const int from = part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_SURFACE;
-    const int to = part_c ? UPA_SLOT_C_LAST : UPA_SLOT_A_LAST;
-    for (int s = from; s <= to; ++s)
-        if (SLOT_PP[static_cast<std::size_t>(s)] == pp) return s;
-    return -1;
+    return part_c ? slot_named(pp, UPA_SLOT_C_FIRST, UPA_SLOT_C_LAST)
+                  : slot_named(pp, UPA_SLOT_SURFACE, UPA_SLOT_A_LAST);
 }
 
-// 44nP1P1 or 55nP1P1: n winds from the level P1P1 on.
+// 44nP1P1 or 55nP1P1: n winds from the level P1P1 on; 44/// (or 55///) a
+// section that reports nothing.
+bool opens_section(std::string_view g)
+{
+    return code_group(g) && g[0] == g[1] && (g[0] == '4' || g[0] == '5');
+}
+
 bool section_group(std::string_view g, int& n, int& pp)
 {
-    if (!code_group(g) || !((g[0] == '4' && g[1] == '4') || (g[0] == '5' && g[1] == '5')))
-        return false;
+    if (!opens_section(g)) return false;
     n = figures(g, 2, 1);
     pp = figures(g, 3, 2);
     return n >= 0 && pp >= 0;
@@ -156,18 +77,17 @@ bool section_group(std::string_view g, int& n, int& pp)
 void read_section(const Groups& g, std::size_t& i, int n, int slot, std::uint16_t block,
                   DecodedPart& part)
 {
-    const auto announced = static_cast<std::uint16_t>(i - 1);
+    const std::size_t announced = i - 1;
     for (int k = 0; k < n; ++k, ++slot) {
-        Wind w;
-        const WindGroup wg = read_wind(g[i], w);
+        Level l = new_level(part, slot == UPA_SLOT_SURFACE ? LevelType::surface : LevelType::standard, announced);
+        const WindGroup wg = read_wind(g, i, l);
         if (wg == WindGroup::none) return;
         ++i;
         // Past 1 hPa there is no standard level to hold a wind.
         if (wg == WindGroup::too_fast || slot > UPA_SLOT_C_LAST) continue;
-        Level& l = add_wind(part, slot == UPA_SLOT_SURFACE ? LevelType::surface : LevelType::standard, w);
         if (slot != UPA_SLOT_SURFACE) l.p10 = man_pres[slot] * 10;
         l.block = block;
-        l.group = announced;
+        part.levels.push_back(l);
     }
 }
 
@@ -196,17 +116,11 @@ bool max_wind_group(std::string_view g, bool part_c, Level& l)
 bool read_max_wind(const Groups& g, std::size_t& i, Level l, DecodedPart& part)
 {
     const bool none = g[i][1] == g[i][0] && g[i].substr(2) == "999";
-    l.group = static_cast<std::uint16_t>(i);
     ++i;
     if (none) return true;
-    Wind w;
-    const WindGroup wg = read_wind(g[i], w);
+    const WindGroup wg = read_wind(g, i, l);
     if (wg == WindGroup::none) return false;
     ++i;
-    l.type = LevelType::max_wind;
-    l.knots = part.knots;
-    l.dir = static_cast<std::int16_t>(w.dir);
-    l.spd = static_cast<std::int16_t>(w.spd);
     const std::string_view s = g[i];
     if (code_group(s) && s[0] == '4') {
         const int below = figures(s, 1, 2);
@@ -223,25 +137,16 @@ bool read_max_wind(const Groups& g, std::size_t& i, Level l, DecodedPart& part)
     return true;
 }
 
-// 44/// (or 55///): a section that reports nothing.
-bool empty_section(std::string_view g)
-{
-    return code_group(g) && ((g[0] == '4' && g[1] == '4') || (g[0] == '5' && g[1] == '5')) &&
-           figures(g, 2, 3) == VOK_MISSING;
-}
-
 }  // namespace
 
 DecodedPart decode_pilot_ac(Kind kind, std::string_view text)
 {
     const Groups g(text);
-    const Heading h = read_heading(kind, g);
-    DecodedPart part = start_part(kind, h);
-    if (h.status == PartStatus::no_date || h.status == PartStatus::nil) return part;
-    part.levels.reserve(g.size() / 2);
-    const bool part_c = kind == Kind::PPCC;
+    std::size_t i = 0;
+    DecodedPart part = start_part(kind, g, i);
+    if (!holds_data(part)) return part;
+    const bool part_c = upper_part(kind);
 
-    std::size_t i = h.next;
     std::size_t blocks = 0;
     std::string_view why = "no section group";
     int n = 0, pp = 0;
@@ -255,10 +160,12 @@ DecodedPart decode_pilot_ac(Kind kind, std::string_view text)
         if (slot >= 0) read_section(g, i, n, slot, block, part);
     }
     // The standard levels end here; the maximum winds follow.
-    if (empty_section(g[i])) ++i;
-    for (Level l; max_wind_group(g[i], part_c, l); l = Level{}) {
+    if (opens_section(g[i]) && figures(g[i], 2, 3) == VOK_MISSING) ++i;
+    for (;;) {
+        Level l = new_level(part, LevelType::max_wind, i);
+        if (!max_wind_group(g[i], part_c, l)) break;
         if (!read_max_wind(g, i, l, part)) {
-            stop_at(part, g, i, "no wind group of the maximum wind");
+            cut_part(part, g, i, "no wind group of the maximum wind");
             return part;
         }
         why = "no maximum wind group";
@@ -293,11 +200,7 @@ bool altitude_group(std::string_view g, char indicator, AltitudeGroup& a)
 
 int altitude_m(const AltitudeGroup& a, int u)
 {
-    switch (a.indicator) {
-    case '1': return (100 + a.tn * 10 + u) * 300;
-    case '8': return (a.tn * 10 + u) * 500;
-    default: return (a.tn * 10 + u) * 300;
-    }
+    return ((a.indicator == '1' ? 100 : 0) + a.tn * 10 + u) * (a.indicator == '8' ? 500 : 300);
 }
 
 // Where the altitude groups of a part stand.
@@ -323,8 +226,8 @@ bool next_altitude_group(std::string_view g, AltitudeState& st, AltitudeGroup& a
 std::size_t winds_ahead(const Groups& g, std::size_t i, std::size_t n)
 {
     std::size_t k = 0;
-    Wind w;
-    while (k < n && !section_indicator(g[i + k]) && read_wind(g[i + k], w) != WindGroup::none) ++k;
+    Level scratch;
+    while (k < n && !section_indicator(g[i + k]) && read_wind(g, i + k, scratch) != WindGroup::none) ++k;
     return k;
 }
 
@@ -338,7 +241,7 @@ std::size_t winds_ahead(const Groups& g, std::size_t i, std::size_t n)
 void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::uint16_t block,
                          DecodedPart& part)
 {
-    const auto announced = static_cast<std::uint16_t>(i - 1);
+    const std::size_t announced = i - 1;
     // In the first altitude group a solidus in the first place stands for
     // the surface.
     const bool surface = block == 1 && a.indicator != '1' && a.u[0] == VOK_MISSING;
@@ -355,45 +258,42 @@ void read_altitude_winds(const Groups& g, std::size_t& i, AltitudeGroup a, std::
     for (std::size_t j = 0; j < places; ++j) {
         const bool known = a.u[j] != VOK_MISSING;
         if (!known && !solidi_have_winds) continue;
-        Wind w;
-        const WindGroup wg = read_wind(g[i], w);
+        Level l = new_level(part, LevelType::sig_wind, announced);
+        const WindGroup wg = read_wind(g, i, l);
         if (wg == WindGroup::none) return;
         ++i;
         if (wg == WindGroup::too_fast) continue;
-        Level& l = add_wind(part, LevelType::sig_wind, w);
         l.alt = surface && j == 0 ? AltitudeCode::surface : code;
         l.z = known && l.alt != AltitudeCode::surface ? altitude_m(a, a.u[j]) : VOK_MISSING;
         l.block = block;
-        l.group = announced;
+        part.levels.push_back(l);
     }
 }
 
 // Section 21212: n1n1P1P1P1 ddfff, winds at pressures, the level numbers
-// running 00, 11 ... 99. Part B gives whole hPa (below 100: 1000 and more),
-// part D tenths. Returns false when a level lacks its wind group (i is left
-// on that group).
+// running 00, 11 ... 99. Returns false when a level lacks its wind group (i
+// is left on that group).
 bool read_pressure_winds(const Groups& g, std::size_t& i, bool part_d, DecodedPart& part)
 {
-    int nn = 0, ppp = 0;
-    while (split_group(g[i], 2, nn, ppp) && nn != VOK_MISSING && nn % 11 == 0) {
-        Wind w;
+    int ppp = 0;
+    while (level_number_group(g[i], ppp)) {
+        Level l = new_level(part, LevelType::sig_wind, i);
         if (ppp == VOK_MISSING) {
             // No pressure: the level, and its wind if there is one, cannot be
             // placed.
             ++i;
-            if (read_wind(g[i], w) != WindGroup::none) ++i;
+            if (read_wind(g, i, l) != WindGroup::none) ++i;
             continue;
         }
-        const WindGroup wg = read_wind(g[i + 1], w);
+        const WindGroup wg = read_wind(g, i + 1, l);
         if (wg == WindGroup::none) {
             ++i;
             return false;
         }
         i += 2;
         if (wg == WindGroup::too_fast) continue;
-        Level& l = add_wind(part, LevelType::sig_wind, w);
-        l.p10 = part_d ? ppp : (ppp < 100 ? ppp + 1000 : ppp) * 10;
-        l.group = static_cast<std::uint16_t>(i - 2);
+        l.p10 = significant_pressure10(ppp, part_d);
+        part.levels.push_back(l);
     }
     return true;
 }
@@ -403,13 +303,10 @@ bool read_pressure_winds(const Groups& g, std::size_t& i, bool part_d, DecodedPa
 DecodedPart decode_pilot_bd(Kind kind, std::string_view text)
 {
     const Groups g(text);
-    const Heading h = read_heading(kind, g);
-    DecodedPart part = start_part(kind, h);
-    if (h.status == PartStatus::no_date || h.status == PartStatus::nil) return part;
-    part.levels.reserve(g.size());
-
-    std::size_t i = h.next;
-    if (platform_of(kind) == Platform::mobile) part.position = read_position(g, i, true);
+    std::size_t i = 0;
+    DecodedPart part = start_part(kind, g, i);
+    if (!holds_data(part)) return part;
+    read_platform_position(part, g, i);
 
     AltitudeState st;
     AltitudeGroup a;
@@ -421,7 +318,7 @@ DecodedPart decode_pilot_bd(Kind kind, std::string_view text)
     while (g[i] == "21212") {
         ++i;
         if (!read_pressure_winds(g, i, upper_part(kind), part)) {
-            stop_at(part, g, i, "no wind group of the level");
+            cut_part(part, g, i, "no wind group of the level");
             return part;
         }
         why = "no level of winds by pressure";

@@ -34,6 +34,21 @@ void record_identity(const DecodedPart& part, UPA_report* rep);
 // identifier group and the hour times 100 (-1 when there is none).
 bool record_time_ok(const DecodedPart& part);
 
+// What the forms store alike. The hour of a part as the record's time
+// (HHMM); ships and mobile stations: their area, and the position the part
+// gives.
+void record_time(const DecodedPart& part, UPA_report* rep);
+void record_platform(const DecodedPart& part, UPA_report* rep);
+// A level's wind as the record keeps it: degrees, and knots.
+float record_direction(const Level& lv);
+float record_speed(const Level& lv);
+// A reported pressure (tenths of hPa) as the record keeps it: whole hPa
+// from parts A and B, tenths of hPa from parts C and D.
+float record_pressure(const DecodedPart& part, int p10);
+// The row of man of a standard level's pressure (tenths of hPa), -1 for
+// none.
+int standard_slot(int p10);
+
 // What the suite's decoder of the part's form stores (the time check is the
 // caller's). Parts the suite does not decode (PPCC) store nothing. A full
 // significant-level or wind list ends the part, as in the suite.

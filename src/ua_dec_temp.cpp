@@ -9,10 +9,8 @@
 // temperature or wind group was left out); when nothing reads it, the part
 // ends there.
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "ua_dec_groups.h"
@@ -36,116 +34,31 @@ struct Reader {
     std::string_view why = "no level group";
 
     std::string_view group() const { return g[i]; }
+    void cut(std::string_view reason) { cut_part(out, g, i, reason); }
 };
 
-void append_number(std::string& s, std::size_t v)
+// A level opened by the group just read.
+Level& add_level(Reader& r, LevelType type)
 {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    s.append(buf, r.ptr);
+    return r.out.levels.emplace_back(new_level(r.out, type, r.i - 1));
 }
 
-// The part is cut at the current group. A NIL part holds nothing to lose;
-// a part refused for its date keeps that status; the note tells the first
-// cut.
-void cut(Reader& r, std::string_view why)
-{
-    DecodedPart& out = r.out;
-    if (out.status == PartStatus::nil) return;
-    if (out.status == PartStatus::ok) out.status = PartStatus::truncated;
-    if (out.stop_offset >= 0) return;
-    const std::size_t offset = r.g.offset(r.i);
-    out.stop_offset = static_cast<int>(offset);
-    out.note = "group ";
-    append_number(out.note, r.i);
-    out.note += " \"";
-    out.note += r.group().substr(0, 20);
-    out.note += "\" at ";
-    append_number(out.note, offset);
-    out.note += ": ";
-    out.note += why;
-}
-
-// The groups that open the part: heading, then the position of ships and
-// mobile stations (and of ships that report by a TEMP part A or C).
-Reader open_part(const Groups& g, DecodedPart& out)
-{
-    const Heading h = read_heading(out.kind, g);
-    out.status = h.status;
-    out.id = h.id;
-    out.day = h.day;
-    out.hour = h.hour;
-    out.knots = h.knots;
-    out.id_figure = h.id_figure;
-    out.ship_hour = h.ship_hour;
-    Reader r{g, out, h.next};
-    const Platform pf = platform_of(out.kind);
-    if (pf != Platform::land || h.ship_hour)
-        out.position = read_position(g, r.i, pf == Platform::mobile);
-    out.levels.reserve(g.size() / 2 + 1);
-    return r;
-}
-
-Level& new_level(Reader& r, LevelType type)
-{
-    Level& lv = r.out.levels.emplace_back();
-    lv.type = type;
-    lv.knots = r.out.knots;
-    return lv;
-}
-
-// TTTa: tenths of a degree, the parity of the tenths figure giving the
-// sign (even above zero, odd below).
-int temperature10(int ttt)
-{
-    if (!known(ttt)) return VOK_MISSING;
-    return ttt % 2 ? -ttt : ttt;
-}
-
-// TTTaDD into the level.
+// TTTaDD: tenths of a degree, the parity of the tenths figure giving the
+// sign (even above zero, odd below), and the depression's code figure.
 void set_temperature(Level& lv, int ttt, int dd)
 {
-    lv.t10 = static_cast<std::int16_t>(temperature10(ttt));
+    lv.t10 = static_cast<std::int16_t>(!known(ttt) ? VOK_MISSING : ttt % 2 ? -ttt : ttt);
     lv.dd = static_cast<std::int16_t>(dd);
     lv.temp_group = true;
 }
 
-// The same from its group; false when the group does not read.
-bool read_temperature(std::string_view g, Level& lv)
-{
-    int ttt = 0, dd = 0;
-    if (!split_group(g, 3, ttt, dd)) return false;
-    set_temperature(lv, ttt, dd);
-    return true;
-}
-
-enum class WindGroup { wind, none, too_fast };
-
-// ddfff: the direction in tens of degrees, the hundreds of the speed from 5
-// on adding 5 degrees to it. A speed above 249 does not occur: such a group
-// is some other group (too_fast), as is one whose direction passes 360.
-WindGroup read_wind(std::string_view g, Level& lv)
-{
-    int dd = 0, fff = 0;
-    if (!split_group(g, 2, dd, fff) || (known(dd) && dd > 36)) return WindGroup::none;
-    const bool over = known(fff) && fff >= 500;
-    const int speed = over ? fff - 500 : fff;
-    if (known(speed) && speed > 249) return WindGroup::too_fast;
-    lv.dir = static_cast<std::int16_t>(known(dd) ? dd * 10 + (over ? 5 : 0) : VOK_MISSING);
-    lv.spd = static_cast<std::int16_t>(speed);
-    lv.wind_group = true;
-    return WindGroup::wind;
-}
-
 // ---------------------------------------------------------------- parts A and C
 
-// A standard surface: the figures pp that name it in its pphhh group, and
-// its height from the three figures hhh. The figures give metres (to 700
-// hPa) or decametres (from 500 hPa) without their thousands, which the
-// level's climatological range supplies: hhh above 500 takes `above`, the
-// rest `at_most`.
-struct Standard {
-    int pp;
+// The height of a standard surface from the three figures hhh of its pphhh
+// group. The figures give metres (to 700 hPa) or decametres (from 500 hPa)
+// without their thousands, which the level's climatological range supplies:
+// hhh above 500 takes `above`, the rest `at_most`.
+struct HeightRule {
     int scale;  // metres per unit of hhh
     int above;
     int at_most;
@@ -153,16 +66,16 @@ struct Standard {
 
 // By slot (UPA_SLOT_*): the surface, 1000 to 100 hPa (part A), 70 to 1 hPa
 // (part C).
-constexpr std::array<Standard, UPA_SLOT_C_LAST + 1> STANDARD = {{
-    {99, 0, 0, 0},                                                        // surface
-    {0, 1, 0, 0},          {92, 1, 0, 0},          {85, 1, 1000, 1000},  // 1000 925 850
-    {70, 1, 2000, 3000},   {50, 10, 0, 0},         {40, 10, 0, 0},       // 700 500 400
-    {30, 10, 0, 10000},    {25, 10, 0, 10000},     {20, 10, 10000, 10000},  // 300 250 200
-    {15, 10, 10000, 10000}, {10, 10, 10000, 10000},                      // 150 100
-    {70, 10, 10000, 10000}, {50, 10, 10000, 20000}, {30, 10, 20000, 20000},  // 70 50 30
-    {20, 10, 20000, 20000}, {10, 10, 20000, 30000}, {7, 10, 30000, 30000},   // 20 10 7
-    {5, 10, 30000, 30000},  {3, 10, 30000, 40000},  {2, 10, 30000, 40000},   // 5 3 2
-    {1, 10, 40000, 50000},                                               // 1
+constexpr std::array<HeightRule, UPA_SLOT_C_LAST + 1> HEIGHTS = {{
+    {0, 0, 0},                                                           // surface
+    {1, 0, 0},           {1, 0, 0},           {1, 1000, 1000},           // 1000 925 850
+    {1, 2000, 3000},     {10, 0, 0},          {10, 0, 0},                // 700 500 400
+    {10, 0, 10000},      {10, 0, 10000},      {10, 10000, 10000},        // 300 250 200
+    {10, 10000, 10000},  {10, 10000, 10000},                             // 150 100
+    {10, 10000, 10000},  {10, 10000, 20000},  {10, 20000, 20000},        // 70 50 30
+    {10, 20000, 20000},  {10, 20000, 30000},  {10, 30000, 30000},        // 20 10 7
+    {10, 30000, 30000},  {10, 30000, 40000},  {10, 30000, 40000},        // 5 3 2
+    {10, 40000, 50000},                                                  // 1
 }};
 
 int standard_height(int slot, int hhh)
@@ -170,43 +83,24 @@ int standard_height(int slot, int hhh)
     if (!known(hhh)) return VOK_MISSING;
     // 1000 hPa below mean sea level is sent as 500 plus the metres below.
     if (slot == UPA_SLOT_A_FIRST) return hhh >= 500 ? 500 - hhh : hhh;
-    const Standard& s = STANDARD[static_cast<std::size_t>(slot)];
+    const HeightRule& s = HEIGHTS[static_cast<std::size_t>(slot)];
     return hhh * s.scale + (hhh > 500 ? s.above : s.at_most);
 }
 
-bool special_slot(int slot)
-{
-    return slot == UPA_SLOT_SURFACE || slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
-}
-
-// Last slot whose wind is reported, from the indicator Id. In part A the
-// figure names the hundreds of hPa (0 = 1000 hPa), in part C the tens. A
-// solidus says that no standard level carries a wind: the wind groups are
-// left out, only the surface, tropopause and maximum-wind groups keep theirs.
+// Last slot whose wind is reported, by the indicator Id: in part A the
+// figure names the hundreds of hPa (0 = 1000 hPa), in part C the tens; the
+// other figures give every level a wind. A solidus says that no standard
+// level carries a wind: the wind groups are left out, only the surface,
+// tropopause and maximum-wind groups keep theirs.
 constexpr int ALL_LEVELS = 30;
+constexpr std::array<int, 10> TOP_WIND_A = {1, ALL_LEVELS, 9, 7, 6, 5, ALL_LEVELS, 4, 3, ALL_LEVELS};
+constexpr std::array<int, 10> TOP_WIND_C = {ALL_LEVELS, ALL_LEVELS, 15, 14, ALL_LEVELS,
+                                            13,         ALL_LEVELS, 12, ALL_LEVELS, ALL_LEVELS};
 
 int top_wind_slot(int id, bool part_c)
 {
     if (!known(id)) return part_c ? UPA_SLOT_C_FIRST - 1 : UPA_SLOT_SURFACE;
-    if (!part_c) {
-        switch (id) {
-        case 0: return 1;
-        case 8: return 3;
-        case 7: return 4;
-        case 5: return 5;
-        case 4: return 6;
-        case 3: return 7;
-        case 2: return 9;
-        default: return ALL_LEVELS;
-        }
-    }
-    switch (id) {
-    case 7: return 12;
-    case 5: return 13;
-    case 3: return 14;
-    case 2: return 15;
-    default: return ALL_LEVELS;
-    }
+    return (part_c ? TOP_WIND_C : TOP_WIND_A)[static_cast<std::size_t>(id)];
 }
 
 // The standard levels of a part A or C as they are read one level at a time.
@@ -222,13 +116,6 @@ struct StandardLevels {
     // the wind group when one is due): the cursor stands on the next level.
     bool complete = false;
 };
-
-int first_slot_named(int pv, int from, int last, int above_hpa)
-{
-    for (int s = from; s <= last && (above_hpa == VOK_MISSING || man_pres[s - 1] > above_hpa); ++s)
-        if (pv == STANDARD[static_cast<std::size_t>(s)].pp) return s;
-    return -1;
-}
 
 // Slot of the level that a pphhh group with the figures pv names, or -1
 // when it names none at this point of the part. Standard levels may be left
@@ -247,16 +134,20 @@ int level_slot(int pv, StandardLevels& lv)
         if (lv.at == UPA_SLOT_SURFACE) return pv == 99 ? UPA_SLOT_SURFACE : -1;
     }
     if (lv.at < first || lv.at > last) return -1;
-    if (pv == STANDARD[static_cast<std::size_t>(lv.at)].pp) return lv.at;
+    if (pv == STANDARD_PP[static_cast<std::size_t>(lv.at)]) return lv.at;
     int slot = -1;
     // Levels below the surface left out: the level named is taken when all
     // those passed over are under the ground.
-    if (!lv.part_c && known(lv.sfc)) slot = first_slot_named(pv, lv.at + 1, last, lv.sfc);
+    if (!lv.part_c && known(lv.sfc)) {
+        int under = lv.at + 1;
+        while (under <= last && man_pres[under - 1] > lv.sfc) ++under;
+        slot = slot_named(pv, lv.at + 1, under - 1);
+    }
     // A standard level left out above the ground (no 1000 hPa group over a
     // surface at 1000 hPa, no 700 hPa group): after a level read whole the
     // cursor stands on a pphhh group, so a later level's figures name that
     // level. Temperature and wind groups are never read here.
-    if (slot < 0 && lv.complete) slot = first_slot_named(pv, lv.at + 1, last, VOK_MISSING);
+    if (slot < 0 && lv.complete) slot = slot_named(pv, lv.at + 1, last);
     if (slot >= 0) lv.at = slot;
     return slot;
 }
@@ -266,15 +157,18 @@ int level_slot(int pv, StandardLevels& lv)
 // figures; part C gives the tropopause and maximum wind in tenths of hPa.
 void set_level_group(Level& lv, int slot, int hhh, StandardLevels& sl)
 {
-    if (!special_slot(slot)) {
+    if (lv.type == LevelType::standard) {
         lv.p10 = man_pres[slot] * 10;
         lv.z = standard_height(slot, hhh);
         return;
     }
-    if (slot == UPA_SLOT_SURFACE && known(hhh)) sl.sfc = hhh <= 99 ? hhh + 1000 : hhh;
     if (!known(hhh)) return;
-    if (slot == UPA_SLOT_SURFACE) lv.p10 = sl.sfc * 10;
-    else lv.p10 = sl.part_c ? hhh : hhh * 10;
+    if (slot == UPA_SLOT_SURFACE) {
+        sl.sfc = hhh <= 99 ? hhh + 1000 : hhh;
+        lv.p10 = sl.sfc * 10;
+    } else {
+        lv.p10 = sl.part_c ? hhh : hhh * 10;
+    }
 }
 
 LevelType type_of_slot(int slot)
@@ -309,12 +203,8 @@ void read_shear(Reader& r, Level& lv)
     if (w.size() < 5 || w[0] != '4') return;
     ++r.i;
     if (!code_group(w)) return;
-    const auto value = [&](std::size_t pos) {
-        const int v = figures(w, pos, 2);
-        return static_cast<std::int16_t>(v == FIG_BAD ? VOK_MISSING : v);
-    };
-    lv.shear_below = value(1);
-    lv.shear_above = value(3);
+    lv.shear_below = static_cast<std::int16_t>(figures_or_missing(w, 1, 2));
+    lv.shear_above = static_cast<std::int16_t>(figures_or_missing(w, 3, 2));
 }
 
 enum class Step { next, end };
@@ -331,9 +221,7 @@ bool unannounced_wind(const Reader& r, const StandardLevels& sl, Level& lv)
         ++probe.at;
         if (level_slot(pv, probe) >= 0) return false;
     }
-    Level wind = lv;
-    if (read_wind(r.group(), wind) != WindGroup::wind) return false;
-    lv = wind;
+    if (read_wind(r.g, r.i, lv) != WindGroup::wind) return false;
     lv.unannounced_wind = true;
     return true;
 }
@@ -355,7 +243,7 @@ Step read_standard_level(Reader& r, StandardLevels& sl)
     ++r.i;
     const bool tropo_or_max = slot == UPA_SLOT_TROPO || slot == UPA_SLOT_MAXWIND;
     if (tropo_or_max && hhh == 999) return Step::next;  // none reported
-    Level& lv = new_level(r, type_of_slot(slot));
+    Level& lv = add_level(r, type_of_slot(slot));
     set_level_group(lv, slot, hhh, sl);
 
     bool whole = true;
@@ -373,7 +261,7 @@ Step read_standard_level(Reader& r, StandardLevels& sl)
         }
     }
     if (slot <= sl.top_wind || tropo_or_max) {
-        const WindGroup w = read_wind(r.group(), lv);
+        const WindGroup w = read_wind(r.g, r.i, lv);
         if (w == WindGroup::wind) ++r.i;
         // The group is the next level's: the winds of this part end here.
         if (w == WindGroup::too_fast) sl.top_wind = slot;
@@ -385,28 +273,24 @@ Step read_standard_level(Reader& r, StandardLevels& sl)
     // The tropopause and maximum-wind sections follow the standard levels
     // and may repeat: they take no position of their own, and no standard
     // level is looked for after them.
-    const bool advances = !special_slot(slot) || slot == UPA_SLOT_SURFACE;
-    sl.complete = whole && advances;
-    if (advances) ++sl.at;
+    sl.complete = whole && !tropo_or_max;
+    if (!tropo_or_max) ++sl.at;
     return Step::next;
 }
 
+void read_standard_levels(Reader& r)
+{
+    StandardLevels sl{};
+    sl.part_c = upper_part(r.out.kind);
+    // Without a date group the wind indicator is unknown: every level may
+    // carry a wind.
+    sl.top_wind = r.out.status == PartStatus::no_date ? ALL_LEVELS : top_wind_slot(r.out.id_figure, sl.part_c);
+    sl.at = sl.part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_SURFACE;
+    while (sl.at < UPA_NUM_SLOTS && read_standard_level(r, sl) == Step::next) {
+    }
+}
+
 // ---------------------------------------------------------------- parts B and D
-
-// nnPPP of a level: nn its number (00, 11, 22 ... 99), PPP its pressure.
-bool level_number_group(std::string_view g, int& ppp)
-{
-    int nn = 0;
-    return split_group(g, 2, nn, ppp) && known(nn) && nn % 11 == 0;
-}
-
-// PPP in tenths of hPa: whole hPa in part B (below 100 meaning 1000 and
-// more), tenths in part D.
-int significant_pressure10(int ppp, bool part_d)
-{
-    if (part_d) return ppp;
-    return (ppp < 100 ? ppp + 1000 : ppp) * 10;
-}
 
 // nnPPP and the group after it, one level after another: TTTDD for the
 // significant temperature levels, ddfff for the 21212 winds by pressure.
@@ -428,18 +312,20 @@ bool passed_garbled_level(Reader& r, int last_nn)
     if (last_nn < 0 || !code_group(r.group()) || !split_group(r.g[r.i + 2], 2, nn, ppp) ||
         nn != level_after(level_after(last_nn)) || !code_group(r.g[r.i + 1]))
         return false;
-    cut(r, "no wind level group");
+    r.cut("no wind level group");
     r.i += 2;
     return true;
 }
 
-void read_numbered_levels(Reader& r, LevelType type, bool part_d)
+void read_numbered_levels(Reader& r, LevelType type)
 {
+    const bool winds = type == LevelType::sig_wind;
+    const bool part_d = upper_part(r.out.kind);
     int ppp = 0;
     int last_nn = -1;
     for (;;) {
         if (!level_number_group(r.group(), ppp)) {
-            if (type == LevelType::sig_wind && passed_garbled_level(r, last_nn)) {
+            if (winds && passed_garbled_level(r, last_nn)) {
                 last_nn = level_after(last_nn);
                 continue;
             }
@@ -449,19 +335,18 @@ void read_numbered_levels(Reader& r, LevelType type, bool part_d)
         ++r.i;
         if (!known(ppp)) {
             Level unplaced;
-            if (r.group().starts_with('/') ||
-                (type == LevelType::sig_wind && read_wind(r.group(), unplaced) == WindGroup::wind))
-                ++r.i;
+            if (r.group().starts_with('/') || (winds && read_wind(r.g, r.i, unplaced) == WindGroup::wind)) ++r.i;
             continue;
         }
-        Level& lv = new_level(r, type);
+        Level& lv = add_level(r, type);
         lv.p10 = significant_pressure10(ppp, part_d);
-        const bool read = type == LevelType::sig_temperature
-                              ? read_temperature(r.group(), lv)
-                              : read_wind(r.group(), lv) == WindGroup::wind;
-        if (read) ++r.i;
+        int ttt = 0, dd = 0;
+        if (winds ? read_wind(r.g, r.i, lv) == WindGroup::wind : split_group(r.group(), 3, ttt, dd)) {
+            if (!winds) set_temperature(lv, ttt, dd);
+            ++r.i;
+        }
     }
-    r.why = type == LevelType::sig_temperature ? "no level group" : "no wind level group";
+    r.why = winds ? "no wind level group" : "no level group";
 }
 
 // ---------------------------------------------------------------- sections
@@ -476,7 +361,7 @@ bool read_sonde(Reader& r)
     const int rara = figures(s, 1, 2);
     const int sasa = figures(s, 3, 2);
     if (!code_group(s) || sr == FIG_BAD || rara == FIG_BAD || sasa == FIG_BAD) {
-        cut(r, "no radiosonde group");
+        r.cut("no radiosonde group");
         return false;
     }
     r.why = "no section here";
@@ -485,21 +370,16 @@ bool read_sonde(Reader& r)
     info.sr = static_cast<std::int16_t>(sr);
     info.rara = static_cast<std::int16_t>(rara);
     info.sasa = static_cast<std::int16_t>(sasa);
-    const auto field = [](std::string_view g, std::size_t pos, std::size_t n) {
-        const int v = figures(g, pos, n);
-        return static_cast<std::int16_t>(v == FIG_BAD ? VOK_MISSING : v);
-    };
     if (const std::string_view t = r.group(); code_group(t) && t[0] == '8') {
-        info.launch_hour = field(t, 1, 2);
-        info.launch_minute = field(t, 3, 2);
+        info.launch_hour = static_cast<std::int16_t>(figures_or_missing(t, 1, 2));
+        info.launch_minute = static_cast<std::int16_t>(figures_or_missing(t, 3, 2));
         ++r.i;
     }
     // sn: 0 at or above zero, 1 below.
     if (const std::string_view w = r.group();
         code_group(w) && w[0] == '9' && (w[1] == '0' || w[1] == '1' || w[1] == '/')) {
-        const int tw = field(w, 2, 3);
-        if (known(tw) && w[1] != '/')
-            info.sea_t10 = static_cast<std::int16_t>(w[1] == '1' ? -tw : tw);
+        const int tw = figures_or_missing(w, 2, 3);
+        if (known(tw) && w[1] != '/') info.sea_t10 = static_cast<std::int16_t>(w[1] == '1' ? -tw : tw);
         ++r.i;
     }
     r.out.sonde = info;
@@ -511,7 +391,7 @@ bool read_clouds(Reader& r)
 {
     ++r.i;
     if (!code_group(r.group())) {
-        cut(r, "no cloud group");
+        r.cut("no cloud group");
         return false;
     }
     r.out.clouds.assign(r.group());
@@ -526,13 +406,15 @@ enum class Section { none, winds, sonde, clouds, regional };
 // regional sections, 61616 ... 69696 national ones.
 Section section_of(std::string_view g)
 {
-    if (g == "21212") return Section::winds;
-    if (g == "31313") return Section::sonde;
-    if (g == "41414") return Section::clouds;
-    if (g.size() == 5 && (g[0] == '5' || g[0] == '6') && g[1] >= '1' && g[1] <= '9' &&
-        g[2] == g[0] && g[3] == g[1] && g[4] == g[0])
-        return Section::regional;
-    return Section::none;
+    if (!indicator_form(g)) return Section::none;
+    if (g[0] == '5' || g[0] == '6') return g[1] != '0' ? Section::regional : Section::none;
+    if (g[1] != '1') return Section::none;
+    switch (g[0]) {
+    case '2': return Section::winds;
+    case '3': return Section::sonde;
+    case '4': return Section::clouds;
+    default: return Section::none;
+    }
 }
 
 // After a group that does not read, the next section that stands beyond
@@ -557,8 +439,9 @@ std::optional<std::size_t> next_section(const Reader& r, bool part_bd)
 // part. Regional and national sections are not read: the part ends there.
 // A group that reads as nothing cuts the part (the note says where); what
 // follows is read from the next section on.
-void read_sections(Reader& r, bool part_bd, bool part_d)
+void read_sections(Reader& r)
 {
+    const bool part_bd = form_of(r.out.kind) == Form::temp_bd;
     while (r.i < r.g.size()) {
         const Section s = section_of(r.group());
         if (s == Section::regional) return;
@@ -567,10 +450,10 @@ void read_sections(Reader& r, bool part_bd, bool part_d)
         else if (part_bd && s == Section::clouds) more = read_clouds(r);
         else if (part_bd && s == Section::winds) {
             ++r.i;
-            read_numbered_levels(r, LevelType::sig_wind, part_d);
+            read_numbered_levels(r, LevelType::sig_wind);
             more = true;
         } else {
-            cut(r, r.why);
+            r.cut(r.why);
         }
         if (more) continue;
         const std::optional<std::size_t> next = next_section(r, part_bd);
@@ -579,37 +462,29 @@ void read_sections(Reader& r, bool part_bd, bool part_d)
     }
 }
 
+// The part: its heading and position, its levels, then its sections.
+DecodedPart decode_temp(Kind kind, std::string_view text, void (*read_levels)(Reader&))
+{
+    const Groups g(text);
+    std::size_t i = 0;
+    DecodedPart out = start_part(kind, g, i);
+    read_platform_position(out, g, i);
+    Reader r{g, out, i};
+    read_levels(r);
+    read_sections(r);
+    return out;
+}
+
 }  // namespace
 
 DecodedPart decode_temp_ac(Kind kind, std::string_view text)
 {
-    const Groups g(text);
-    DecodedPart out;
-    out.kind = kind;
-    Reader r = open_part(g, out);
-    StandardLevels sl{};
-    sl.part_c = upper_part(kind);
-    // Without a date group the wind indicator is unknown: every level may
-    // carry a wind.
-    sl.top_wind = out.status == PartStatus::no_date ? ALL_LEVELS
-                                                    : top_wind_slot(out.id_figure, sl.part_c);
-    sl.at = sl.part_c ? UPA_SLOT_C_FIRST : UPA_SLOT_SURFACE;
-    while (sl.at < UPA_NUM_SLOTS && read_standard_level(r, sl) == Step::next) {
-    }
-    read_sections(r, false, false);
-    return out;
+    return decode_temp(kind, text, read_standard_levels);
 }
 
 DecodedPart decode_temp_bd(Kind kind, std::string_view text)
 {
-    const Groups g(text);
-    DecodedPart out;
-    out.kind = kind;
-    Reader r = open_part(g, out);
-    const bool part_d = upper_part(kind);
-    read_numbered_levels(r, LevelType::sig_temperature, part_d);
-    read_sections(r, true, part_d);
-    return out;
+    return decode_temp(kind, text, [](Reader& r) { read_numbered_levels(r, LevelType::sig_temperature); });
 }
 
 }  // namespace ua

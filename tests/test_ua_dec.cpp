@@ -46,14 +46,19 @@ TEST_F(UaDecoders, GroupTraceShowsEachGroupRead)
     ASSERT_EQ(ttaa("ABC12 57121 99450 71107 15640 19053 99838 13456 22005 ", UPA_IIAA), 1);
     ASSERT_EQ(ttbb("57128 72469 00838 13456 "), 1);
     ASSERT_EQ(ppbb("57120 72469 90012 27010 "), 1);
+    // 27800 (300 kt) holds no wind: the trace goes on with the group of
+    // the next level's wind.
+    ASSERT_EQ(ppaa("57121 72469 44385 27010 27800 28015 "), 1);
     const std::string out = testing::internal::GetCapturedStdout();
     MESS_reset();
     for (const char* line : {"   ID: ABC12\n", "YYGGI: 57121\n", "99LLL QLLLL: 99450 71107\n",
                              "pphhh: 99838\n", "tttdd: 13456\n", "dddss: 22005\n",
                              "YYGGI: 57128\n", "   ID: 72469\n", "nnppp: 00838\n",
-                             "numsig: 1\n", "9lhhh: 90012\n", "dddss: 27010\n"}) {
+                             "numsig: 1\n", "9lhhh: 90012\n", "dddss: 27010\n",
+                             "44npp: 44385\n", "dddss: 28015\n"}) {
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
     }
+    EXPECT_EQ(out.find("27800"), std::string::npos) << out;
 }
 
 // A TTAA whose surface group has no wind (cut short after 99ppp TTTDD)

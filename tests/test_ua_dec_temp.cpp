@@ -795,11 +795,11 @@ TEST_F(UaDecodersReal, PartAKeepsEveryTropopauseMaximumWindAndSondeGroup)
     expect_level(p.levels[9], T::standard, 2000, 11900, -579, 69, 255, 47);     // 20190 57969 25547
     // 15372 59977: above the last level Id gives a wind for.
     expect_level(p.levels[10], T::standard, 1500, 13720, -599, 77, NONE, NONE);
-    EXPECT_FALSE(p.levels[10].wind_group);
+    EXPECT_FALSE(p.levels[10].wind_group());
     expect_level(p.levels[12], T::tropopause, 2150, NONE, -615, 50, 265, 49);   // 88215 61550 26549
     // 88127 62376 /////: a second tropopause, its wind group all solidi.
     expect_level(p.levels[13], T::tropopause, 1270, NONE, -623, 76, NONE, NONE);
-    EXPECT_TRUE(p.levels[13].wind_group);
+    EXPECT_TRUE(p.levels[13].wind_group());
     // 66167 26061 411//: the maximum wind at the top of the wind sounding,
     // its shear 11 kt in the kilometre below, none given above.
     expect_level(p.levels[14], T::max_wind, 1670, NONE, NONE, NONE, 260, 61);
