@@ -19,6 +19,9 @@ import sys
 import tempfile
 from importlib.machinery import SourceFileLoader
 
+# The tool is loaded from the source tree, which gets no byte-code cache.
+sys.dont_write_bytecode = True
+
 import netCDF4
 import numpy as np
 
