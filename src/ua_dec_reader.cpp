@@ -193,6 +193,34 @@ bool BulletinReader::read_line(Line& out, char* own)
     }
 }
 
+// The next line into line_ when examine_plain may take it as it stands: the
+// block holds it whole, no part word may start in it, and it is neither
+// empty nor a bulletin's header. False, and nothing read, otherwise: the
+// general reading and examination see it then. A report's lines after its
+// first are nearly all such lines.
+bool BulletinReader::next_plain_line()
+{
+    if (held_ || has_nul_) return false;
+    const char* s = store_->text.data() + pos_;
+    const std::size_t look = std::min<std::size_t>(end_ - pos_, LONGEST_LINE + 1);
+    const void* nl = std::memchr(s, '\n', look);
+    if (!nl) return false;
+    const auto len = static_cast<std::size_t>(static_cast<const char*>(nl) - s);
+    if (next_mark(pos_, pos_ + len) != pos_ + len) return false;
+    std::size_t n = len;
+    while (n > 0 && s[n - 1] == ' ') --n;
+    if (n == 0 || (n >= 3 && std::memcmp(s, "** ", 3) == 0)) return false;
+    line_ = Line{};
+    line_.s = s;
+    line_.n = static_cast<int>(n);
+    line_.in_block = true;
+    line_.plain = true;
+    line_.at = static_cast<std::uint64_t>(base_ + static_cast<std::int64_t>(pos_));
+    ++lines_;
+    pos_ += len + 1;
+    return true;
+}
+
 // The line of len bytes at pos_: its text ends at a NUL, and trailing
 // blanks go (control bytes at its end among them, cleaned to blanks).
 void BulletinReader::take_line(Line& out, std::size_t len)
@@ -281,31 +309,28 @@ char BulletinReader::skip_rest_of_line(bool track)
 
 namespace {
 
-// The first two words of line[pos, n).
+// The first two words of line[pos, n). A word not found starts and ends at
+// pos, with length 0.
 template <typename Words>
 void split(const char* s, int n, int pos, Words& w)
 {
-    int at[2] = {pos, pos};
-    int len[2] = {0, 0};
-    int end[2] = {pos, pos};
-    int count = 0;
-    for (; count < 2; ++count) {
+    const int from = pos;
+    w.n = 0;
+    for (int k = 0; k < 2; ++k) {
         while (pos < n && s[pos] == ' ') ++pos;
-        if (pos == n) break;
+        if (pos == n) {
+            w.pos[k] = w.end[k] = from;
+            w.len[k] = 0;
+            continue;
+        }
         const int start = pos;
         while (pos < n && s[pos] != ' ') ++pos;
-        at[count] = start;
-        len[count] = std::min(pos - start, WORD_MAX);
+        w.pos[k] = start;
+        w.len[k] = std::min(pos - start, WORD_MAX);
         while (pos < n && s[pos] == ' ') ++pos;
-        end[count] = pos;
+        w.end[k] = pos;
+        ++w.n;
     }
-    w.pos[0] = at[0];
-    w.pos[1] = at[1];
-    w.len[0] = len[0];
-    w.len[1] = len[1];
-    w.end[0] = end[0];
-    w.end[1] = end[1];
-    w.n = count;
 }
 
 }  // namespace
@@ -741,7 +766,9 @@ bool BulletinReader::next(PartView& part)
             if (!advance()) break;
             continue;
         }
-        if (!line_.plain || trace_ || !examine_plain()) {
+        if (line_.plain && !trace_ && examine_plain()) {
+            while (collecting() && next_plain_line()) examine_plain();
+        } else {
             if (line_.plain) split(line_.s, line_.n, 0, line_.words);
             if (!examine()) break;
         }

@@ -119,6 +119,7 @@ private:
     void refill();
     std::size_t next_mark(std::size_t i, std::size_t limit);
     bool read_line(Line& out, char* own);
+    bool next_plain_line();
     void take_line(Line& out, std::size_t len);
     void take_long_line(Line& out, char* own);
     char skip_rest_of_line(bool track);
