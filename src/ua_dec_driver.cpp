@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "ua_dec_reader.h"
 #include "ua_dec_run.h"
@@ -90,9 +91,13 @@ UPA_report* add_station(const std::string& id)
 }
 
 // Slots already found in one file by the identifier its parts give: a feed
-// names the same few hundred stations over and over. The table only grows
-// while a file is read, so a slot once found stays the station's.
-using SlotCache = std::unordered_map<std::string, UPA_report*>;
+// names the same few hundred stations over and over. Land stations are
+// found by their number in a table, the others by identifier. The table
+// only grows while a file is read, so a slot once found stays the station's.
+struct SlotCache {
+    std::vector<UPA_report*> by_number = std::vector<UPA_report*>(WMO_NUMBERS);
+    std::unordered_map<std::string, UPA_report*> by_id;
+};
 
 // With an identifier selection the station table holds only the stations
 // it chose (by number, identifier, name or position), so a station found
@@ -100,11 +105,16 @@ using SlotCache = std::unordered_map<std::string, UPA_report*>;
 // identifier is one of the values. Null for a part not taken.
 UPA_report* station_slot(std::string_view id, SlotCache& known)
 {
+    const int number = wmo_number(id);
+    if (number >= 0 && known.by_number[static_cast<std::size_t>(number)])
+        return known.by_number[static_cast<std::size_t>(number)];
     std::string key(id);
-    if (const auto it = known.find(key); it != known.end()) return it->second;
+    if (number < 0)
+        if (const auto it = known.by_id.find(key); it != known.by_id.end()) return it->second;
     auto* slot = static_cast<UPA_report*>(CTY_get_data(key.c_str()));
     if (!slot && (!selected(key.c_str()) || !(slot = add_station(key)))) return nullptr;
-    known.emplace(std::move(key), slot);
+    if (number >= 0) known.by_number[static_cast<std::size_t>(number)] = slot;
+    else known.by_id.emplace(std::move(key), slot);
     return slot;
 }
 

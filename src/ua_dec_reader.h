@@ -46,6 +46,22 @@ struct PartView {
     bool cut = false;
 };
 
+// Land stations are known by their WMO block and station number, five
+// figures: a number below WMO_NUMBERS indexes a table of them. The number of
+// an identifier, or -1 when it is none (a call sign, a sign before the
+// figures).
+inline constexpr int WMO_NUMBERS = 100000;
+constexpr int wmo_number(std::string_view id)
+{
+    if (id.size() != 5) return -1;
+    int n = 0;
+    for (const char c : id) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
 class BulletinReader {
 public:
     // Reads `in` from where it stands, in blocks of BLOCK bytes, with plain

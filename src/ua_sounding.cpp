@@ -140,17 +140,33 @@ SoundingSet::SoundingSet(DecodeWindow window) : window_(window)
                 observation_time(window, day, hour).value_or(NO_TIME);
 }
 
-// The kept copies of a station at a time, found by the identifier and then
-// among the station's few observation times; made when the part is the
-// first of its station and time.
-SoundingSet::Entry& SoundingSet::entry(std::string_view id, std::int64_t time)
+// The station's place in stations_, made when it is first offered.
+std::size_t SoundingSet::station(std::string_view id)
 {
+    const int number = wmo_number(id);
+    if (number >= 0) {
+        if (by_number_.empty()) by_number_.assign(WMO_NUMBERS, NONE);
+        std::int32_t& at = by_number_[static_cast<std::size_t>(number)];
+        if (at == NONE) {
+            at = static_cast<std::int32_t>(stations_.size());
+            stations_.push_back(Station{std::string(id), {}});
+        }
+        return static_cast<std::size_t>(at);
+    }
     auto it = id_index_.find(id);
     if (it == id_index_.end()) {
         it = id_index_.emplace(std::string(id), stations_.size()).first;
         stations_.push_back(Station{std::string(id), {}});
     }
-    std::vector<Entry>& times = stations_[it->second].times;
+    return it->second;
+}
+
+// The kept copies of a station at a time, found among the station's few
+// observation times; made when the part is the first of its station and
+// time.
+SoundingSet::Entry& SoundingSet::entry(std::string_view id, std::int64_t time)
+{
+    std::vector<Entry>& times = stations_[station(id)].times;
     for (Entry& e : times)
         if (e.time == time) return e;
     Entry& e = times.emplace_back();

@@ -157,6 +157,7 @@ private:
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
+    std::size_t station(std::string_view id);
     Entry& entry(std::string_view id, std::int64_t time);
 
     DecodeWindow window_;
@@ -166,6 +167,10 @@ private:
     // of a run asks for one.
     std::array<std::int64_t, 32 * 24> times_{};
     std::vector<Station> stations_;  // in first-offered order
+    // Where each station stands in stations_: land stations by their
+    // number (NONE: not offered yet; the table is made with the first),
+    // the others by identifier.
+    std::vector<std::int32_t> by_number_;
     std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> id_index_;
     std::vector<Kept> kept_;  // in the order the kinds were first kept
 };
