@@ -202,24 +202,28 @@ Heading heading_of(Kind kind, Words& g)
 }
 
 // The first words of a text, each split when the heading first asks for it:
-// a heading reads three or four of them.
+// a heading reads three of them, four for a ship or mobile station that
+// repeats its part word.
 class FirstWords {
 public:
     explicit FirstWords(std::string_view text) : text_(text) {}
     std::string_view operator[](std::size_t i)
     {
-        for (; count_ <= i && count_ < w_.size(); ++count_) {
-            while (p_ < text_.size() && group_separator(text_[p_])) ++p_;
-            const std::size_t start = p_;
-            while (p_ < text_.size() && !group_separator(text_[p_])) ++p_;
-            w_[count_] = text_.substr(start, p_ - start);
+        if (i >= w_.size()) return {};
+        std::size_t p = p_;
+        for (; count_ <= i; ++count_) {
+            while (p < text_.size() && group_separator(text_[p])) ++p;
+            const std::size_t start = p;
+            while (p < text_.size() && !group_separator(text_[p])) ++p;
+            w_[count_] = text_.substr(start, p - start);
         }
-        return i < w_.size() ? w_[i] : std::string_view{};
+        p_ = p;
+        return w_[i];
     }
 
 private:
     std::string_view text_;
-    std::array<std::string_view, 6> w_{};
+    std::array<std::string_view, 4> w_;
     std::size_t count_ = 0;
     std::size_t p_ = 0;
 };
