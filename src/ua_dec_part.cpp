@@ -75,9 +75,15 @@ std::optional<Kind> kind_of_word(std::string_view word)
     if (word.size() != 4 || word[0] != word[1] || word[2] != word[3] || word[2] < 'A' ||
         word[2] > 'D')
         return std::nullopt;
-    constexpr std::string_view PLATFORM_LETTERS = "TPUIE";
-    const std::size_t row = PLATFORM_LETTERS.find(word[0]);
-    if (row == std::string_view::npos) return std::nullopt;
+    std::size_t row = 0;
+    switch (word[0]) {
+    case 'T': row = 0; break;
+    case 'P': row = 1; break;
+    case 'U': row = 2; break;
+    case 'I': row = 3; break;
+    case 'E': row = 4; break;
+    default: return std::nullopt;
+    }
     constexpr int NONE = -1;
     constexpr int BY_LETTERS[5][4] = {
         {0, 1, 2, 3},         // TTAA .. TTDD

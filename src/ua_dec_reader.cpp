@@ -26,18 +26,25 @@ constexpr Kind MOBILE_WORDS[] = {Kind::UUAA, Kind::UUBB, Kind::UUCC, Kind::UUDD,
                                  Kind::IIAA, Kind::IIBB, Kind::IICC, Kind::IIDD,
                                  Kind::EEBB, Kind::EEDD};
 
-bool is_land(Kind kind)
-{
-    return std::find(std::begin(LAND_WORDS), std::end(LAND_WORDS), kind) != std::end(LAND_WORDS);
-}
+// The rank of each kind's part word in the order above, by kind; kinds
+// that are no part word come last.
+constexpr auto RANKS = [] {
+    std::array<int, NUM_KIND_CODES> ranks{};
+    ranks.fill(static_cast<int>(std::size(LAND_WORDS) + std::size(MOBILE_WORDS)));
+    int rank = 0;
+    for (const Kind k : LAND_WORDS) ranks[static_cast<std::size_t>(k)] = rank++;
+    for (const Kind k : MOBILE_WORDS) ranks[static_cast<std::size_t>(k)] = rank++;
+    return ranks;
+}();
 
-// The rank of a part word in the order above.
 int rank_of(Kind kind)
 {
-    const auto land = std::find(std::begin(LAND_WORDS), std::end(LAND_WORDS), kind);
-    if (land != std::end(LAND_WORDS)) return static_cast<int>(land - std::begin(LAND_WORDS));
-    const auto mobile = std::find(std::begin(MOBILE_WORDS), std::end(MOBILE_WORDS), kind);
-    return static_cast<int>(std::size(LAND_WORDS) + (mobile - std::begin(MOBILE_WORDS)));
+    return RANKS[static_cast<std::size_t>(kind)];
+}
+
+bool is_land(Kind kind)
+{
+    return rank_of(kind) < static_cast<int>(std::size(LAND_WORDS));
 }
 
 bool is_figure(char c)
