@@ -84,17 +84,14 @@ std::optional<Kind> kind_of_word(std::string_view word)
     case 'E': row = 4; break;
     default: return std::nullopt;
     }
-    constexpr int NONE = -1;
-    constexpr int BY_LETTERS[5][4] = {
-        {0, 1, 2, 3},         // TTAA .. TTDD
-        {4, 5, 18, 6},        // PPAA, PPBB, PPCC, PPDD
-        {7, 8, 9, 10},        // UUAA .. UUDD
-        {11, 12, 13, 14},     // IIAA .. IIDD
-        {NONE, 15, NONE, 16}, // EEBB, EEDD
+    constexpr std::optional<Kind> BY_LETTERS[5][4] = {
+        {Kind::TTAA, Kind::TTBB, Kind::TTCC, Kind::TTDD},
+        {Kind::PPAA, Kind::PPBB, Kind::PPCC, Kind::PPDD},
+        {Kind::UUAA, Kind::UUBB, Kind::UUCC, Kind::UUDD},
+        {Kind::IIAA, Kind::IIBB, Kind::IICC, Kind::IIDD},
+        {std::nullopt, Kind::EEBB, std::nullopt, Kind::EEDD},
     };
-    const int kind = BY_LETTERS[row][word[2] - 'A'];
-    if (kind == NONE) return std::nullopt;
-    return static_cast<Kind>(kind);
+    return BY_LETTERS[row][word[2] - 'A'];
 }
 
 Form form_of(Kind kind)
