@@ -161,13 +161,16 @@ void BulletinReader::refill()
 // of the marks serves every line up to the place it found.
 std::size_t BulletinReader::next_mark(std::size_t i, std::size_t limit)
 {
-    if (mark_from_ > i || mark_ < i) {
-        const void* m = std::memchr(store_->marks.data() + i, 1, end_ - i);
-        mark_from_ = i;
-        mark_ = m ? static_cast<std::size_t>(static_cast<const char*>(m) - store_->marks.data())
-                  : end_;
-    }
+    if (mark_from_ > i || mark_ < i) search_marks(i);
     return std::min(mark_, limit);
+}
+
+// The first mark from i on, or end_.
+void BulletinReader::search_marks(std::size_t i)
+{
+    const void* m = std::memchr(store_->marks.data() + i, 1, end_ - i);
+    mark_from_ = i;
+    mark_ = m ? static_cast<std::size_t>(static_cast<const char*>(m) - store_->marks.data()) : end_;
 }
 
 // The next physical line, cleaned and trimmed. A line too long for the
@@ -200,32 +203,33 @@ bool BulletinReader::read_line(Line& out, char* own)
     }
 }
 
-// The next line into line_ when examine_plain may take it as it stands: the
-// block holds it whole, no part word may start in it, and it is neither
-// empty nor a bulletin's header. False, and nothing read, otherwise: the
-// general reading and examination see it then. A report's lines after its
-// first are nearly all such lines.
-bool BulletinReader::next_plain_line()
+// While a part is collected, the lines that follow go into it straight from
+// the block, one after another, as long as examine_plain is all they need:
+// the block holds them whole, no part word may start in them, and they are
+// neither empty nor a bulletin's header. The first line that needs more is
+// left unread, for step to read and examine; a report's lines after its
+// first are nearly all taken here.
+void BulletinReader::take_plain_lines()
 {
-    if (held_ || has_nul_) return false;
-    const char* s = store_->text.data() + pos_;
-    const std::size_t look = std::min<std::size_t>(end_ - pos_, LONGEST_LINE + 1);
-    const void* nl = std::memchr(s, '\n', look);
-    if (!nl) return false;
-    const auto len = static_cast<std::size_t>(static_cast<const char*>(nl) - s);
-    if (next_mark(pos_, pos_ + len) != pos_ + len) return false;
-    std::size_t n = len;
-    while (n > 0 && s[n - 1] == ' ') --n;
-    if (n == 0 || (n >= 3 && std::memcmp(s, "** ", 3) == 0)) return false;
-    line_ = Line{};
-    line_.s = s;
-    line_.n = static_cast<int>(n);
-    line_.in_block = true;
-    line_.plain = true;
-    line_.at = static_cast<std::uint64_t>(base_ + static_cast<std::int64_t>(pos_));
-    ++lines_;
-    pos_ += len + 1;
-    return true;
+    if (held_ || has_nul_) return;
+    while (collecting()) {
+        const char* s = store_->text.data() + pos_;
+        const std::size_t look = std::min<std::size_t>(end_ - pos_, LONGEST_LINE + 1);
+        const void* nl = std::memchr(s, '\n', look);
+        if (!nl) return;
+        const auto len = static_cast<std::size_t>(static_cast<const char*>(nl) - s);
+        if (next_mark(pos_, pos_ + len) != pos_ + len) return;
+        std::size_t n = len;
+        while (n > 0 && s[n - 1] == ' ') --n;
+        if (n == 0 || (n >= 3 && std::memcmp(s, "** ", 3) == 0)) return;
+        // The line stands in the block and is plain, as the one before it.
+        line_.s = s;
+        line_.n = static_cast<int>(n);
+        line_.at = static_cast<std::uint64_t>(base_ + static_cast<std::int64_t>(pos_));
+        ++lines_;
+        pos_ += len + 1;
+        examine_plain();
+    }
 }
 
 // The line of len bytes at pos_: its text ends at a NUL, and trailing
@@ -774,7 +778,7 @@ bool BulletinReader::next(PartView& part)
             continue;
         }
         if (line_.plain && !trace_ && examine_plain()) {
-            while (collecting() && next_plain_line()) examine_plain();
+            take_plain_lines();
         } else {
             if (line_.plain) split(line_.s, line_.n, 0, line_.words);
             if (!examine()) break;

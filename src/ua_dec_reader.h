@@ -134,8 +134,9 @@ private:
     // Reading: blocks and physical lines.
     void refill();
     std::size_t next_mark(std::size_t i, std::size_t limit);
+    void search_marks(std::size_t i);
     bool read_line(Line& out, char* own);
-    bool next_plain_line();
+    void take_plain_lines();
     void take_line(Line& out, std::size_t len);
     void take_long_line(Line& out, char* own);
     char skip_rest_of_line(bool track);
