@@ -156,16 +156,8 @@ void BulletinReader::refill()
     mark_from_ = END;
 }
 
-// The first place in [i, limit) of the block where a part word may start,
-// else limit. Lines are looked at in the order of the block, so one search
-// of the marks serves every line up to the place it found.
-std::size_t BulletinReader::next_mark(std::size_t i, std::size_t limit)
-{
-    if (mark_from_ > i || mark_ < i) search_marks(i);
-    return std::min(mark_, limit);
-}
-
-// The first mark from i on, or end_.
+// The marks searched from i on: the first, or end_ when the rest of the
+// block has none.
 void BulletinReader::search_marks(std::size_t i)
 {
     const void* m = std::memchr(store_->marks.data() + i, 1, end_ - i);

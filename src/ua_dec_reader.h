@@ -3,6 +3,7 @@
 // into the next.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -133,7 +134,15 @@ private:
 
     // Reading: blocks and physical lines.
     void refill();
-    std::size_t next_mark(std::size_t i, std::size_t limit);
+    // The first place in [i, limit) of the block where a part word may
+    // start, else limit. Lines are looked at in the order of the block, so
+    // one search of the marks serves every line up to the place it found;
+    // every line asks.
+    std::size_t next_mark(std::size_t i, std::size_t limit)
+    {
+        if (mark_from_ > i || mark_ < i) search_marks(i);
+        return std::min(mark_, limit);
+    }
     void search_marks(std::size_t i);
     bool read_line(Line& out, char* own);
     void take_plain_lines();
