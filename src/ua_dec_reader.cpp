@@ -57,11 +57,18 @@ bool four_figures(const char* s)
     return is_figure(s[0]) && is_figure(s[1]) && is_figure(s[2]) && is_figure(s[3]);
 }
 
+// A character of a code group: a figure, or a solidus for a figure not
+// reported.
+bool code_char(char c)
+{
+    return is_figure(c) || c == '/';
+}
+
 // YYGGId: day and hour in four figures, the wind indicator a figure or a
 // solidus.
 bool date_group(std::string_view w)
 {
-    return w.size() == 5 && four_figures(w.data()) && (is_figure(w[4]) || w[4] == '/');
+    return w.size() == 5 && four_figures(w.data()) && code_char(w[4]);
 }
 
 // IIiii: block and station number.
@@ -78,8 +85,7 @@ bool station_number(std::string_view w)
 // sequence number), ends it.
 bool lone_code_group(std::string_view w)
 {
-    return w.size() == 5 &&
-           std::all_of(w.begin(), w.end(), [](char c) { return is_figure(c) || c == '/'; });
+    return w.size() == 5 && std::all_of(w.begin(), w.end(), code_char);
 }
 
 // The word of s[0, n) starting at or after pos: where it starts and its
@@ -540,7 +546,9 @@ void BulletinReader::add_blank_and(const char* s, std::size_t n)
         dropped_ = true;
         return;
     }
-    if (!folded_group(s, n)) text_.push_back(' ');
+    // Only a line that begins with a figure or a solidus may complete a
+    // group that the line before it cut.
+    if (n == 0 || !code_char(s[0]) || !folded_group(s, n)) text_.push_back(' ');
     add(s, n);
 }
 
@@ -548,18 +556,18 @@ void BulletinReader::add_blank_and(const char* s, std::size_t n)
 // that a group is cut in two: "... 66772 116" / "58 77768 ...". A long line
 // that ends with a piece of a code group, and a line that begins with the
 // piece completing it to five figures or solidi, hold one group: the next
-// line is joined to the text without a blank.
+// line is joined to the text without a blank. The line s[0, n) begins with
+// a figure or a solidus.
 bool BulletinReader::folded_group(const char* s, std::size_t n) const
 {
     constexpr std::size_t FOLDED_LINE = 60;  // folding widths seen run from 69 to 100
-    const auto code = [](char c) { return is_figure(c) || c == '/'; };
-    if (n == 0 || !code(s[0]) || last_line_ < FOLDED_LINE || text_.size() < FOLDED_LINE) return false;
+    if (last_line_ < FOLDED_LINE || text_.size() < FOLDED_LINE) return false;
     // The piece at the text's end: one to four figures or solidi after a blank.
     std::size_t tail = 0;
-    while (tail < 5 && code(text_[text_.size() - 1 - tail])) ++tail;
+    while (tail < 5 && code_char(text_[text_.size() - 1 - tail])) ++tail;
     if (tail == 0 || tail > 4 || text_[text_.size() - 1 - tail] != ' ') return false;
     std::size_t head = 0;
-    while (head < n && code(s[head])) ++head;
+    while (head < n && code_char(s[head])) ++head;
     const bool ends = head == n || s[head] == ' ' || (s[head] == '=' && (head + 1 == n || s[head + 1] == ' '));
     return ends && head + tail == 5;
 }
