@@ -1,4 +1,5 @@
-// Throughput of the bulletin reader, alone and with the decoders, over a
+// Throughput of the bulletin reader, alone, with every part offered to the
+// set of soundings as a conversion offers it, and with the decoders, over a
 // large raw file made by repeating the real bulletins of the shared data
 // folder. The file is written to /tmp when the benchmarks start and removed
 // when they end; it is never part of the repository. SONDEX_BENCH_FILE names
@@ -22,6 +23,8 @@
 
 #include "../tests/test_util.h"
 #include "ua_dec_reader.h"
+#include "ua_dec_run.h"
+#include "ua_sounding.h"
 #include "vok.h"
 #include "vokupa.h"
 
@@ -130,6 +133,25 @@ long read_parts_once()
     return parts;
 }
 
+// One pass of the core reader over the big file, every part offered to a
+// set of soundings for the decode window, as the conversion does before it
+// decodes the kept copies; the count of parts read.
+long admit_parts_once(const ua::DecodeWindow& window)
+{
+    FILE* fp = std::fopen(big_file.c_str(), "r");
+    if (!fp) return -1;
+    ua::BulletinReader reader(fp);
+    ua::SoundingSet set(window);
+    ua::PartView part;
+    long parts = 0;
+    while (reader.next(part)) {
+        ++parts;
+        benchmark::DoNotOptimize(set.add(part, big_file));
+    }
+    std::fclose(fp);
+    return parts;
+}
+
 // One pass of the suite's reader calls over the big file, every report to
 // the decoder of its kind; the count of reports read.
 long read_and_decode_once(Stations& stations)
@@ -149,7 +171,9 @@ long read_and_decode_once(Stations& stations)
     return reports;
 }
 
-void run(benchmark::State& state, bool with_decoders)
+enum class Pass { reader, admission, decoders };
+
+void run(benchmark::State& state, Pass pass)
 {
     if (big_size == 0) {
         state.SkipWithError("no bulletin folder to build the benchmark file from");
@@ -159,10 +183,14 @@ void run(benchmark::State& state, bool with_decoders)
     // through, so that the parts are decoded, not just rejected.
     testutil::set_feed_window();
 
+    const ua::DecodeWindow window = ua::current_window();
+
     Stations stations;
     long reports = 0;
     for (auto _ : state) {
-        const long n = with_decoders ? read_and_decode_once(stations) : read_parts_once();
+        const long n = pass == Pass::decoders    ? read_and_decode_once(stations)
+                       : pass == Pass::admission ? admit_parts_once(window)
+                                                 : read_parts_once();
         if (n < 0) {
             state.SkipWithError("cannot open the benchmark file");
             return;
@@ -175,19 +203,27 @@ void run(benchmark::State& state, bool with_decoders)
     state.counters["reports/s"] =
         benchmark::Counter(static_cast<double>(reports), benchmark::Counter::kIsRate);
     state.counters["reports"] = static_cast<double>(reports) / iters;
-    if (with_decoders) state.counters["stations"] = static_cast<double>(stations.size());
+    if (pass == Pass::decoders) state.counters["stations"] = static_cast<double>(stations.size());
 }
 
 // The core reader alone: the file cut into parts.
 void BM_reader(benchmark::State& state)
 {
-    run(state, false);
+    run(state, Pass::reader);
 }
 BENCHMARK(BM_reader)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The reader and the set of soundings: what the conversion spends per part
+// before any part is decoded.
+void BM_reader_and_set(benchmark::State& state)
+{
+    run(state, Pass::admission);
+}
+BENCHMARK(BM_reader_and_set)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_read_and_decode(benchmark::State& state)
 {
-    run(state, true);
+    run(state, Pass::decoders);
 }
 BENCHMARK(BM_read_and_decode)->Unit(benchmark::kMillisecond)->Iterations(5);
 

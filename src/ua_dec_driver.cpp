@@ -9,7 +9,8 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "ua_dec_reader.h"
 #include "ua_dec_run.h"
@@ -89,23 +90,30 @@ UPA_report* add_station(const std::string& id)
     return static_cast<UPA_report*>(CTY_get_data(id.c_str()));
 }
 
-// Slots already found in one file by the identifier its parts give: a feed
-// names the same few hundred stations over and over. The table only grows
-// while a file is read, so a slot once found stays the station's.
-using SlotCache = std::unordered_map<std::string, UPA_report*>;
+// The stations of one file that have a slot: a feed names the same few
+// hundred stations over and over. Land stations are told by their number,
+// the others by identifier. The table only grows while a file is read, so a
+// station once given a slot keeps it.
+struct SlotCache {
+    std::vector<bool> numbers = std::vector<bool>(WMO_NUMBERS);
+    std::unordered_set<std::string> ids;
+};
 
+// True when the station has a slot: found in the table or added to it now.
 // With an identifier selection the station table holds only the stations
 // it chose (by number, identifier, name or position), so a station found
 // there is selected; one missing from the table is taken when its
-// identifier is one of the values. Null for a part not taken.
-UPA_report* station_slot(std::string_view id, SlotCache& known)
+// identifier is one of the values. False for a part not taken.
+bool station_slot(std::string_view id, SlotCache& known)
 {
+    const int number = wmo_number(id);
+    if (number >= 0 && known.numbers[static_cast<std::size_t>(number)]) return true;
     std::string key(id);
-    if (const auto it = known.find(key); it != known.end()) return it->second;
-    auto* slot = static_cast<UPA_report*>(CTY_get_data(key.c_str()));
-    if (!slot && (!selected(key.c_str()) || !(slot = add_station(key)))) return nullptr;
-    known.emplace(std::move(key), slot);
-    return slot;
+    if (number < 0 && known.ids.count(key)) return true;
+    if (!CTY_get_data(key.c_str()) && (!selected(key.c_str()) || !add_station(key))) return false;
+    if (number >= 0) known.numbers[static_cast<std::size_t>(number)] = true;
+    else known.ids.insert(std::move(key));
+    return true;
 }
 
 // The soundings built from every part read so far, and the records of

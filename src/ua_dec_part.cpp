@@ -22,11 +22,38 @@ constexpr std::array<std::string_view, NUM_LEVEL_TYPES> LEVEL_TYPE_NAMES = {
 
 constexpr std::size_t index(Kind k) { return static_cast<std::size_t>(k); }
 
-bool in(Kind k, std::initializer_list<Kind> set)
+// What each kind is, by its number: every part of a run asks, so the answers
+// stand in tables rather than in searches.
+struct KindTraits {
+    Form form;
+    Platform platform;
+    bool upper;  // parts C and D: above 100 hPa
+};
+constexpr KindTraits TRAITS[NUM_KIND_CODES] = {
+    {Form::temp_ac, Platform::land, false},     // TTAA
+    {Form::temp_bd, Platform::land, false},     // TTBB
+    {Form::temp_ac, Platform::land, true},      // TTCC
+    {Form::temp_bd, Platform::land, true},      // TTDD
+    {Form::pilot_ac, Platform::land, false},    // PPAA
+    {Form::pilot_bd, Platform::land, false},    // PPBB
+    {Form::pilot_bd, Platform::land, true},     // PPDD
+    {Form::temp_ac, Platform::ship, false},     // UUAA
+    {Form::temp_bd, Platform::ship, false},     // UUBB
+    {Form::temp_ac, Platform::ship, true},      // UUCC
+    {Form::temp_bd, Platform::ship, true},      // UUDD
+    {Form::temp_ac, Platform::mobile, false},   // IIAA
+    {Form::temp_bd, Platform::mobile, false},   // IIBB
+    {Form::temp_ac, Platform::mobile, true},    // IICC
+    {Form::temp_bd, Platform::mobile, true},    // IIDD
+    {Form::pilot_bd, Platform::mobile, false},  // EEBB
+    {Form::pilot_bd, Platform::mobile, true},   // EEDD
+    {Form::pilot_bd, Platform::land, false},    // no kind bears this number
+    {Form::pilot_ac, Platform::land, true},     // PPCC
+};
+
+constexpr const KindTraits& traits(Kind k)
 {
-    for (const Kind s : set)
-        if (s == k) return true;
-    return false;
+    return TRAITS[index(k) < NUM_KIND_CODES ? index(k) : NUM_KIND_CODES - 2];
 }
 
 }  // namespace
@@ -41,42 +68,45 @@ int legacy_kind(Kind kind)
     return kind == Kind::PPCC ? 99 : static_cast<int>(kind);
 }
 
+// Every part word pairs the letter of its platform (TT, PP, UU, II, EE)
+// with the letter of its part (AA to DD): the two letters find it in a table.
 std::optional<Kind> kind_of_word(std::string_view word)
 {
-    if (word.size() != 4) return std::nullopt;
-    for (std::size_t i = 0; i < KIND_NAMES.size(); ++i)
-        if (!KIND_NAMES[i].empty() && KIND_NAMES[i] == word) return static_cast<Kind>(i);
-    return std::nullopt;
+    if (word.size() != 4 || word[0] != word[1] || word[2] != word[3] || word[2] < 'A' ||
+        word[2] > 'D')
+        return std::nullopt;
+    std::size_t row = 0;
+    switch (word[0]) {
+    case 'T': row = 0; break;
+    case 'P': row = 1; break;
+    case 'U': row = 2; break;
+    case 'I': row = 3; break;
+    case 'E': row = 4; break;
+    default: return std::nullopt;
+    }
+    constexpr std::optional<Kind> BY_LETTERS[5][4] = {
+        {Kind::TTAA, Kind::TTBB, Kind::TTCC, Kind::TTDD},
+        {Kind::PPAA, Kind::PPBB, Kind::PPCC, Kind::PPDD},
+        {Kind::UUAA, Kind::UUBB, Kind::UUCC, Kind::UUDD},
+        {Kind::IIAA, Kind::IIBB, Kind::IICC, Kind::IIDD},
+        {std::nullopt, Kind::EEBB, std::nullopt, Kind::EEDD},
+    };
+    return BY_LETTERS[row][word[2] - 'A'];
 }
 
 Form form_of(Kind kind)
 {
-    switch (kind) {
-    case Kind::TTAA: case Kind::TTCC: case Kind::UUAA: case Kind::UUCC: case Kind::IIAA:
-    case Kind::IICC:
-        return Form::temp_ac;
-    case Kind::TTBB: case Kind::TTDD: case Kind::UUBB: case Kind::UUDD: case Kind::IIBB:
-    case Kind::IIDD:
-        return Form::temp_bd;
-    case Kind::PPAA: case Kind::PPCC:
-        return Form::pilot_ac;
-    default:
-        return Form::pilot_bd;
-    }
+    return traits(kind).form;
 }
 
 bool upper_part(Kind kind)
 {
-    return in(kind, {Kind::TTCC, Kind::TTDD, Kind::UUCC, Kind::UUDD, Kind::IICC, Kind::IIDD,
-                     Kind::PPCC, Kind::PPDD, Kind::EEDD});
+    return traits(kind).upper;
 }
 
 Platform platform_of(Kind kind)
 {
-    if (in(kind, {Kind::UUAA, Kind::UUBB, Kind::UUCC, Kind::UUDD})) return Platform::ship;
-    if (in(kind, {Kind::IIAA, Kind::IIBB, Kind::IICC, Kind::IIDD, Kind::EEBB, Kind::EEDD}))
-        return Platform::mobile;
-    return Platform::land;
+    return traits(kind).platform;
 }
 
 std::string_view level_type_name(LevelType type)
@@ -152,7 +182,7 @@ bool is_nil(std::string_view w)
 // The heading from the groups g[0], g[1] ... (Groups, or the first words of
 // a text).
 template <class Words>
-Heading heading_of(Kind kind, const Words& g)
+Heading heading_of(Kind kind, Words& g)
 {
     Heading h;
     std::size_t i = 0;
@@ -174,20 +204,31 @@ Heading heading_of(Kind kind, const Words& g)
     return h;
 }
 
-// The first words of a text, as many as a heading may need.
-struct FirstWords {
-    std::array<std::string_view, 6> w{};
-    explicit FirstWords(std::string_view text)
+// The first words of a text, each split when the heading first asks for it:
+// a heading reads three of them, four for a ship or mobile station that
+// repeats its part word.
+class FirstWords {
+public:
+    explicit FirstWords(std::string_view text) : text_(text) {}
+    std::string_view operator[](std::size_t i)
     {
-        std::size_t p = 0;
-        for (std::string_view& word : w) {
-            while (p < text.size() && group_separator(text[p])) ++p;
+        if (i >= w_.size()) return {};
+        std::size_t p = p_;
+        for (; count_ <= i; ++count_) {
+            while (p < text_.size() && group_separator(text_[p])) ++p;
             const std::size_t start = p;
-            while (p < text.size() && !group_separator(text[p])) ++p;
-            word = text.substr(start, p - start);
+            while (p < text_.size() && !group_separator(text_[p])) ++p;
+            w_[count_] = text_.substr(start, p - start);
         }
+        p_ = p;
+        return w_[i];
     }
-    std::string_view operator[](std::size_t i) const { return i < w.size() ? w[i] : std::string_view{}; }
+
+private:
+    std::string_view text_;
+    std::array<std::string_view, 4> w_;
+    std::size_t count_ = 0;
+    std::size_t p_ = 0;
 };
 
 }  // namespace
@@ -199,7 +240,8 @@ Heading read_heading(Kind kind, const Groups& g)
 
 Heading read_heading(Kind kind, std::string_view text)
 {
-    return heading_of(kind, FirstWords(text));
+    FirstWords words(text);
+    return heading_of(kind, words);
 }
 
 std::optional<Position> read_position(const Groups& g, std::size_t& i, bool mobile)

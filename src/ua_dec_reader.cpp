@@ -26,18 +26,25 @@ constexpr Kind MOBILE_WORDS[] = {Kind::UUAA, Kind::UUBB, Kind::UUCC, Kind::UUDD,
                                  Kind::IIAA, Kind::IIBB, Kind::IICC, Kind::IIDD,
                                  Kind::EEBB, Kind::EEDD};
 
-bool is_land(Kind kind)
-{
-    return std::find(std::begin(LAND_WORDS), std::end(LAND_WORDS), kind) != std::end(LAND_WORDS);
-}
+// The rank of each kind's part word in the order above, by kind; kinds
+// that are no part word come last.
+constexpr auto RANKS = [] {
+    std::array<int, NUM_KIND_CODES> ranks{};
+    ranks.fill(static_cast<int>(std::size(LAND_WORDS) + std::size(MOBILE_WORDS)));
+    int rank = 0;
+    for (const Kind k : LAND_WORDS) ranks[static_cast<std::size_t>(k)] = rank++;
+    for (const Kind k : MOBILE_WORDS) ranks[static_cast<std::size_t>(k)] = rank++;
+    return ranks;
+}();
 
-// The rank of a part word in the order above.
 int rank_of(Kind kind)
 {
-    const auto land = std::find(std::begin(LAND_WORDS), std::end(LAND_WORDS), kind);
-    if (land != std::end(LAND_WORDS)) return static_cast<int>(land - std::begin(LAND_WORDS));
-    const auto mobile = std::find(std::begin(MOBILE_WORDS), std::end(MOBILE_WORDS), kind);
-    return static_cast<int>(std::size(LAND_WORDS) + (mobile - std::begin(MOBILE_WORDS)));
+    return RANKS[static_cast<std::size_t>(kind)];
+}
+
+bool is_land(Kind kind)
+{
+    return rank_of(kind) < static_cast<int>(std::size(LAND_WORDS));
 }
 
 bool is_figure(char c)
@@ -50,11 +57,18 @@ bool four_figures(const char* s)
     return is_figure(s[0]) && is_figure(s[1]) && is_figure(s[2]) && is_figure(s[3]);
 }
 
+// A character of a code group: a figure, or a solidus for a figure not
+// reported.
+bool code_char(char c)
+{
+    return is_figure(c) || c == '/';
+}
+
 // YYGGId: day and hour in four figures, the wind indicator a figure or a
 // solidus.
 bool date_group(std::string_view w)
 {
-    return w.size() == 5 && four_figures(w.data()) && (is_figure(w[4]) || w[4] == '/');
+    return w.size() == 5 && four_figures(w.data()) && code_char(w[4]);
 }
 
 // IIiii: block and station number.
@@ -71,8 +85,7 @@ bool station_number(std::string_view w)
 // sequence number), ends it.
 bool lone_code_group(std::string_view w)
 {
-    return w.size() == 5 &&
-           std::all_of(w.begin(), w.end(), [](char c) { return is_figure(c) || c == '/'; });
+    return w.size() == 5 && std::all_of(w.begin(), w.end(), code_char);
 }
 
 // The word of s[0, n) starting at or after pos: where it starts and its
@@ -149,18 +162,13 @@ void BulletinReader::refill()
     mark_from_ = END;
 }
 
-// The first place in [i, limit) of the block where a part word may start,
-// else limit. Lines are looked at in the order of the block, so one search
-// of the marks serves every line up to the place it found.
-std::size_t BulletinReader::next_mark(std::size_t i, std::size_t limit)
+// The marks searched from i on: the first, or end_ when the rest of the
+// block has none.
+void BulletinReader::search_marks(std::size_t i)
 {
-    if (mark_from_ > i || mark_ < i) {
-        const void* m = std::memchr(store_->marks.data() + i, 1, end_ - i);
-        mark_from_ = i;
-        mark_ = m ? static_cast<std::size_t>(static_cast<const char*>(m) - store_->marks.data())
-                  : end_;
-    }
-    return std::min(mark_, limit);
+    const void* m = std::memchr(store_->marks.data() + i, 1, end_ - i);
+    mark_from_ = i;
+    mark_ = m ? static_cast<std::size_t>(static_cast<const char*>(m) - store_->marks.data()) : end_;
 }
 
 // The next physical line, cleaned and trimmed. A line too long for the
@@ -190,6 +198,35 @@ bool BulletinReader::read_line(Line& out, char* own)
             return true;
         }
         refill();
+    }
+}
+
+// While a part is collected, the lines that follow go into it straight from
+// the block, one after another, as long as examine_plain is all they need:
+// the block holds them whole, no part word may start in them, and they are
+// neither empty nor a bulletin's header. The first line that needs more is
+// left unread, for step to read and examine; a report's lines after its
+// first are nearly all taken here.
+void BulletinReader::take_plain_lines()
+{
+    if (held_ || has_nul_) return;
+    while (collecting()) {
+        const char* s = store_->text.data() + pos_;
+        const std::size_t look = std::min<std::size_t>(end_ - pos_, LONGEST_LINE + 1);
+        const void* nl = std::memchr(s, '\n', look);
+        if (!nl) return;
+        const auto len = static_cast<std::size_t>(static_cast<const char*>(nl) - s);
+        if (next_mark(pos_, pos_ + len) != pos_ + len) return;
+        std::size_t n = len;
+        while (n > 0 && s[n - 1] == ' ') --n;
+        if (n == 0 || (n >= 3 && std::memcmp(s, "** ", 3) == 0)) return;
+        // The line stands in the block and is plain, as the one before it.
+        line_.s = s;
+        line_.n = static_cast<int>(n);
+        line_.at = static_cast<std::uint64_t>(base_ + static_cast<std::int64_t>(pos_));
+        ++lines_;
+        pos_ += len + 1;
+        examine_plain();
     }
 }
 
@@ -281,31 +318,28 @@ char BulletinReader::skip_rest_of_line(bool track)
 
 namespace {
 
-// The first two words of line[pos, n).
+// The first two words of line[pos, n). A word not found starts and ends at
+// pos, with length 0.
 template <typename Words>
 void split(const char* s, int n, int pos, Words& w)
 {
-    int at[2] = {pos, pos};
-    int len[2] = {0, 0};
-    int end[2] = {pos, pos};
-    int count = 0;
-    for (; count < 2; ++count) {
+    const int from = pos;
+    w.n = 0;
+    for (int k = 0; k < 2; ++k) {
         while (pos < n && s[pos] == ' ') ++pos;
-        if (pos == n) break;
+        if (pos == n) {
+            w.pos[k] = w.end[k] = from;
+            w.len[k] = 0;
+            continue;
+        }
         const int start = pos;
         while (pos < n && s[pos] != ' ') ++pos;
-        at[count] = start;
-        len[count] = std::min(pos - start, WORD_MAX);
+        w.pos[k] = start;
+        w.len[k] = std::min(pos - start, WORD_MAX);
         while (pos < n && s[pos] == ' ') ++pos;
-        end[count] = pos;
+        w.end[k] = pos;
+        ++w.n;
     }
-    w.pos[0] = at[0];
-    w.pos[1] = at[1];
-    w.len[0] = len[0];
-    w.len[1] = len[1];
-    w.end[0] = end[0];
-    w.end[1] = end[1];
-    w.n = count;
 }
 
 }  // namespace
@@ -512,7 +546,9 @@ void BulletinReader::add_blank_and(const char* s, std::size_t n)
         dropped_ = true;
         return;
     }
-    if (!folded_group(s, n)) text_.push_back(' ');
+    // Only a line that begins with a figure or a solidus may complete a
+    // group that the line before it cut.
+    if (n == 0 || !code_char(s[0]) || !folded_group(s, n)) text_.push_back(' ');
     add(s, n);
 }
 
@@ -520,18 +556,18 @@ void BulletinReader::add_blank_and(const char* s, std::size_t n)
 // that a group is cut in two: "... 66772 116" / "58 77768 ...". A long line
 // that ends with a piece of a code group, and a line that begins with the
 // piece completing it to five figures or solidi, hold one group: the next
-// line is joined to the text without a blank.
+// line is joined to the text without a blank. The line s[0, n) begins with
+// a figure or a solidus.
 bool BulletinReader::folded_group(const char* s, std::size_t n) const
 {
     constexpr std::size_t FOLDED_LINE = 60;  // folding widths seen run from 69 to 100
-    const auto code = [](char c) { return is_figure(c) || c == '/'; };
-    if (n == 0 || !code(s[0]) || last_line_ < FOLDED_LINE || text_.size() < FOLDED_LINE) return false;
+    if (last_line_ < FOLDED_LINE || text_.size() < FOLDED_LINE) return false;
     // The piece at the text's end: one to four figures or solidi after a blank.
     std::size_t tail = 0;
-    while (tail < 5 && code(text_[text_.size() - 1 - tail])) ++tail;
+    while (tail < 5 && code_char(text_[text_.size() - 1 - tail])) ++tail;
     if (tail == 0 || tail > 4 || text_[text_.size() - 1 - tail] != ' ') return false;
     std::size_t head = 0;
-    while (head < n && code(s[head])) ++head;
+    while (head < n && code_char(s[head])) ++head;
     const bool ends = head == n || s[head] == ' ' || (s[head] == '=' && (head + 1 == n || s[head + 1] == ' '));
     return ends && head + tail == 5;
 }
@@ -741,7 +777,9 @@ bool BulletinReader::next(PartView& part)
             if (!advance()) break;
             continue;
         }
-        if (!line_.plain || trace_ || !examine_plain()) {
+        if (line_.plain && !trace_ && examine_plain()) {
+            take_plain_lines();
+        } else {
             if (line_.plain) split(line_.s, line_.n, 0, line_.words);
             if (!examine()) break;
         }

@@ -3,6 +3,7 @@
 // into the next.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,22 @@ struct PartView {
     // the cut, were left out.
     bool cut = false;
 };
+
+// Land stations are known by their WMO block and station number, five
+// figures: a number below WMO_NUMBERS indexes a table of them. The number of
+// an identifier, or -1 when it is none (a call sign, a sign before the
+// figures).
+inline constexpr int WMO_NUMBERS = 100000;
+constexpr int wmo_number(std::string_view id)
+{
+    if (id.size() != 5) return -1;
+    int n = 0;
+    for (const char c : id) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
 
 class BulletinReader {
 public:
@@ -117,8 +134,18 @@ private:
 
     // Reading: blocks and physical lines.
     void refill();
-    std::size_t next_mark(std::size_t i, std::size_t limit);
+    // The first place in [i, limit) of the block where a part word may
+    // start, else limit. Lines are looked at in the order of the block, so
+    // one search of the marks serves every line up to the place it found;
+    // every line asks.
+    std::size_t next_mark(std::size_t i, std::size_t limit)
+    {
+        if (mark_from_ > i || mark_ < i) search_marks(i);
+        return std::min(mark_, limit);
+    }
+    void search_marks(std::size_t i);
     bool read_line(Line& out, char* own);
+    void take_plain_lines();
     void take_line(Line& out, std::size_t len);
     void take_long_line(Line& out, char* own);
     char skip_rest_of_line(bool track);

@@ -140,7 +140,42 @@ SoundingSet::SoundingSet(DecodeWindow window) : window_(window)
                 observation_time(window, day, hour).value_or(NO_TIME);
 }
 
-PartFate SoundingSet::add(const PartView& part, std::string_view source)
+// The station's place in stations_, made when it is first offered.
+std::size_t SoundingSet::station(std::string_view id)
+{
+    const int number = wmo_number(id);
+    if (number >= 0) {
+        if (by_number_.empty()) by_number_.assign(WMO_NUMBERS, NONE);
+        std::int32_t& at = by_number_[static_cast<std::size_t>(number)];
+        if (at == NONE) {
+            at = static_cast<std::int32_t>(stations_.size());
+            stations_.push_back(Station{std::string(id), {}});
+        }
+        return static_cast<std::size_t>(at);
+    }
+    auto it = id_index_.find(id);
+    if (it == id_index_.end()) {
+        it = id_index_.emplace(std::string(id), stations_.size()).first;
+        stations_.push_back(Station{std::string(id), {}});
+    }
+    return it->second;
+}
+
+// The kept copies of a station at a time, found among the station's few
+// observation times; made when the part is the first of its station and
+// time.
+SoundingSet::Entry& SoundingSet::entry(std::string_view id, std::int64_t time)
+{
+    std::vector<Entry>& times = stations_[station(id)].times;
+    for (Entry& e : times)
+        if (e.time == time) return e;
+    Entry& e = times.emplace_back();
+    e.time = time;
+    e.part.fill(NONE);
+    return e;
+}
+
+PartFate SoundingSet::add(const PartView& part, std::string_view)
 {
     ++stats_.parts;
     const Heading h = read_heading(part.kind, part.text);
@@ -163,20 +198,16 @@ PartFate SoundingSet::add(const PartView& part, std::string_view source)
         ++stats_.nil;
         return PartFate::nil;
     }
-    auto it = id_index_.find(part.id);
-    if (it == id_index_.end()) {
-        it = id_index_.emplace(std::string(part.id), ids_.size()).first;
-        ids_.emplace_back(part.id);
+    std::int32_t& slot = entry(part.id, *when).part[static_cast<std::size_t>(part.kind)];
+    const bool later = slot != NONE;
+    if (!later) {
+        slot = static_cast<std::int32_t>(kept_.size());
+        kept_.emplace_back();
     }
-    std::vector<Kept>& kept = kept_[Key{it->second, *when}];
-    const auto same = std::find_if(kept.begin(), kept.end(), [&](const Kept& k) { return k.kind == part.kind; });
-    const bool later = same != kept.end();
-    Kept& k = later ? *same : kept.emplace_back();
-    // A later copy takes the earlier one's place whole (its buffers too).
+    // A later copy takes the earlier one's place whole (its buffer too).
+    Kept& k = kept_[static_cast<std::size_t>(slot)];
     k.kind = part.kind;
     k.text.assign(part.text);
-    k.source.assign(source);
-    k.offset = part.offset;
     k.sequence = ++sequence_;
     ++(later ? stats_.replaced : stats_.kept);
     return later ? PartFate::replaced : PartFate::kept;
@@ -185,25 +216,35 @@ PartFate SoundingSet::add(const PartView& part, std::string_view source)
 std::vector<Sounding> SoundingSet::build() const
 {
     std::vector<Sounding> out;
-    out.reserve(kept_.size());
-    for (const auto& [key, parts] : kept_) {
-        Sounding s;
-        s.id = ids_[key.station];
-        s.time = key.time;
-        s.platform = platform_of(parts.front().kind);
-        std::vector<const Kept*> order;
-        for (const Kept& k : parts) order.push_back(&k);
-        std::sort(order.begin(), order.end(),
-                  [](const Kept* a, const Kept* b) { return a->sequence < b->sequence; });
-        for (const Kept* k : order) {
-            s.parts.push_back(decode_part(k->kind, k->text));
-            for (const Level& l : s.parts.back().levels) add_level(s.levels, l, k->kind);
+    for (const Station& station : stations_) {
+        std::vector<const Entry*> times;
+        for (const Entry& e : station.times) times.push_back(&e);
+        std::sort(times.begin(), times.end(), [](const Entry* a, const Entry* b) { return a->time < b->time; });
+        for (const Entry* e : times) {
+            Sounding s;
+            s.id = station.id;
+            s.time = e->time;
+            // The kept copies in the order their kinds were first kept: the
+            // first of them tells the platform.
+            std::vector<std::int32_t> first;
+            for (const std::int32_t i : e->part)
+                if (i != NONE) first.push_back(i);
+            std::sort(first.begin(), first.end());
+            std::vector<const Kept*> order;
+            for (const std::int32_t i : first) order.push_back(&kept_[static_cast<std::size_t>(i)]);
+            s.platform = platform_of(order.front()->kind);
+            std::sort(order.begin(), order.end(),
+                      [](const Kept* a, const Kept* b) { return a->sequence < b->sequence; });
+            for (const Kept* k : order) {
+                s.parts.push_back(decode_part(k->kind, k->text));
+                for (const Level& l : s.parts.back().levels) add_level(s.levels, l, k->kind);
+            }
+            std::stable_sort(s.levels.begin(), s.levels.end(), profile_order);
+            describe(s);
+            out.push_back(std::move(s));
         }
-        std::stable_sort(s.levels.begin(), s.levels.end(), profile_order);
-        describe(s);
-        out.push_back(std::move(s));
     }
-    // The map is ordered by station index, then time: the order of first offer.
+    // By station in the order of first offer, each station's times in order.
     return out;
 }
 

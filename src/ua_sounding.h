@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -135,31 +134,45 @@ public:
     const DecodeWindow& window() const { return window_; }
 
 private:
+    // The kept copy of one part.
     struct Kept {
         Kind kind;
         std::string text;
-        std::string source;
-        std::uint64_t offset = 0;
         long sequence = 0;  // when the kept copy was read
     };
-    struct Key {
-        std::size_t station;  // index in ids_
+    // One station at one observation time: the kept copy of each kind, as
+    // its index in kept_ (NONE: no copy of that kind).
+    static constexpr std::int32_t NONE = -1;
+    struct Entry {
         std::int64_t time;
-        auto operator<=>(const Key&) const = default;
+        std::array<std::int32_t, NUM_KIND_CODES> part;
+    };
+    // One station: its identifier and its observation times, in the order
+    // each was first offered.
+    struct Station {
+        std::string id;
+        std::vector<Entry> times;
     };
     struct IdHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
+    std::size_t station(std::string_view id);
+    Entry& entry(std::string_view id, std::int64_t time);
+
     DecodeWindow window_;
     SetStats stats_;
     long sequence_ = 0;
     // The observation time of each day and hour, worked out once: every part
     // of a run asks for one.
     std::array<std::int64_t, 32 * 24> times_{};
-    std::vector<std::string> ids_;  // identifiers in first-offered order
+    std::vector<Station> stations_;  // in first-offered order
+    // Where each station stands in stations_: land stations by their
+    // number (NONE: not offered yet; the table is made with the first),
+    // the others by identifier.
+    std::vector<std::int32_t> by_number_;
     std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> id_index_;
-    std::map<Key, std::vector<Kept>> kept_;      // one entry per kind present
+    std::vector<Kept> kept_;  // in the order the kinds were first kept
 };
 
 }  // namespace ua

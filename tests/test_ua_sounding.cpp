@@ -185,3 +185,29 @@ TEST(SoundingSet, SecondTropopauseKeepsItsPressureAndFillsNoRowWithoutOne)
     for (const float v : {rep.man[UPA_SLOT_OVERFLOW].p, rep.man[UPA_SLOT_OVERFLOW].t, rep.man[UPA_SLOT_OVERFLOW].dir})
         EXPECT_EQ(v, VOK_MISSING_F);
 }
+
+// Soundings come by station in the order each was first offered, whether a
+// land station's five figures or a call sign name it ("-2469" is no station
+// number), and each station's soundings by time, whatever order their parts
+// came in; the kept copies of a sounding in the order they were read.
+TEST(SoundingSet, SoundingsComeByStationOfFirstOfferThenByTime)
+{
+    SoundingSet set(window_at(2026, 2, 6, 0, -720, 720));
+    set.add(part(Kind::UUAA, "WTEU", "WTEU 56001 99500 70200 "));
+    set.add(part(Kind::TTAA, "72469", "56001 72469 99838 13456 22005 "));
+    set.add(part(Kind::TTAA, "01001", "55121 01001 99838 13456 22005 "));
+    set.add(part(Kind::TTAA, "72469", "55121 72469 99838 13456 22005 "));
+    set.add(part(Kind::PPBB, "-2469", "56000 -2469 90012 27010 "));
+    set.add(part(Kind::TTBB, "01001", "55128 01001 00838 13456 "));
+    std::vector<std::string> got;
+    for (const Sounding& s : set.build()) {
+        std::string kinds;
+        for (const DecodedPart& p : s.parts) kinds += " " + std::string(kind_name(p.kind));
+        got.push_back(s.id + " " + iso(s.time) + (s.platform == Platform::ship ? " ship" : "") + kinds);
+    }
+    const std::vector<std::string> want = {
+        "WTEU 2026-02-06 00 ship UUAA", "72469 2026-02-05 12 TTAA", "72469 2026-02-06 00 TTAA",
+        "01001 2026-02-05 12 TTAA TTBB", "-2469 2026-02-06 00 PPBB",
+    };
+    EXPECT_EQ(got, want);
+}
