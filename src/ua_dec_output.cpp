@@ -171,9 +171,11 @@ int open_sounding_form(const std::string& name)
 {
     Run& r = run();
     const bool append = r.file_mode == 2;
-    if (append && r.form->target == Target::csv && !FILE_is_stdio(name.c_str()) && !csv_of_ours(name)) {
-        MESS_print(DRV_ERROR, "UPA_out_file: Unable to append to output file: %s (no CSV file of this "
-                   "program, or damaged)\n", name.c_str());
+    const bool ours = r.form->target == Target::csv ? FILE_is_stdio(name.c_str()) || csv_of_ours(name)
+                                                    : cf_file_of_ours(name.c_str());
+    if (append && !ours) {
+        MESS_print(DRV_ERROR, "UPA_out_file: Unable to append to output file: %s (no %s file of this "
+                   "program, or damaged)\n", name.c_str(), r.form->label);
         VOK_exit(UPA_EXIT_OUTPUT);
     }
     FILE* fp = nullptr;

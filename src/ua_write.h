@@ -36,4 +36,8 @@ struct CfInfo {
 bool write_cf(const char* path, std::span<const Sounding> soundings, const CfInfo& info,
               bool append, std::string* error);
 
+// A CF profile file of this program that reads back whole, as appending
+// needs it; false with the reason in *why.
+bool cf_file_of_ours(const char* path, std::string* why = nullptr);
+
 }  // namespace ua

@@ -633,6 +633,15 @@ bool replace_file(const fs::path& target, const Columns& c, const CfInfo& info, 
 
 }  // namespace
 
+bool cf_file_of_ours(const char* path, std::string* why)
+{
+    Columns c;
+    std::string reason;
+    const bool ok = path && read_file(path, c, &reason);
+    if (why) *why = reason;
+    return ok;
+}
+
 bool write_cf(const char* path, std::span<const Sounding> soundings, const CfInfo& info, bool append,
               std::string* error)
 {

@@ -871,4 +871,30 @@ TEST_F(Sondex, WindLevelsBeyondTheRecordAreKeptAndTheRecordFormsSaySo)
     EXPECT_TRUE(has(top, ",sig_wind,,33000,,,160,7.71666"));
 }
 
+// Appending to a CF file adds the profiles of the run; a file of another
+// form is refused before anything is read, and left as it was.
+TEST_F(Sondex, CfFileIsAppendedToOrRefusedWhole)
+{
+    const std::vector<std::string> halves = sample_pieces(2);
+    write_file(at("a.upa"), halves[0]);
+    write_file(at("b.upa"), halves[1]);
+    const auto profiles = [&](const char* file) {
+        const Result d = tool({"/usr/bin/ncdump", "-h", at(file).string()});
+        const std::size_t p = d.out.find("profile = UNLIMITED ; // (");
+        return p == std::string::npos ? -1 : std::atoi(d.out.c_str() + p + 26);
+    };
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", "cf:a.nc", "a.upa"}).status, 0);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", "cf:b.nc", "b.upa"}).status, 0);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-of", "cf:ab.nc", "a.upa"}).status, 0);
+    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-pf", "app", "-of", "cf:ab.nc", "b.upa"}).status, 0);
+    EXPECT_GT(profiles("a.nc"), 0);
+    EXPECT_EQ(profiles("ab.nc"), profiles("a.nc") + profiles("b.nc"));
+    write_file(at("other.nc"), "junk");
+    const Result r = run({"-ba", "-ho", "#2026020600", "-pf", "app", "-of", "cf:other.nc", "b.upa"});
+    EXPECT_EQ(r.status, UPA_EXIT_OUTPUT);
+    EXPECT_TRUE(has(r.err, "UPA_out_file: Unable to append to output file: other.nc (no CF netCDF file of "
+                           "this program, or damaged)\n"));
+    EXPECT_EQ(read_file(at("other.nc")), "junk");
+}
+
 }  // namespace
