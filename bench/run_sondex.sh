@@ -67,7 +67,7 @@ row() {  # label, bytes, parts, cpu seconds
   awk -v l="$1" -v b="$2" -v r="$3" -v s="$secs" -v m="$rss_mb" -v c="$4" -v w="$wc_cpu" 'BEGIN {
     if (s <= 0) s = 0.001;
     printf "%-16s %8.2f %9.1f %12s %10s %9.4f %9.1f\n", l, s, b / 1e6 / s,
-           r == "-" ? "-" : sprintf("%.0f", r / s), m, c, w > 0 ? c / w : 0 }'
+           r == "-" ? "-" : sprintf("%.0f", r / s), m, c, (w > 0 ? c / w : 0) }'
 }
 
 convert() {  # form, input

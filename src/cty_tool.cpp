@@ -181,7 +181,12 @@ int load_lines(int nval, char** vals, int prior)
         MAP_tran(&x, &y, data.lat, data.lon);
         if (!MAP_in_grid_domain(x, y)) continue;
         stat_FULL.data = data;
-        enter_station(data.id, key);
+        // A station without an identifier ("-", a third of the shipped
+        // table) is found by the one its WMO number makes, as its record
+        // names it: under "-" they would all share one bucket of the table.
+        char made[VOK_ID_LEN];
+        const bool none = std::strcmp(data.id, "-") == 0 && wmo_to_id(made, data.wmo) == 0;
+        enter_station(none ? made : data.id, key);
     }
     if (skipped > SKIP_WARNINGS)
         MESS_print(M_WARN, "CTY_store: %d more station lines of %s skipped\n", skipped - SKIP_WARNINGS,

@@ -44,8 +44,6 @@ constexpr int RANGE_PRE = -120;
 constexpr int RANGE_POST = 120;
 constexpr int RANGE_LIMIT = 44640;
 
-// The summary names at most this many of the parts it counts as malformed.
-constexpr std::size_t NAMED_PARTS = 5;
 
 Run the_run;
 
@@ -362,17 +360,9 @@ int summary()
 {
     const Run& r = run();
     SetStats st;
-    long decoded = 0, cut = 0;
-    std::vector<std::string> cut_names;
     if (r.parts) st = r.parts->stats();
-    for (const Sounding& s : r.soundings) {
-        for (const DecodedPart& p : s.parts) {
-            ++decoded;
-            if (p.status != PartStatus::truncated) continue;
-            if (++cut <= static_cast<long>(NAMED_PARTS))
-                cut_names.push_back(std::string(kind_name(p.kind)) + " " + s.id);
-        }
-    }
+    const long decoded = r.decoded, cut = r.cut;
+    const std::vector<std::string>& cut_names = r.cut_names;
     MESS_print(DRV_ERROR, "Input files read: %d; parts read: %ld, decoded: %ld (later copies of a part: %ld, "
                "NIL: %ld)\n", r.files_read, st.parts + r.filtered, decoded, st.replaced, st.nil);
     MESS_print(DRV_ERROR, "Parts refused: outside the decode window: %ld; malformed: %ld%s%s%s; not "

@@ -287,14 +287,17 @@ namespace {
 
 // A sounding as the forms written from soundings give it: the station
 // table's name, number, position and elevation for a land station it knows.
-Sounding with_station(const Sounding& s)
+Sounding with_station(Sounding&& s)
 {
-    Sounding out = s;
-    const CTY_data* station = CTY_get_station(s.id.c_str());
+    Sounding out = std::move(s);
+    // The forms written from soundings take their levels; the decoded parts
+    // they were merged from need no room any more.
+    out.parts = {};
+    const CTY_data* station = CTY_get_station(out.id.c_str());
     if (!station) return out;
     const CTY_data& st = *station;
     out.name = st.name;
-    if (s.platform == Platform::land) {
+    if (out.platform == Platform::land) {
         if (st.wmo > 0 && st.wmo != 99999) out.wmo = st.wmo;
         out.lat = st.lat;
         out.lon = st.lon;
@@ -370,6 +373,21 @@ void write_soundings(const std::vector<Sounding>& out)
     if (r.write_failures == 0) r.stations_written = static_cast<int>(out.size());
 }
 
+// The parts decoded, and those read only in part, for the run's account.
+void tally_parts()
+{
+    constexpr std::size_t NAMED_PARTS = 5;
+    Run& r = run();
+    for (const Sounding& s : r.soundings) {
+        for (const DecodedPart& p : s.parts) {
+            ++r.decoded;
+            if (p.status != PartStatus::truncated) continue;
+            if (++r.cut <= static_cast<long>(NAMED_PARTS))
+                r.cut_names.push_back(std::string(kind_name(p.kind)) + " " + s.id);
+        }
+    }
+}
+
 }  // namespace
 
 void save_stations()
@@ -380,6 +398,7 @@ void save_stations()
         r.soundings = r.parts->build();
         r.built = true;
     }
+    tally_parts();
     // Each sounding's slot and that slot's place in the table's walk.
     std::unordered_map<const void*, long> place;
     for (int i = 0;; ++i) {
@@ -390,10 +409,10 @@ void save_stations()
     struct Entry {
         UPA_report* slot;
         long place;
-        const Sounding* sounding;
+        Sounding* sounding;
     };
     std::vector<Entry> order;
-    for (const Sounding& s : r.soundings) {
+    for (Sounding& s : r.soundings) {
         auto* slot = static_cast<UPA_report*>(CTY_get_data(s.id.c_str()));
         const auto it = place.find(slot);
         if (slot && it != place.end()) order.push_back({slot, it->second, &s});
@@ -407,12 +426,15 @@ void save_stations()
         if (r.form->target == Target::record) {
             save_record(order[i].slot, group);
         } else {
-            for (const Sounding* s : group)
-                if (!s->levels.empty()) out.push_back(with_station(*s));
+            for (std::size_t k = i; k < j; ++k)
+                if (!order[k].sounding->levels.empty()) out.push_back(with_station(std::move(*order[k].sounding)));
         }
         i = j;
     }
-    if (r.form->target != Target::record) write_soundings(out);
+    if (r.form->target == Target::record) return;
+    r.soundings.clear();  // moved into out
+    r.built = false;
+    write_soundings(out);
 }
 
 bool close_output()

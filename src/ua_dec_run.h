@@ -44,6 +44,11 @@ struct Run {
     int files_read = 0;
     long filtered = 0;  // parts of stations the identifier filter left out
     int stations_written = 0;
+    // The kept copies decoded, those read only in part and the first few
+    // of them, for the run's account.
+    long decoded = 0;
+    long cut = 0;
+    std::vector<std::string> cut_names;
     int write_failures = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <climits>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "ua_sounding.h"
 
@@ -64,19 +65,38 @@ void merge_into(SoundingLevel& row, const Level& l)
     if (row.alt == AltitudeCode::none) row.alt = l.alt;
 }
 
-void add_level(std::vector<SoundingLevel>& rows, const Level& l, Kind source)
-{
-    for (SoundingLevel& row : rows) {
-        if (same_level(row, l) && compatible(row, l)) {
-            merge_into(row, l);
-            return;
+// The rows of a sounding as they are made, found by what same_level
+// compares: the type and the pressure, or the altitude when there is none
+// (every surface under one key).
+class Rows {
+public:
+    explicit Rows(std::vector<SoundingLevel>& rows) : rows_(rows) {}
+    void add(const Level& l, Kind source)
+    {
+        std::vector<std::size_t>& alike = index_[key(l)];
+        for (const std::size_t i : alike) {
+            if (same_level(rows_[i], l) && compatible(rows_[i], l)) {
+                merge_into(rows_[i], l);
+                return;
+            }
         }
+        alike.push_back(rows_.size());
+        SoundingLevel& row = rows_.emplace_back();
+        static_cast<Level&>(row) = l;
+        row.source = source;
     }
-    SoundingLevel row;
-    static_cast<Level&>(row) = l;
-    row.source = source;
-    rows.push_back(row);
-}
+
+private:
+    static std::uint64_t key(const Level& l)
+    {
+        const auto type = static_cast<std::uint64_t>(l.type) << 40;
+        if (l.type == LevelType::surface) return type;
+        if (known(l.p10)) return type | static_cast<std::uint32_t>(l.p10);
+        return type | std::uint64_t{1} << 32 | static_cast<std::uint32_t>(l.z);
+    }
+    std::vector<SoundingLevel>& rows_;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> index_;
+};
 
 // Rows with a pressure by decreasing pressure, then the rows known only by
 // altitude by increasing altitude (a surface without either first); at one
@@ -235,9 +255,10 @@ std::vector<Sounding> SoundingSet::build() const
             s.platform = platform_of(order.front()->kind);
             std::sort(order.begin(), order.end(),
                       [](const Kept* a, const Kept* b) { return a->sequence < b->sequence; });
+            Rows rows(s.levels);
             for (const Kept* k : order) {
                 s.parts.push_back(decode_part(k->kind, k->text));
-                for (const Level& l : s.parts.back().levels) add_level(s.levels, l, k->kind);
+                for (const Level& l : s.parts.back().levels) rows.add(l, k->kind);
             }
             std::stable_sort(s.levels.begin(), s.levels.end(), profile_order);
             describe(s);
