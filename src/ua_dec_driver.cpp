@@ -30,13 +30,6 @@ namespace ua {
 
 namespace {
 
-constexpr M_type DRV_ERROR = M_WARN;
-constexpr M_type DRV_MESS = M_MESS;
-constexpr M_type DRV_DATE = M_OUT2;
-constexpr M_type DRV_UNKNOWN = M_OUT3 & M_SUB_C;
-constexpr M_type DRV_REPORT = M_OUT4 & M_SUB_A;
-constexpr M_type DRV_TRACE = M_DEBUG & M_SUB_A;
-
 // The decode window of a run before the "parameter" resource narrows it,
 // and the widest window it may set, a month either side: a part gives only
 // its day of the month.

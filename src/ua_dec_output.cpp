@@ -20,12 +20,6 @@ namespace ua {
 
 namespace {
 
-constexpr M_type DRV_ERROR = M_WARN;
-constexpr M_type DRV_MESS = M_MESS;
-constexpr M_type DRV_SAVE = M_OUT1;
-constexpr M_type DRV_STATION = M_OUT3 & M_SUB_A;
-constexpr M_type DRV_REPORT = M_OUT4 & M_SUB_A;
-
 constexpr std::array<OutputForm, 6> FORMS = {{
     {"vok", UPA_FILE_VOKUPAX, "upa_cvt_vok", "text", Target::record},
     {"xml", UPA_FILE_XML, "upa_cvt_xml", "XML", Target::record},

@@ -12,9 +12,20 @@
 
 #include "ua_sounding.h"
 #include "vokcty.h"
+#include "vok.h"
 #include "vokupa.h"
 
 namespace ua {
+
+// The masks of the run's messages.
+inline constexpr M_type DRV_ERROR = M_WARN;                  // errors, warnings, the run's account
+inline constexpr M_type DRV_MESS = M_MESS;                   // progress
+inline constexpr M_type DRV_SAVE = M_OUT1;
+inline constexpr M_type DRV_DATE = M_OUT2;
+inline constexpr M_type DRV_STATION = M_OUT3 & M_SUB_A;      // each station written
+inline constexpr M_type DRV_UNKNOWN = M_OUT3 & M_SUB_C;      // a station not in the table
+inline constexpr M_type DRV_REPORT = M_OUT4 & M_SUB_A;       // a station's record
+inline constexpr M_type DRV_TRACE = M_DEBUG & M_SUB_A;       // each part and what became of it
 
 // How a form is written: through the suite's record (UPA_write), or from
 // the soundings themselves.
