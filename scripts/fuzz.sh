@@ -13,7 +13,7 @@ for bin in build-fuzz/fuzz/fuzz_*; do
   work="build-fuzz/corpus-run/$name"
   mkdir -p "$work"
   echo "fuzzing $name for ${secs}s"
-  "$bin" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+  LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp "$bin" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
     -artifact_prefix="build-fuzz/$name-" "$work" "fuzz/corpus/$name" 2>"build-fuzz/$name.log" || {
       tail -n 60 "build-fuzz/$name.log"; echo "$name: crash"; exit 1; }
   grep -E '^#[0-9]+.*(DONE|pulse)' "build-fuzz/$name.log" | tail -n 1 || true

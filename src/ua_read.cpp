@@ -496,6 +496,11 @@ bool cdf_reads_back_whole(const char* filename)
             if (id >= 0) nc_close(id);
         }
     } nc;
+    // A variable cannot hold more bytes than the file: a header that claims
+    // more (a damaged record count) is refused before anything is read.
+    struct stat st;
+    if (stat(filename, &st) != 0) return false;
+    const auto file_size = static_cast<std::size_t>(st.st_size);
     int nvars = 0;
     if (nc_open(filename, NC_NOWRITE | NC_DISKLESS, &nc.id) != NC_NOERR || nc_inq_nvars(nc.id, &nvars) != NC_NOERR)
         return false;
@@ -511,9 +516,11 @@ bool cdf_reads_back_whole(const char* filename)
         for (int d = 0; d < ndims; ++d) {
             std::size_t len = 0;
             if (nc_inq_dimlen(nc.id, dims[d], &len) != NC_NOERR) return false;
+            if (len != 0 && n > file_size / len) return false;
             n *= len;
         }
         if (n == 0) continue;
+        if (size == 0 || n > file_size / size) return false;
         values.resize(n * size);
         if (nc_get_var(nc.id, v, values.data()) != NC_NOERR) return false;
     }

@@ -285,6 +285,12 @@ TEST_F(UaRead, AppendingRefusesANetcdfFileCutShort)
     int t = UPA_FILE_CDF;
     EXPECT_EQ(UPA_open(path("cut.nc").c_str(), 2, &t), -1);
     EXPECT_EQ(read_file(path("cut.nc")), good.substr(0, 5000));
+    // A header that claims 2^31 - 1 records is refused without reading them
+    // (the check once tried to hold them all in memory).
+    std::string claims = good;
+    claims.replace(4, 4, std::string("\x7f\xff\xff\xff", 4));
+    std::ofstream(path("claims.nc"), std::ios::binary) << claims;
+    EXPECT_EQ(UPA_open(path("claims.nc").c_str(), 2, &t), -1);
     // The whole file is still appended to.
     ASSERT_GE(UPA_open(path("good.nc").c_str(), 2, &t), 0);
     EXPECT_EQ(UPA_num_records(), 3);
