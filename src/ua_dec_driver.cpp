@@ -364,7 +364,11 @@ int summary()
     if (cut > 0)
         MESS_print(DRV_ERROR, "Parts read only in part (a group that does not read): %ld (%s)\n", cut,
                    named_parts(cut_names, cut).c_str());
-    MESS_print(DRV_ERROR, "Stations written: %d to %s\n", r.stations_written, r.out_name.c_str());
+    if (r.soundings_written > r.stations_written)
+        MESS_print(DRV_ERROR, "Stations written: %d (%d soundings) to %s\n", r.stations_written,
+                   r.soundings_written, r.out_name.c_str());
+    else
+        MESS_print(DRV_ERROR, "Stations written: %d to %s\n", r.stations_written, r.out_name.c_str());
     if (r.files_read == 0) {
         MESS_print(DRV_ERROR, "UPA_decode_all: No input file could be read\n");
         return UPA_EXIT_NO_INPUT;

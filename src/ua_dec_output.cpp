@@ -364,7 +364,15 @@ void write_soundings(const std::vector<Sounding>& out)
             return;
         }
     }
-    if (r.write_failures == 0) r.stations_written = static_cast<int>(out.size());
+    if (r.write_failures == 0) {
+        // A station observed twice in the window is one station of two soundings.
+        std::vector<std::string_view> ids;
+        ids.reserve(out.size());
+        for (const Sounding& s : out) ids.emplace_back(s.id);
+        std::sort(ids.begin(), ids.end());
+        r.stations_written = static_cast<int>(std::unique(ids.begin(), ids.end()) - ids.begin());
+        r.soundings_written = static_cast<int>(out.size());
+    }
 }
 
 // The parts decoded, and those read only in part, for the run's account.

@@ -55,6 +55,7 @@ struct Run {
     int files_read = 0;
     long filtered = 0;  // parts of stations the identifier filter left out
     int stations_written = 0;
+    int soundings_written = 0;  // the forms of one profile a sounding; 0 in the others
     // The kept copies decoded, those read only in part and the first few
     // of them, for the run's account.
     long decoded = 0;

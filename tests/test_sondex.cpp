@@ -751,7 +751,10 @@ TEST_F(Sondex, CfFormOpensInXarrayWithTheValuesOfTheCsvForm)
 {
     if (!fs::is_directory(bulletins)) GTEST_SKIP() << "no bulletins at " << bulletins;
     const std::string feed = (bulletins / "feed_global_2026020600.txt").string();
-    ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-ou", "cf", feed}).status, 0);
+    const Result cf = run({"-ba", "-ho", "#2026020600", "-ou", "cf", feed});
+    ASSERT_EQ(cf.status, 0);
+    // 47418 and 47582 were observed at 00 and at 01 UTC: two profiles each.
+    EXPECT_TRUE(has(cf.err, "Stations written: 477 (479 soundings) to ./2026020600_cf.nc\n"));
     ASSERT_EQ(run({"-ba", "-ho", "#2026020600", "-ou", "csv", feed}).status, 0);
     const Result head = tool({"/usr/bin/ncdump", "-h", at("2026020600_cf.nc").string()});
     ASSERT_EQ(head.status, 0) << head.err;
