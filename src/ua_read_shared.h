@@ -72,32 +72,26 @@ struct Number {
     operator std::string_view() const { return {text, len}; }
 };
 
-// "%W.Wd": the sign, then at least w digits.
-inline Number zero_padded(long long v, int w)
+// v padded to a width of w: with zeros after the sign ("%W.Wd", fill '0')
+// or with blanks before it ("%Wd", fill ' ').
+inline Number padded(long long v, int w, char fill)
 {
     char digits[24];
     const char* first = digits;
     const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
     Number n;
     char* d = n.text;
-    if (*first == '-') *d++ = *first++;
-    for (auto k = end - first; k < std::min(w, 20); ++k) *d++ = '0';
+    if (fill == '0' && *first == '-') *d++ = *first++;
+    for (auto k = end - first; k < std::min(w, 20); ++k) *d++ = fill;
     n.len = static_cast<std::size_t>(std::copy(first, end, d) - n.text);
     return n;
 }
 
+// "%W.Wd": the sign, then at least w digits.
+inline Number zero_padded(long long v, int w) { return padded(v, w, '0'); }
+
 // "%Wd": blanks before the number up to a width of w.
-inline Number blank_padded(long long v, int w)
-{
-    char digits[24];
-    const char* first = digits;
-    const char* end = std::to_chars(digits, digits + sizeof digits, v).ptr;
-    Number n;
-    char* d = n.text;
-    for (auto k = end - first; k < std::min(w, 20); ++k) *d++ = ' ';
-    n.len = static_cast<std::size_t>(std::copy(first, end, d) - n.text);
-    return n;
-}
+inline Number blank_padded(long long v, int w) { return padded(v, w, ' '); }
 
 // "%.Nf": the exact value rounded as printf rounds it, half to even.
 inline Number fixed(double v, int decimals)

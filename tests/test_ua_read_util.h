@@ -23,6 +23,8 @@
 
 namespace uatest {
 
+using testutil::hex_of;
+
 namespace fs = std::filesystem;
 using testutil::read_file;
 using namespace std::string_literals;
@@ -155,17 +157,6 @@ inline NcValues python_read(const std::string& file)
         v.vars[name].push_back(row);
     }
     return v;
-}
-
-inline std::string hex_of(std::string_view s)
-{
-    std::string h;
-    char b[3];
-    for (unsigned char c : s) {
-        std::snprintf(b, sizeof b, "%02x", c);
-        h += b;
-    }
-    return h.empty() ? "-" : h;
 }
 
 // A CF-aware reader sees the value written, or a mask ("--") for the fill

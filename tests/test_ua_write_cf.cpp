@@ -24,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace ua;
+using testutil::hex_of;
 using testutil::read_file;
 
 const fs::path golden = fs::path(SONDEX_SOURCE_DIR) / "tests" / "golden" / "cf_header.cdl";
@@ -136,17 +137,6 @@ Read read_cf(const std::string& file)
     return r;
 }
 
-std::string hex(const std::string& s)
-{
-    std::string h;
-    char b[3];
-    for (unsigned char c : s) {
-        std::snprintf(b, sizeof b, "%02x", c);
-        h += b;
-    }
-    return h.empty() ? "-" : h;
-}
-
 // A value as the reader printed it: NaN for missing, else the double itself.
 void expect_same(const std::string& tok, double want, const std::string& where)
 {
@@ -171,9 +161,9 @@ void expect_holds(const Read& r, const std::vector<Sounding>& soundings)
         const Sounding& s = soundings[k];
         const std::vector<std::string>& p = r.profiles[k];
         const auto place = [](float v) { return v == VOK_MISSING_F ? NAN : static_cast<double>(v); };
-        EXPECT_EQ(p[2], hex(s.id));
+        EXPECT_EQ(p[2], hex_of(s.id));
         expect_same(p[3], s.wmo == X ? NAN : s.wmo, s.id + " wmo");
-        EXPECT_EQ(p[4], hex(s.name));
+        EXPECT_EQ(p[4], hex_of(s.name));
         expect_same(p[5], place(s.lat), s.id + " lat");
         expect_same(p[6], place(s.lon), s.id + " lon");
         expect_same(p[7], place(s.elevation), s.id + " elevation");
@@ -246,7 +236,7 @@ TEST_F(UaWriteCf, ClientsReadTheProfilesAsWritten)
     Sounding odd = ship();
     odd.id = "WT\xc9" "C";
     write("odd.nc", {odd}, false);
-    EXPECT_EQ(read_cf(path("odd.nc")).profiles.at(0)[2], hex("WT\xc3\x89" "C"));
+    EXPECT_EQ(read_cf(path("odd.nc")).profiles.at(0)[2], hex_of("WT\xc3\x89" "C"));
 }
 
 TEST_F(UaWriteCf, AppendingTwiceGivesTheFileOfOneWrite)

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -141,6 +142,19 @@ inline int count_of(const std::string& text, const std::string& what)
     for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + what.size()))
         ++n;
     return n;
+}
+
+// The bytes of a text in hex, as the netCDF readers of the tests print
+// text variables; "-" for an empty text.
+inline std::string hex_of(std::string_view s)
+{
+    std::string h;
+    char b[3];
+    for (unsigned char c : s) {
+        std::snprintf(b, sizeof b, "%02x", c);
+        h += b;
+    }
+    return h.empty() ? "-" : h;
 }
 
 // Calls fn(text, id, kind) for every part the reader cuts from fp, in order.
